@@ -1,0 +1,61 @@
+SHELL := /bin/bash
+
+# The two commands of the README: `make run` and `make test`. Each installs
+# what is missing, configures and builds into build/, then runs.
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+JOBS       ?= $(shell nproc)
+
+.PHONY: all deps configure build run test bench fuzz check asan-test screenshot clean
+
+all: build
+
+deps:
+	@bash .ci/deps
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/src/app/qz
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600 -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do \
+	  [ -x "$$b" ] || continue; echo "== $$b"; "$$b" --benchmark_min_time=0.2 || exit 1; \
+	done
+
+# Every test again with AddressSanitizer and UndefinedBehaviorSanitizer.
+asan-test: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQZ_SANITIZE=ON -DQZ_BUILD_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure --timeout 900 -j $(JOBS)
+
+# Each libFuzzer target for FUZZ_SECONDS, starting from its seed corpus.
+fuzz: deps
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@set -e; for t in $(FUZZ_BUILD)/fuzz/fuzz_*; do \
+	  [ -x "$$t" ] || continue; n=$$(basename $$t); \
+	  work=$$(mktemp -d); mkdir -p fuzz/corpus/$$n; \
+	  echo "== $$n ($(FUZZ_SECONDS) s)"; \
+	  "$$t" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
+	    -artifact_prefix=$$work/ $$work fuzz/corpus/$$n 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' ; \
+	  st=$${PIPESTATUS[0]}; rm -rf $$work; [ $$st -eq 0 ] || exit $$st; \
+	done
+
+check: asan-test fuzz
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

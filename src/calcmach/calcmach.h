@@ -1,0 +1,128 @@
+// CcalcMach: the calculator proper, with no user interface. Keys, opcodes and
+// function calls go in; the display text and the tape lines come out.
+//
+// Expressions run strictly left to right as typed; parentheses (254 deep) are
+// the only grouping. Merely undefined operations show the error value;
+// arithmetic faults and out-of-range arguments throw a CalcError.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "values.h"
+
+class CcalcMach;
+
+// Receives each tape line as it is written, synchronously. During the call
+// the receiver may read the machine's shown value (*mach.Shown).
+using TapeReceiver = std::function<void(CcalcMach&, std::string_view)>;
+
+// Opcodes of the binary operations.
+enum : int32_t {
+    opNone = 0,
+    opAdd = 1,
+    opSub = 2,
+    opMul = 3,
+    opDiv = 4,
+    opPow = 5,
+    opAnd = 6,
+    opOr = 7,
+    opXor = 8,
+    opShl = 9,
+    opShr = 10,
+    opRol = 11,
+    opRor = 12,
+    opLt = 13,
+    opLe = 14,
+    opGt = 15,
+    opGe = 16,
+    opEq = 17,
+    opLBits = 18,
+    opRound = 19,
+    opLogN = 20,
+    opEquals = 21,  // labels the "= " tape line only; never executed
+};
+
+constexpr int kOpcodeCount = 22;
+extern const char* const kTapeSymbols[kOpcodeCount];  // "" , "+ ", ... "= "
+extern const char* const kKeyTexts[kOpcodeCount];     // "", "+", ... (empty where no key)
+
+constexpr int kRegisterCount = 16;
+constexpr int kMaxParenDepth = 254;
+constexpr std::size_t kMaxText = 255;
+
+struct ParenFrame {
+    CalcValue x;
+    int32_t op = 0;
+};
+
+class CcalcMach {
+public:
+    CcalcMach();
+    virtual ~CcalcMach() = default;
+    CcalcMach(const CcalcMach&) = delete;
+    CcalcMach& operator=(const CcalcMach&) = delete;
+
+    // The interface, in its declared order.
+    virtual void Clear();
+    virtual void ClearAll();
+    virtual bool Backspace();
+    virtual void EndEntry();
+    virtual void sto(int32_t n);
+    virtual void rcl(int32_t n);
+    virtual void OpenParen();
+    virtual void CloseParen();
+    virtual void Equals();
+    virtual void ExecOp();
+    virtual void FnNot();
+    virtual void FnRBits();
+    virtual void FnSgn();
+    virtual void FnAbs();
+    virtual void FnSqrt();
+    virtual void FnSin();
+    virtual void FnCos();
+    virtual void FnNeg();
+    virtual void SetValue(const CalcValue& v);
+    virtual void SetMode(ValueMode m);
+    virtual void OpSet(int32_t op);
+    virtual bool KeyString(std::string_view key);
+    virtual bool DigitKey(char c);
+    virtual bool KeyChar(char c);
+    virtual void EvalText(std::string_view text, CalcValue& out);
+    virtual std::string EntryText() const;
+    virtual std::string DisplayText() const;
+    virtual void TapeLine();
+    virtual void TapeNote(std::string_view label);
+
+    // State. Public so that the window and the state loader can read it (and
+    // the loader can write Y's mode, the registers and Shown directly).
+    CalcValue X;                 // accumulator
+    CalcValue Y;                 // entry value
+    const CalcValue* Shown;      // &X, &Y, &kErrorValue (or a loader's scratch value)
+    std::array<CalcValue, kRegisterCount> Regs{};
+    std::array<ParenFrame, 255> ParenStack{};
+    uint8_t ParenDepth = 0;
+    int32_t PendingOp = opNone;
+
+    // Number entry.
+    bool NewEntry = true;
+    int32_t FracDigits = 0;
+    bool EntryNeg = false;
+    char LastKey = 0;
+    Word128 HeadMask{};
+
+    // Tape.
+    std::string TapePrefix;
+    TapeReceiver OnTapeLine;
+
+    ValueMode Mode() const { return Y.mode; }
+    bool ShowsX() const { return Shown == &X; }
+    bool ShowsY() const { return Shown == &Y; }
+    bool ShowsError() const { return Shown == &kErrorValue; }
+    void ShowX() { Shown = &X; }
+    void ShowY() { Shown = &Y; }
+    void ShowError() { Shown = &kErrorValue; }
+};

@@ -1,0 +1,92 @@
+// Values and value modes: every number the calculator holds is a CalcValue,
+// a 16-byte payload tagged with the mode that says how to read and show it.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "wide/word128.h"
+
+enum ValueMode : int32_t {
+    vmDec = 0,
+    vmBin = 1,
+    vmOct = 2,
+    vmHex = 3,
+    vmIPv4 = 4,
+    vmIPv6 = 5,
+    vmFloat = 6,
+    vmTime = 7,
+    vmDate = 8,
+    vmDtTm = 9,
+    vmERR = 10,
+};
+
+constexpr int kModeCount = 11;
+
+// Indexed by mode number.
+extern const char* const kModeNames[kModeCount];
+extern const uint8_t kModeRadix[kModeCount];
+
+// Name of a mode, or "" for a number outside 0..10.
+std::string_view ModeName(ValueMode m);
+
+struct CalcValue {
+    ValueMode mode = vmDec;
+    // A Word128 (low half first) in every mode but vmFloat; there the first
+    // 10 bytes hold the 80-bit extended float and the rest stay zero.
+    unsigned char payload[16] = {};
+
+    Word128 w() const {
+        Word128 v;
+        std::memcpy(&v, payload, 16);
+        return v;
+    }
+    void setW(Word128 v) { std::memcpy(payload, &v, 16); }
+
+    long double f() const {
+        long double x = 0.0L;
+        std::memcpy(&x, payload, 10);
+        return x;
+    }
+    void setF(long double x) {
+        std::memset(payload, 0, 16);
+        std::memcpy(payload, &x, 10);
+    }
+
+    static CalcValue Int(ValueMode m, Word128 v) {
+        CalcValue c;
+        c.mode = m;
+        c.setW(v);
+        return c;
+    }
+    static CalcValue Float(long double x) {
+        CalcValue c;
+        c.mode = vmFloat;
+        c.setF(x);
+        return c;
+    }
+};
+
+static_assert(sizeof(CalcValue) == 20);
+
+bool operator==(const CalcValue& a, const CalcValue& b);
+
+extern const CalcValue kZeroValue;   // vmDec 0
+extern const CalcValue kErrorValue;  // vmERR, only bit 127 set
+extern const CalcValue kPiValue;     // vmFloat, mantissa C90FDAA22168C23C, exponent 4000h
+
+// Display text of a value (at most 255 characters).
+std::string ValueText(const CalcValue& v);
+
+// The general float text: 17 significant digits, plain notation for decimal
+// exponents -5..16, scientific otherwise; "." as the separator always.
+std::string FloatText(long double x);
+
+// Mode by exact name; throws RangeError "str2mode: invalid mode \"name\"".
+ValueMode str2mode(std::string_view name);
+
+// Register text form ("vmDec:000...2A", "vmFloat:1.5") used by the state file.
+std::string RegRepr(const CalcValue& v);
+void ReprReg(std::string_view text, CalcValue& out);
