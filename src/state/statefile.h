@@ -1,0 +1,62 @@
+// The state file "qz.state": the calculator's mode, its sixteen registers and
+// the tape (each row with its value), kept between runs. No Qt here: the
+// window hands its state over as a StateSnapshot and receives a loaded file
+// through a StateSink.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "calcmach/calcmach.h"
+
+// What the loader hands to its owner, line by line, in file order.
+class StateSink {
+public:
+    virtual ~StateSink() = default;
+    // A readable "mode=" line of the globals section.
+    virtual void LoadMode(ValueMode mode) = 0;
+    // A readable register line; k is the register's position, 0..15.
+    virtual void LoadRegister(int k, const CalcValue& value) = 0;
+    // A register section has ended (refresh the register list).
+    virtual void RegistersLoaded() = 0;
+    // A tape section starts / ends (batch the tape list's updates).
+    virtual void BeginTape() = 0;
+    virtual void EndTape() = 0;
+    // A readable tape line: its value and its text (at most 255 bytes).
+    virtual void LoadTapeRow(const CalcValue& value, std::string_view text) = 0;
+};
+
+struct TapeRow {
+    CalcValue value;
+    std::string text;
+};
+
+// Everything the file holds.
+struct StateSnapshot {
+    ValueMode mode = vmFloat;
+    std::array<CalcValue, kRegisterCount> regs{};
+    std::vector<TapeRow> tape;  // oldest first, at most 100 rows
+};
+
+// Folders. Each returns the folder without a trailing separator, or "" when
+// it cannot be determined.
+std::string AppDataDir();  // APPDATA, else XDG_CONFIG_HOME, else $HOME/.config
+std::string DesktopDir();  // HOMEDRIVE+HOMEPATH joined, else $HOME; then "Desktop"
+// AppDataDir() + "/qz.state", or "" with no folder.
+std::string StatePath();
+
+// Reads the file at path into the sink. A missing or unreadable file loads
+// nothing; bad lines are skipped one by one. Never throws for bad content.
+void LoadStateFile(const std::string& path, StateSink& sink);
+// The same, from text already in memory (the loader's core).
+void LoadStateText(std::string_view text, StateSink& sink);
+
+// The file's text, CR LF line ends, exactly as written to disk.
+std::string FormatState(const StateSnapshot& state);
+
+// Writes the file safely: a temporary file in the same folder, flushed to
+// disk, then renamed over path. On any failure the previous file is left as
+// it was, no temporary file remains, and false is returned with a message.
+bool SaveStateFile(const std::string& path, const StateSnapshot& state, std::string& error);
