@@ -1,1 +1,210 @@
-// placeholder
+// Text forms of Word128: unsigned and signed text in any base,
+// fixed-width hexadecimal, IPv4 and IPv6 address texts, and the reader stou128.
+#include <array>
+#include <cstring>
+
+#include "word128.h"
+
+namespace {
+
+constexpr std::string_view kDefaultAlphabet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+constexpr uint64_t kTen19 = 10000000000000000000ull;  // largest power of 10 in 64 bits
+
+// Digits are written backwards into one buffer: 128 digits (base 2 needs
+// 128) and room for a sign.
+struct DigitBuffer {
+    char buf[129];
+    std::size_t pos = sizeof buf;
+    void put(char c) { buf[--pos] = c; }
+    std::string text() const { return std::string(buf + pos, sizeof buf - pos); }
+};
+
+// Exactly n digits of r in base B, leading zeros included. The template lets
+// the compiler turn the division by a constant base into a multiplication.
+template <unsigned B>
+inline void PutChunk(DigitBuffer& out, uint64_t r, int n, std::string_view alpha) {
+    for (int i = 0; i < n; ++i) {
+        out.put(alpha[r % B]);
+        r /= B;
+    }
+}
+
+inline void PutChunkRuntime(DigitBuffer& out, uint64_t r, int n, unsigned base, std::string_view alpha) {
+    for (int i = 0; i < n; ++i) {
+        out.put(alpha[r % base]);
+        r /= base;
+    }
+}
+
+// Non-power-of-two bases: divide the 128-bit value by the largest power of
+// the base that fits in 64 bits, then write each 64-bit chunk with 64-bit
+// arithmetic. One 128-bit division per chunk instead of one per digit.
+void PutDivided(DigitBuffer& out, u128 x, unsigned base, std::string_view alpha) {
+    if (base == 10) {
+        while (x >> 64) {
+            const u128 q = x / kTen19;
+            PutChunk<10>(out, static_cast<uint64_t>(x - q * kTen19), 19, alpha);
+            x = q;
+        }
+        for (uint64_t lo = static_cast<uint64_t>(x); lo != 0; lo /= 10) out.put(alpha[lo % 10]);
+        return;
+    }
+    uint64_t chunk = base;
+    int digits = 1;
+    while (chunk <= ~uint64_t{0} / base) {
+        chunk *= base;
+        ++digits;
+    }
+    while (x >> 64) {
+        const u128 q = x / chunk;
+        PutChunkRuntime(out, static_cast<uint64_t>(x - q * chunk), digits, base, alpha);
+        x = q;
+    }
+    for (uint64_t lo = static_cast<uint64_t>(x); lo != 0; lo /= base) out.put(alpha[lo % base]);
+}
+
+void PutHex64(std::string& s, uint64_t v) {
+    for (int shift = 60; shift >= 0; shift -= 4) s.push_back(kHexDigits[(v >> shift) & 15]);
+}
+
+// Appends 0..255 in decimal without leading zeros.
+void PutByte(std::string& s, unsigned b) {
+    if (b >= 100) s.push_back(static_cast<char>('0' + b / 100));
+    if (b >= 10) s.push_back(static_cast<char>('0' + b / 10 % 10));
+    s.push_back(static_cast<char>('0' + b % 10));
+}
+
+}  // namespace
+
+namespace {
+
+void PutUnsigned(DigitBuffer& out, Word128 v, uint8_t base, std::string_view alphabet) {
+    const std::string_view alpha = alphabet.empty() ? kDefaultAlphabet : alphabet;
+    if (base < 2 || base > alpha.size())
+        throw RangeError("Word128.str(): invalid base " + std::to_string(base));
+    if (v.IsZero()) {
+        out.put('0');  // the character 0, whatever the alphabet
+        return;
+    }
+    if ((base & (base - 1)) == 0) {
+        const unsigned k = static_cast<unsigned>(__builtin_ctz(base));
+        const unsigned mask = base - 1u;
+        for (u128 x = v.native(); x != 0; x >>= k) out.put(alpha[static_cast<unsigned>(x) & mask]);
+    } else {
+        PutDivided(out, v.native(), base, alpha);
+    }
+}
+
+}  // namespace
+
+std::string str(Word128 v, uint8_t base, std::string_view alphabet) {
+    DigitBuffer out;
+    PutUnsigned(out, v, base, alphabet);
+    return out.text();
+}
+
+std::string sstr(Word128 v, uint8_t base, std::string_view alphabet) {
+    DigitBuffer out;
+    PutUnsigned(out, v.IsNegative() ? -v : v, base, alphabet);
+    if (v.IsNegative()) out.put('-');
+    return out.text();
+}
+
+std::string hexstr(Word128 v) {
+    std::string s;
+    s.reserve(32);
+    PutHex64(s, v.hi);
+    PutHex64(s, v.lo);
+    return s;
+}
+
+std::string ipv4str(Word128 v) {
+    // As many parts as v has significant bytes, at least one.
+    const int top = v.IsZero() ? 0 : hibit(v) / 8;
+    const u128 x = v.native();
+    std::string s;
+    s.reserve(64);
+    for (int i = top; i >= 0; --i) {
+        PutByte(s, static_cast<unsigned>(x >> (8 * i)) & 0xFFu);
+        if (i != 0) s.push_back('.');
+    }
+    return s;
+}
+
+std::string ipv6str(Word128 v, bool plain) {
+    if (!plain && v.hi == 0 && (v.lo >> 32) == 0xFFFF) {
+        std::string s = "::ffff:";
+        for (int i = 3; i >= 0; --i) {
+            PutByte(s, static_cast<unsigned>(v.lo >> (8 * i)) & 0xFFu);
+            if (i != 0) s.push_back('.');
+        }
+        return s;
+    }
+
+    std::array<unsigned, 8> g{};
+    for (int i = 0; i < 8; ++i) g[i] = static_cast<unsigned>(v.native() >> (16 * i)) & 0xFFFFu;
+
+    // Longest run of zero groups, scanned from g0; only a strictly longer run
+    // replaces the best, so among equal runs the one nearest g0 wins.
+    int bestStart = -1, bestLen = 0;
+    for (int i = 0; i < 8;) {
+        if (g[i] != 0) {
+            ++i;
+            continue;
+        }
+        int j = i;
+        while (j < 8 && g[j] == 0) ++j;
+        if (j - i > bestLen) {
+            bestStart = i;
+            bestLen = j - i;
+        }
+        i = j;
+    }
+    // A single zero group is compressed only when it is g0.
+    if (bestLen == 1 && bestStart != 0) bestLen = 0;
+    const int runTop = bestLen > 0 ? bestStart + bestLen - 1 : -1;
+
+    static constexpr char kLowerHex[] = "0123456789abcdef";
+    std::string s;
+    s.reserve(40);
+    for (int i = 7; i >= 0; --i) {
+        if (bestLen > 0 && i <= runTop && i >= bestStart) {
+            if (i == runTop) s += "::";
+            continue;
+        }
+        if (!s.empty() && s.back() != ':') s.push_back(':');
+        const unsigned x = g[i];
+        bool started = false;
+        for (int shift = 12; shift >= 0; shift -= 4) {
+            const unsigned d = (x >> shift) & 15u;
+            if (d != 0 || started || shift == 0) {
+                s.push_back(kLowerHex[d]);
+                started = true;
+            }
+        }
+    }
+    return s;
+}
+
+Word128 stou128(std::string_view text, uint8_t base, std::string_view alphabet) {
+    const std::string_view alpha = alphabet.empty() ? kDefaultAlphabet : alphabet;
+    if (base > alpha.size()) throw RangeError("stou128: base is greater than the digits available");
+    if (base > 128) throw RangeError("stou128: base must be <= 128");
+
+    // Digit value of every byte: the position of its first occurrence among
+    // the first `base` symbols; 0xFF (never a digit, since base <= 128) for
+    // the rest. Positions beyond the base are not digits either way, so an
+    // alphabet longer than 255 symbols is read without any wrap-around.
+    std::array<uint8_t, 256> value;
+    value.fill(0xFF);
+    for (std::size_t k = base; k-- > 0;) value[static_cast<unsigned char>(alpha[k])] = static_cast<uint8_t>(k);
+
+    u128 r = 0;
+    for (const char c : text) {
+        const uint8_t d = value[static_cast<unsigned char>(c)];
+        if (d >= base) break;
+        r = r * base + d;  // for a power-of-two base: shift left by k, OR d
+    }
+    return Word128::FromNative(r);
+}
