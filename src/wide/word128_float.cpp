@@ -1,1 +1,92 @@
-// placeholder
+// Word128 in the signed view meets the 80-bit extended float: conversions
+// both ways, signed division and integer power.
+//
+// The conversions work on the bytes of the extended format (64-bit
+// significand with explicit integer bit, then sign and 15-bit biased
+// exponent) rather than on float arithmetic: that makes them exact, leaves
+// the FPU status flags untouched (the machine reads them after its own
+// operations) and gives a defined result for every bit pattern.
+#include <cstring>
+
+#include "word128.h"
+
+namespace {
+
+constexpr int kBias = 16383;
+constexpr int kExpInteger = kBias + 63;  // a significand read as an integer
+constexpr int kExpTop = kBias + 127;     // 2^127: out of the signed range
+
+long double MakeExtended(uint64_t significand, unsigned signAndExponent) {
+    unsigned char bytes[sizeof(long double)] = {};
+    std::memcpy(bytes, &significand, 8);
+    bytes[8] = static_cast<unsigned char>(signAndExponent);
+    bytes[9] = static_cast<unsigned char>(signAndExponent >> 8);
+    long double x;
+    std::memcpy(&x, bytes, sizeof x);
+    return x;
+}
+
+// Magnitude of a two's-complement value; -2^127 gives 2^127.
+inline u128 Magnitude(Word128 v) { return v.IsNegative() ? -v.native() : v.native(); }
+
+}  // namespace
+
+long double W128ToFloat(Word128 v) {
+    if (v.IsZero()) return 0.0L;
+    const bool negative = v.IsNegative();
+    const u128 m = Magnitude(v);
+    // Keep the 64 leading bits; the ones below are dropped, which truncates
+    // toward zero (magnitudes below 2^64 are exact).
+    const int top = hibit(Word128::FromNative(m));
+    const uint64_t significand = static_cast<uint64_t>(top >= 64 ? m >> (top - 63) : m << (63 - top));
+    return MakeExtended(significand, (negative ? 0x8000u : 0u) | static_cast<unsigned>(kBias + top));
+}
+
+Word128 FloatToW128(long double x) {
+    unsigned char bytes[sizeof(long double)];
+    std::memcpy(bytes, &x, sizeof x);
+    uint64_t significand;
+    std::memcpy(&significand, bytes, 8);
+    const unsigned signExp = bytes[8] | (static_cast<unsigned>(bytes[9]) << 8);
+    const bool negative = (signExp & 0x8000u) != 0;
+    const int e = static_cast<int>(signExp & 0x7FFFu);
+
+    if (e == 0x7FFF && (significand << 1) != 0) return W128MinSigned;  // NaN
+    // Out of the signed range (|x| >= 2^127, or an infinity): saturate to the
+    // nearest end. -2^127 itself is representable and lands there too.
+    if (e >= kExpTop) return negative ? W128MinSigned : Word128::FromNative(~u128{0} >> 1);
+    if (e < kBias) return W128Zero;  // |x| < 1
+
+    const int shift = e - kExpInteger;  // -63 .. 63
+    const u128 m = shift < 0 ? u128{significand >> -shift} : u128{significand} << shift;
+    return Word128::FromNative(negative ? -m : m);
+}
+
+// Signed quotient truncated toward zero, for every dividend including -2^127
+// (-2^127 / -1 wraps to -2^127).
+Word128 W128Div(Word128 a, Word128 b) {
+    if (a.IsZero()) return W128Zero;
+    if (b.IsZero()) throw DivByZeroError();
+    const bool negative = a.IsNegative() != b.IsNegative();
+    const u128 ua = Magnitude(a), ub = Magnitude(b);
+    const u128 q = ((ua | ub) >> 64) == 0 ? u128{static_cast<uint64_t>(ua) / static_cast<uint64_t>(ub)} : ua / ub;
+    return Word128::FromNative(negative ? -q : q);
+}
+
+// a^e modulo 2^128 by square and multiply: at most 127 steps for any
+// exponent. A negative exponent gives 0 (except 0^e, which is 0 too).
+Word128 W128Pow(Word128 a, Word128 e) {
+    if (a.IsZero()) return e.IsZero() ? Word128(1, 0) : W128Zero;
+    if (e.IsNegative()) return W128Zero;
+    const bool negative = a.IsNegative();
+    u128 base = Magnitude(a);
+    u128 n = e.native();
+    u128 r = 1;
+    const bool odd = (n & 1) != 0;
+    while (n != 0) {
+        if (n & 1) r *= base;
+        n >>= 1;
+        if (n != 0) base *= base;
+    }
+    return Word128::FromNative(negative && odd ? -r : r);
+}
