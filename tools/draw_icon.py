@@ -1,0 +1,170 @@
+#!/usr/bin/env python3
+"""Draws the Zentabula application icon: a small desk calculator, 48 x 48 RGBA.
+
+Only the standard library is used, so the icon can be redrawn on any machine:
+the shapes are rounded rectangles given as signed distance functions, which
+gives anti-aliased edges from one sample per pixel, and the PNG is written
+with zlib and struct.
+
+    python3 tools/draw_icon.py [OUTPUT]     (default: src/app/icons/qz_icon.png)
+"""
+
+import math
+import os
+import struct
+import sys
+import zlib
+
+SIZE = 48
+
+
+def hex_rgb(text):
+    return tuple(int(text[i:i + 2], 16) / 255.0 for i in (0, 2, 4))
+
+
+def mix(a, b, t):
+    t = min(max(t, 0.0), 1.0)
+    return tuple(x + (y - x) * t for x, y in zip(a, b))
+
+
+def rounded_box(x0, y0, x1, y1, r):
+    """Signed distance to a rounded rectangle; negative inside."""
+    cx, cy = (x0 + x1) / 2.0, (y0 + y1) / 2.0
+    hx, hy = (x1 - x0) / 2.0 - r, (y1 - y0) / 2.0 - r
+
+    def sdf(x, y):
+        qx, qy = abs(x - cx) - hx, abs(y - cy) - hy
+        outside = math.hypot(max(qx, 0.0), max(qy, 0.0))
+        return outside + min(max(qx, qy), 0.0) - r
+
+    return sdf, (x0, y0, x1, y1)
+
+
+class Canvas:
+    def __init__(self, size):
+        self.size = size
+        # Straight (not premultiplied) RGBA floats, row by row.
+        self.px = [[(0.0, 0.0, 0.0, 0.0)] * size for _ in range(size)]
+
+    def fill(self, shape, colour, alpha=1.0, soft=1.0):
+        """Paints colour (an RGB tuple or a function of x, y) over the shape.
+
+        soft widens the anti-aliasing ramp; values above 1 blur the edge,
+        which is how the drop shadow is made.
+        """
+        sdf, (x0, y0, x1, y1) = shape
+        pad = soft + 1
+        for j in range(max(0, int(y0 - pad)), min(self.size, int(math.ceil(y1 + pad)))):
+            row = self.px[j]
+            for i in range(max(0, int(x0 - pad)), min(self.size, int(math.ceil(x1 + pad)))):
+                x, y = i + 0.5, j + 0.5
+                cover = min(max(0.5 - sdf(x, y) / soft, 0.0), 1.0) * alpha
+                if cover <= 0.0:
+                    continue
+                src = colour(x, y) if callable(colour) else colour
+                dr, dg, db, da = row[i]
+                out_a = cover + da * (1.0 - cover)
+                if out_a <= 0.0:
+                    continue
+                keep = da * (1.0 - cover)
+                row[i] = (
+                    (src[0] * cover + dr * keep) / out_a,
+                    (src[1] * cover + dg * keep) / out_a,
+                    (src[2] * cover + db * keep) / out_a,
+                    out_a,
+                )
+
+    def png(self):
+        raw = bytearray()
+        for row in self.px:
+            raw.append(0)  # filter type: none
+            for r, g, b, a in row:
+                raw.extend(int(round(min(max(c, 0.0), 1.0) * 255)) for c in (r, g, b, a))
+
+        def chunk(kind, data):
+            body = kind + data
+            return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+        header = struct.pack(">IIBBBBB", self.size, self.size, 8, 6, 0, 0, 0)  # 8-bit RGBA
+        return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+                + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
+# Seven-segment layout: (x0, y0, x1, y1) in a unit cell 0..1 wide, 0..2 high.
+SEGMENTS = {
+    "a": (0, 0, 1, 0), "b": (1, 0, 1, 1), "c": (1, 1, 1, 2), "d": (0, 2, 1, 2),
+    "e": (0, 1, 0, 2), "f": (0, 0, 0, 1), "g": (0, 1, 1, 1),
+}
+GLYPHS = {"F": "aefg", "2": "abged", "A": "abcefg", "1": "bc", "0": "abcdef"}
+
+
+def draw_digit(canvas, glyph, left, top, width, height, stroke, colour):
+    sx, sy = width, height / 2.0
+    half = stroke / 2.0
+    for seg in GLYPHS[glyph]:
+        x0, y0, x1, y1 = SEGMENTS[seg]
+        # Shorten each bar a little so neighbouring segments stay apart,
+        # as on a real segment display.
+        gap = 0.45 if x0 == x1 else 0.55
+        ax, ay = left + x0 * sx, top + y0 * sy
+        bx, by = left + x1 * sx, top + y1 * sy
+        if ax == bx:
+            ay, by = ay + gap, by - gap
+        else:
+            ax, bx = ax + gap, bx - gap
+        canvas.fill(rounded_box(ax - half, ay - half, bx + half, by + half, half), colour)
+
+
+def draw(canvas):
+    body_top, body_bottom = hex_rgb("5A4527"), hex_rgb("2F210C")
+    key_face, key_edge = hex_rgb("E4E1DC"), hex_rgb("9D978E")
+    accent_face, accent_edge = hex_rgb("F0A03C"), hex_rgb("A85F12")
+
+    # Soft shadow below and to the right of the body.
+    canvas.fill(rounded_box(7.5, 4.5, 43.5, 47.0, 6), (0, 0, 0), alpha=0.45, soft=2.5)
+
+    # Body: dark outline, then a face lit from the top.
+    canvas.fill(rounded_box(5.5, 1.5, 42.5, 45.5, 6), hex_rgb("1C1306"))
+    canvas.fill(rounded_box(6.5, 2.5, 41.5, 44.5, 5),
+                lambda x, y: mix(body_top, body_bottom, (y - 2.5) / 42.0))
+    canvas.fill(rounded_box(7.5, 3.2, 40.5, 4.2, 0.5), hex_rgb("8A7350"), alpha=0.8)
+
+    # Display window with yellow segment digits, as on the calculator itself.
+    canvas.fill(rounded_box(9.0, 6.0, 39.0, 17.0, 2), hex_rgb("15120E"))
+    canvas.fill(rounded_box(10.0, 7.0, 38.0, 16.0, 1.5),
+                lambda x, y: mix(hex_rgb("4C4C4C"), hex_rgb("3A3A3A"), (y - 7.0) / 9.0))
+    yellow = hex_rgb("FFE83A")
+    for k, glyph in enumerate("2A"):
+        draw_digit(canvas, glyph, 25.5 + k * 6.5, 8.6, 4.2, 5.8, 1.25, yellow)
+
+    # Keypad: four columns; the right column holds the operators, and the
+    # tall key at the bottom right is "=".
+    left, top, pitch_x, pitch_y, key_w, key_h = 9.0, 20.0, 7.75, 6.0, 6.5, 4.8
+    for row in range(4):
+        for col in range(4):
+            x0, y0 = left + col * pitch_x, top + row * pitch_y
+            x1, y1 = x0 + key_w, y0 + key_h
+            face, edge = key_face, key_edge
+            if col == 3:
+                if row == 3:
+                    continue
+                if row == 2:
+                    y1 = top + 3 * pitch_y + key_h  # spans the last two rows
+                face, edge = accent_face, accent_edge
+            canvas.fill(rounded_box(x0, y0 + 0.9, x1, y1 + 0.9, 1.4), edge)
+            canvas.fill(rounded_box(x0, y0, x1, y1, 1.4),
+                        lambda x, y, f=face, t=y0, h=y1 - y0: mix(f, mix(f, edge, 0.35), (y - t) / h))
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "src", "app", "icons", "qz_icon.png")
+    canvas = Canvas(SIZE)
+    draw(canvas)
+    os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
+    with open(out, "wb") as f:
+        f.write(canvas.png())
+
+
+if __name__ == "__main__":
+    main()
