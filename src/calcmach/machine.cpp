@@ -1,1 +1,189 @@
-// placeholder
+// The machine's frame: construction, the opcode table, operators,
+// parentheses, equals, clear, key dispatch and the display text.
+#include <cstring>
+#include <string>
+
+#include "calcmach.h"
+#include "machine_util.h"
+
+const char* const kTapeSymbols[kOpcodeCount] = {
+    "",    "+ ",   "- ",   "* ",    "/ ",    "^ ",    "& ",    "| ",
+    "% ",  "|< ",  ">| ",  "<< ",   ">> ",   "< ",    "<= ",   "> ",
+    "=> ", "?= ",  "LBits ", "ROUN ", "LOGn ", "= ",
+};
+
+const char* const kKeyTexts[kOpcodeCount] = {
+    "",   "+",  "-",  "*", "/",  "^", "&", "|", "%", "|<", ">|",
+    "<<", ">>", "<",  "<=", ">", ">=", "?", "",  "",  "",   "",
+};
+
+namespace calcmach_detail {
+
+const char* TapeSymbol(int32_t op) {
+    return op >= 0 && op < kOpcodeCount ? kTapeSymbols[op] : "";
+}
+
+void AppendCut(std::string& text, std::string_view more) {
+    if (text.size() >= kMaxText) return;
+    text.append(more.substr(0, kMaxText - text.size()));
+}
+
+CalcValue ConvertTo(const CalcValue& v, ValueMode m) {
+    CalcValue out = v;
+    out.mode = m;
+    if (v.mode == vmFloat && m != vmFloat) {
+        out.setW(FloatToW128(v.f()));
+    } else if (v.mode != vmFloat && m == vmFloat) {
+        out.setF(W128ToFloat(v.w()));
+    }
+    return out;
+}
+
+}  // namespace calcmach_detail
+
+using namespace calcmach_detail;
+
+namespace {
+
+void ZeroPayload(CalcValue& v) { std::memset(v.payload, 0, sizeof v.payload); }
+
+}  // namespace
+
+CcalcMach::CcalcMach() : Shown(&Y) {}
+
+void CcalcMach::OpSet(int32_t op) {
+    if (op < opNone || op > opLogN) {
+        throw RangeError("CcalcMach.OpSet: opcode " + std::to_string(op) + " is out of range.");
+    }
+    TapeLine();
+    if (PendingOp != opNone) {
+        ExecOp();
+    } else {
+        X = Y;
+    }
+    // Shown stays as it is: with nothing pending the display keeps the entry.
+    PendingOp = op;
+    EndEntry();
+}
+
+void CcalcMach::OpenParen() {
+    if (ParenDepth >= kMaxParenDepth) {
+        ShowError();
+        return;
+    }
+    ParenStack[ParenDepth] = ParenFrame{X, PendingOp};
+    AppendCut(TapePrefix, TapeSymbol(PendingOp));
+    AppendCut(TapePrefix, "( ");
+    ++ParenDepth;
+    ShowX();
+    ZeroPayload(X);
+    ZeroPayload(Y);
+    PendingOp = opNone;
+    EndEntry();
+}
+
+void CcalcMach::CloseParen() {
+    if (ParenDepth == 0) {
+        ShowError();
+        return;
+    }
+    if (PendingOp != opNone) {
+        TapeLine();
+        ExecOp();
+    } else {
+        X = Y;  // nothing pending: the value typed inside is the result
+    }
+    // The entry's mode wins: switching mode inside the parentheses carries
+    // the result and the saved accumulator over to it.
+    const ValueMode m = Y.mode;
+    Y = ConvertTo(X, m);
+    ShowY();
+    --ParenDepth;
+    const ParenFrame& frame = ParenStack[ParenDepth];
+    PendingOp = frame.op;
+    X = ConvertTo(frame.x, m);
+    AppendCut(TapePrefix, ") ");
+    TapeLine();
+    EndEntry();
+}
+
+void CcalcMach::Equals() {
+    if (ParenDepth != 0) {
+        ShowError();
+        return;
+    }
+    if (!TapePrefix.empty() || PendingOp != opNone) TapeLine();
+    if (PendingOp != opNone) {
+        ExecOp();
+    } else {
+        X = Y;
+    }
+    Y = X;
+    ShowX();
+    PendingOp = opEquals;
+    TapeLine();
+    PendingOp = opNone;
+    EndEntry();
+}
+
+void CcalcMach::Clear() {
+    ParenDepth = 0;
+    ZeroPayload(Y);
+    X = Y;
+    ShowY();
+    PendingOp = opNone;
+    TapePrefix.clear();
+    EndEntry();
+    TapeLine();
+}
+
+void CcalcMach::ClearAll() {
+    Clear();
+    Regs.fill(kZeroValue);
+}
+
+bool CcalcMach::KeyString(std::string_view key) {
+    if (key.empty()) return true;
+    for (int32_t op = opAdd; op <= opEq; ++op) {
+        if (key == kKeyTexts[op]) {
+            OpSet(op);
+            return true;
+        }
+    }
+    if (key == "=") {
+        Equals();
+    } else if (key == "(") {
+        OpenParen();
+    } else if (key == ")") {
+        CloseParen();
+    } else if (key == "c") {
+        Clear();
+    } else if (key == "ca") {
+        ClearAll();
+    } else if (key == "\b") {
+        // Backspace on an entry with nothing left to delete clears everything.
+        if (!Backspace()) Clear();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool CcalcMach::KeyChar(char c) {
+    const bool entryChar = c == '.' || c == ':' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+    if (entryChar) return DigitKey(c);
+    return KeyString(std::string_view(&c, 1));
+}
+
+void CcalcMach::EvalText(std::string_view text, CalcValue& out) {
+    for (char c : text) KeyChar(c);
+    Equals();
+    out = *Shown;
+}
+
+std::string CcalcMach::DisplayText() const {
+    if (ShowsY()) return EntryText();
+    std::string text = ValueText(*Shown);
+    if (text.size() > kMaxText) text.resize(kMaxText);
+    return text;
+}

@@ -1,1 +1,67 @@
-// placeholder
+// Registers and the tape lines.
+#include <string>
+#include <utility>
+
+#include "calcmach.h"
+#include "machine_util.h"
+
+using namespace calcmach_detail;
+
+namespace {
+
+const char* RadixSuffix(ValueMode m) {
+    switch (m) {
+        case vmBin: return "b";
+        case vmOct: return "o";
+        case vmHex: return "h";
+        default: return "";
+    }
+}
+
+}  // namespace
+
+void CcalcMach::sto(int32_t n) {
+    if (n < 0 || n >= kRegisterCount) {
+        throw RangeError("CcalcMach.sto: invalid register " + std::to_string(n));
+    }
+    Regs[static_cast<std::size_t>(n)] = *Shown;
+    EndEntry();
+}
+
+void CcalcMach::rcl(int32_t n) {
+    if (n < 0 || n >= kRegisterCount) {
+        throw RangeError("CcalcMach.rcl: invalid register " + std::to_string(n));
+    }
+    Y = Regs[static_cast<std::size_t>(n)];
+    ShowY();
+    EndEntry();
+}
+
+void CcalcMach::TapeLine() {
+    if (OnTapeLine) {
+        std::string line = TapePrefix;
+        AppendCut(line, TapeSymbol(PendingOp));
+        // The full value text, not the entry text: 1.50 being typed is 1.5 here.
+        AppendCut(line, ValueText(Y));
+        AppendCut(line, RadixSuffix(Y.mode));
+        TapePrefix.clear();
+        OnTapeLine(*this, line);
+    }
+    TapePrefix.clear();
+}
+
+void CcalcMach::TapeNote(std::string_view label) {
+    // Put prefix and pending operation back even if the receiver throws.
+    struct Restore {
+        CcalcMach& m;
+        std::string prefix;
+        int32_t op;
+        ~Restore() {
+            m.TapePrefix = std::move(prefix);
+            m.PendingOp = op;
+        }
+    } restore{*this, std::move(TapePrefix), PendingOp};
+    TapePrefix.assign(label.substr(0, kMaxText));
+    PendingOp = opNone;
+    TapeLine();
+}

@@ -1,0 +1,22 @@
+// Small helpers shared by the machine's source files; not part of the
+// machine's interface.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "calcmach.h"
+
+namespace calcmach_detail {
+
+// Tape symbol of an opcode; "" for a number outside the table.
+const char* TapeSymbol(int32_t op);
+
+// Appends to a machine text without letting it grow past kMaxText bytes.
+void AppendCut(std::string& text, std::string_view more);
+
+// The value in mode m: the payload is converted numerically when exactly one
+// side is vmFloat, and kept bit for bit otherwise.
+CalcValue ConvertTo(const CalcValue& v, ValueMode m);
+
+}  // namespace calcmach_detail
