@@ -1,1 +1,152 @@
-// placeholder
+// The unary functions: they act on the entry value Y in place and leave X and
+// the pending operation alone, so a pending operation later uses the changed
+// Y. Functions the mode cannot carry out show the error value and change
+// nothing else.
+#include <cmath>
+#include <string>
+
+#include "calcmach.h"
+#include "fpu.h"
+
+namespace {
+
+// Y's mode indexes the mode tables of entry and display, so a number outside
+// the enumeration must never get into it.
+void RequireMode(ValueMode m, const char* routine) {
+    if (m < vmDec || m > vmERR) {
+        throw RangeError(std::string(routine) + ": invalid mode " + std::to_string(static_cast<int32_t>(m)));
+    }
+}
+
+}  // namespace
+
+void CcalcMach::FnNot() {
+    if (Y.mode == vmFloat) {
+        ShowError();
+        return;
+    }
+    TapeNote("NOT ");
+    EndEntry();
+    Y.setW(~Y.w());
+    ShowY();
+}
+
+void CcalcMach::FnRBits() {
+    if (Y.mode == vmFloat) {
+        ShowError();
+        return;
+    }
+    TapeNote("RBits ");
+    EndEntry();
+    const unsigned n = static_cast<unsigned>(Y.w().lo & 0xFF);
+    Y.setW(n >= 128 ? W128AllOnes : (Word128(1, 0) << n) - Word128(1, 0));
+    ShowY();
+}
+
+void CcalcMach::FnSgn() {
+    if (Y.mode == vmFloat) {
+        const long double e = Y.f();
+        Y.setF(e < 0.0L ? -1.0L : e > 0.0L ? 1.0L : 0.0L);
+    } else {
+        const Word128 e = Y.w();
+        Y.setW(e.IsNegative() ? W128AllOnes : e.IsZero() ? W128Zero : Word128(1, 0));
+    }
+    TapeNote("SGN ");
+    ShowY();
+    EndEntry();
+}
+
+void CcalcMach::FnAbs() {
+    if (Y.mode == vmFloat) {
+        const long double e = Y.f();
+        if (e < 0.0L) Y.setF(-e);
+    } else {
+        // -2^127 is its own negation and stays negative.
+        const Word128 e = Y.w();
+        if (e.IsNegative()) Y.setW(-e);
+    }
+    TapeNote("ABS ");
+    ShowY();
+    EndEntry();
+}
+
+// SQRT, SIN and COS share their shape: the tape line shows the argument, the
+// entry ends, and only then the function runs, so a fault leaves the line
+// written, the entry ended and Y and the display as they were.
+void CcalcMach::FnSqrt() {
+    if (Y.mode != vmFloat) {
+        ShowError();
+        return;
+    }
+    TapeNote("SQRT ");
+    EndEntry();
+    Y.setF(fpu::Guarded([](long double v) { return std::sqrt(v); }, Y.f()));
+    ShowY();
+}
+
+// sinl and cosl reduce every finite argument exactly, so even 1E20 gets its
+// true sine; an infinite argument is an invalid operation.
+void CcalcMach::FnSin() {
+    if (Y.mode != vmFloat) {
+        ShowError();
+        return;
+    }
+    TapeNote("SIN ");
+    EndEntry();
+    Y.setF(fpu::Guarded([](long double v) { return std::sin(v); }, Y.f()));
+    ShowY();
+}
+
+void CcalcMach::FnCos() {
+    if (Y.mode != vmFloat) {
+        ShowError();
+        return;
+    }
+    TapeNote("COS ");
+    EndEntry();
+    Y.setF(fpu::Guarded([](long double v) { return std::cos(v); }, Y.f()));
+    ShowY();
+}
+
+// The sign change keeps the entry running: EntryNeg makes the digits typed
+// next build a negative number, also when the entry is still zero.
+void CcalcMach::FnNeg() {
+    if (Y.mode == vmFloat) {
+        const long double e = Y.f();
+        if (e == 0.0L) {
+            EntryNeg = !EntryNeg;
+        } else {
+            Y.setF(-e);
+            EntryNeg = -e < 0.0L;
+        }
+    } else if (Y.mode != vmIPv4 && Y.mode != vmIPv6) {
+        const Word128 e = Y.w();
+        if (e.IsZero()) {
+            EntryNeg = !EntryNeg;
+        } else {
+            Y.setW(-e);
+            EntryNeg = (-e).IsNegative();
+        }
+    }
+    ShowY();
+}
+
+void CcalcMach::SetValue(const CalcValue& v) {
+    RequireMode(v.mode, "CcalcMach.SetValue");
+    Y = v;
+    ShowY();
+    EndEntry();
+}
+
+void CcalcMach::SetMode(ValueMode m) {
+    RequireMode(m, "CcalcMach.SetMode");
+    if (m == Y.mode) return;
+    if (m == vmFloat) {
+        Y.setF(W128ToFloat(Y.w()));
+    } else if (Y.mode == vmFloat) {
+        Y.setW(FloatToW128(Y.f()));
+    }
+    Y.mode = m;
+    EndEntry();
+    ShowY();
+}
