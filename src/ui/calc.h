@@ -1,0 +1,130 @@
+// Ccalc: the calculator's main window. It owns the one calculator machine,
+// shows its display, registers and tape, and turns clicks and keys into
+// machine calls. The window is split over several files by concern:
+// calc_build.cpp builds the widgets and refreshes them from the machine,
+// calc_events.cpp handles buttons, keys, the clipboard and the lists,
+// calc_export.cpp writes the tape export, calc_state.cpp the state file.
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "calcmach/calcmach.h"
+#include "ui/mrvforms.h"
+
+class CdisplayPanel;
+class QAbstractButton;
+class QButtonGroup;
+class QFrame;
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+class TqzSplitter;
+
+class Ccalc : public CmrvForm {
+    Q_OBJECT
+
+public:
+    static constexpr int kTapeRows = 100;
+
+    explicit Ccalc(QWidget* parent = nullptr);
+    // Writes the state file, then lets the machine go.
+    ~Ccalc() override;
+
+    // Refreshes the display, the parenthesis counter, the mode buttons and
+    // the mode-dependent keypad buttons from the machine, and puts the
+    // keyboard focus on the display.
+    void UpdateDisplay();
+    // Refreshes the value column of the register list.
+    void UpdateRegisters();
+    void CopyToClipboard();
+    // Types the clipboard text, byte by byte, as if it were keyed in.
+    void PasteFromClipboard();
+
+    bool ShortcutKey(QWidget* origin, int key, Qt::KeyboardModifiers mods) override;
+
+    // One typed character as UTF-8 (only single bytes are used).
+    void EntryKeyChar(std::string_view ch);
+    // F1, Ctrl+C, Ctrl+X, Ctrl+V on the display; true when the key was used.
+    bool EntryKeyPress(int key, Qt::KeyboardModifiers mods);
+
+    // The machine's tape receiver: adds a row holding the shown value,
+    // dropping the oldest row beyond kTapeRows.
+    void TapeAppend(std::string_view text);
+    void ClearTape();
+    void StoreRegister(int n);
+    void RecallRegister(int n);
+    void RegistersClick();
+    void TapeClick();
+    // Asks for a file and writes the tape and the non-zero registers to it.
+    void ExportTape();
+
+    CcalcMach& Mach() { return *mach_; }
+    // The text of tape row k, as shown.
+    std::string TapeText(int k) const;
+    int TapeRowCount() const;
+
+    // 0 none, 1 the next register digit recalls, 2 it stores.
+    int RegPending = 0;
+    std::array<CalcValue, kTapeRows> TapeValues{};
+    QString SaveDir;       // first folder of the export dialog; may be empty
+    std::string StatePath;  // the state file; empty: nothing is loaded or saved
+
+    // Chooses the export file; an empty result cancels. Replaceable so the
+    // export can run without a dialog.
+    std::function<QString()> ChooseExportFile;
+    // Tells the user that the state could not be saved; replaceable (tests).
+    static std::function<void(const QString& message)> SaveFailedHook;
+
+protected:
+    void AfterCreate() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildWidgets();
+    void BuildKeypad();
+    void AdjustColumns();
+    void FocusDisplay();
+    void OnDisplayKey(QKeyEvent* event);
+    // Runs a machine call from a keypad button: reset the pending register
+    // action and refresh afterwards.
+    void MachineStep(void (*call)(CcalcMach&));
+    void LoadState();
+    void SaveState();
+
+    std::unique_ptr<CcalcMach> mach_;
+
+    QFrame* outputs_ = nullptr;
+    QTableWidget* registers_ = nullptr;
+    TqzSplitter* split_ = nullptr;
+    QTableWidget* tape_ = nullptr;
+    CdisplayPanel* entry_ = nullptr;
+    QLabel* parenCt_ = nullptr;
+    QGroupBox* modes_ = nullptr;
+    QButtonGroup* modeGroup_ = nullptr;
+    QPushButton* bPrt_ = nullptr;
+    QPushButton* bHelp_ = nullptr;
+    QPushButton* bAbout_ = nullptr;
+    std::vector<QPushButton*> keypad_;  // in tab order
+    // Buttons whose enabled state follows the mode.
+    std::vector<QPushButton*> floatOnly_;
+    std::vector<QPushButton*> integerOnly_;
+    QPushButton* bNeg_ = nullptr;
+
+    friend class CcalcStateLoader;
+};
+
+// The export file's text: tape rows right-aligned to column 45, two empty
+// lines, a rule of 45 dashes, then every register whose value text is not
+// "0" as name and right-aligned value. Lines end in "\n".
+std::string FormatTapeExport(const std::vector<std::string>& tapeRows,
+                             const std::vector<std::pair<std::string, std::string>>& registers);

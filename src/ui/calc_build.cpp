@@ -1,0 +1,367 @@
+// Building the main window and refreshing it from the machine.
+#include <QApplication>
+#include <QButtonGroup>
+#include <QEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTableWidget>
+
+#include <algorithm>
+
+#include "state/statefile.h"
+#include "ui/about.h"
+#include "ui/application.h"
+#include "ui/calc.h"
+#include "ui/display.h"
+#include "ui/qzsplitter.h"
+
+namespace {
+
+const QColor kWindowColour(0x2F, 0x21, 0x0C);
+const QColor kDisplayColour(0x40, 0x40, 0x40);
+const QColor kDisplayText(0xFF, 0xFF, 0x00);
+const QColor kModesColour(0xD5, 0xD2, 0xCD);
+const QColor kListColour(0xFF, 0xFF, 0xFF);
+
+struct ModeButton {
+    const char* name;
+    const char* caption;
+    ValueMode mode;
+    int left, width;
+};
+
+// In tab order.
+constexpr ModeButton kModeButtons[] = {
+    {"modeIPv6", "IPv6", vmIPv6, 8, 52}, {"modeIPv4", "IPv4", vmIPv4, 60, 52},
+    {"ModeHex", "16", vmHex, 112, 40},   {"ModeDec", "10", vmDec, 156, 44},
+    {"ModeOct", "8", vmOct, 200, 32},    {"ModeBin", "2", vmBin, 240, 40},
+    {"ModeFlt", "Float", vmFloat, 280, 56},
+};
+
+void SetBackground(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
+    QPalette p = w->palette();
+    p.setColor(role, colour);
+    w->setPalette(p);
+}
+
+void Fill(QWidget* w, const QColor& colour) {
+    SetBackground(w, QPalette::Window, colour);
+    w->setAutoFillBackground(true);
+}
+
+// A gear, for when neither the icon theme nor the style has a settings image.
+QIcon GearIcon(const QColor& colour) {
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.translate(16, 16);
+    QPainterPath gear;
+    gear.addEllipse(QPointF(0, 0), 10, 10);
+    for (int i = 0; i < 8; ++i) {
+        QPainterPath tooth;
+        tooth.addRect(-3, -15, 6, 7);
+        gear = gear.united(QTransform().rotate(45.0 * i).map(tooth));
+    }
+    QPainterPath hole;
+    hole.addEllipse(QPointF(0, 0), 4.5, 4.5);
+    p.fillPath(gear.subtracted(hole), colour);
+    return QIcon(pm);
+}
+
+QIcon HelpIcon(const QStyle* style) {
+    QIcon icon = QIcon::fromTheme(QStringLiteral("help-contents"));
+    if (icon.isNull())
+        icon = QIcon::fromTheme(QStringLiteral("help-browser"));
+    if (icon.isNull())
+        icon = style->standardIcon(QStyle::SP_DialogHelpButton);
+    return icon;
+}
+
+QIcon ConfigureIcon(const QWidget* w) {
+    QIcon icon = QIcon::fromTheme(QStringLiteral("configure"));
+    if (icon.isNull())
+        icon = QIcon::fromTheme(QStringLiteral("preferences-system"));
+    if (icon.isNull())
+        icon = GearIcon(w->palette().color(QPalette::ButtonText));
+    return icon;
+}
+
+QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns) {
+    auto* grid = new QTableWidget(0, columns, parent);
+    grid->setObjectName(QString::fromLatin1(name));
+    grid->horizontalHeader()->hide();
+    grid->verticalHeader()->hide();
+    grid->setFont(QApplication::font("QTableView"));
+    grid->horizontalHeader()->setFont(QApplication::font("QHeaderView"));
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    grid->setMinimumWidth(30);
+    grid->setTabKeyNavigation(false);
+    SetBackground(grid, QPalette::Base, kListColour);
+    QHeaderView* rows = grid->verticalHeader();
+    rows->setMinimumSectionSize(1);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(std::max(17, grid->fontMetrics().height() + 2));
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    return grid;
+}
+
+}  // namespace
+
+std::function<void(const QString&)> Ccalc::SaveFailedHook;
+
+Ccalc::Ccalc(QWidget* parent)
+    : CmrvForm(parent),
+      SaveDir(QString::fromLocal8Bit(DesktopDir())),
+      StatePath(::StatePath()) {
+    AfterCreate();
+}
+
+Ccalc::~Ccalc() {
+    SaveState();
+    mach_.reset();
+}
+
+void Ccalc::AfterCreate() {
+    mach_ = std::make_unique<CcalcMach>();
+    mach_->OnTapeLine = [this](CcalcMach&, std::string_view line) { TapeAppend(line); };
+    mach_->SetMode(vmFloat);
+
+    setObjectName(QStringLiteral("calc"));
+    resize(480, 272);
+    setWindowTitle(QString());
+    setWindowIcon(QIcon(QStringLiteral(":/img_qz_icon")));
+    Fill(this, kWindowColour);
+
+    BuildWidgets();
+
+    setWindowTitle(QStringLiteral("Zentabula  v2.0"));
+    setFixedSize(480, 272);
+
+    LoadState();
+
+    for (int n = 0; n < kRegisterCount; ++n)
+        registers_->item(n, 0)->setText(QStringLiteral("R%1").arg(n, 0, 16).toUpper());
+    UpdateRegisters();
+    bPrt_->setText(QStringLiteral("Save"));
+    bPrt_->setAccessibleName(bPrt_->text());
+    UpdateDisplay();
+}
+
+void Ccalc::BuildWidgets() {
+    const QFont labelFont = QApplication::font("QLabel");
+
+    outputs_ = new QFrame(this);
+    outputs_->setObjectName(QStringLiteral("outputs"));
+    outputs_->setGeometry(8, 4, 464, 80);
+    outputs_->setFont(labelFont);
+    Fill(outputs_, QApplication::palette().color(QPalette::Window));
+
+    // The splitter holds both lists; its handle sits where the bar between
+    // them belongs (228..236 of "outputs").
+    split_ = new TqzSplitter(outputs_);
+    split_->setObjectName(QStringLiteral("split"));
+    split_->setGeometry(2, 2, 460, 76);
+    split_->setHandleWidth(8);
+    split_->setChildrenCollapsible(false);
+    split_->setOpaqueResize(true);
+
+    registers_ = MakeGrid(split_, "registers", 2);
+    registers_->setAccessibleName(QStringLiteral("Registers"));
+    registers_->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("?")});
+    registers_->setColumnWidth(0, 24);
+    registers_->setColumnWidth(1, 180);
+    registers_->setSelectionBehavior(QAbstractItemView::SelectItems);
+    registers_->setShowGrid(true);
+    registers_->setRowCount(kRegisterCount);
+    for (int n = 0; n < kRegisterCount; ++n) {
+        auto* name = new QTableWidgetItem;
+        name->setTextAlignment(Qt::AlignCenter);
+        name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        registers_->setItem(n, 0, name);
+        auto* value = new QTableWidgetItem;
+        value->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        value->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        registers_->setItem(n, 1, value);
+    }
+
+    tape_ = MakeGrid(split_, "tape", 1);
+    tape_->setAccessibleName(QStringLiteral("Tape"));
+    tape_->setHorizontalHeaderLabels({QStringLiteral("Tape")});
+    tape_->setColumnWidth(0, 204);
+    SetBackground(tape_, QPalette::AlternateBase, kListColour);
+    tape_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tape_->setShowGrid(false);
+
+    split_->addWidget(registers_);
+    split_->addWidget(tape_);
+    split_->setStretchFactor(0, 0);
+    split_->setStretchFactor(1, 1);
+    split_->setSizes({226, 226});
+    registers_->installEventFilter(this);
+    tape_->installEventFilter(this);
+    connect(registers_, &QAbstractItemView::clicked, this, [this] { Guarded([this] { RegistersClick(); }); });
+    connect(tape_, &QAbstractItemView::clicked, this, [this] { Guarded([this] { TapeClick(); }); });
+
+    entry_ = new CdisplayPanel(this);
+    entry_->setObjectName(QStringLiteral("entry"));
+    entry_->setAccessibleName(QStringLiteral("Display"));
+    entry_->setGeometry(8, 88, 464, 32);
+    entry_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    entry_->setFont(labelFont);
+    entry_->setMargin(6);
+    entry_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    entry_->setText(QStringLiteral("0"));
+    Fill(entry_, kDisplayColour);
+    SetBackground(entry_, QPalette::WindowText, kDisplayText);
+    entry_->OnKey = [this](QKeyEvent* e) { OnDisplayKey(e); };
+
+    parenCt_ = new QLabel(QStringLiteral("(0"), entry_);
+    parenCt_->setObjectName(QStringLiteral("ParenCt"));
+    parenCt_->setGeometry(6, 6, 24, 20);
+    parenCt_->setFont(labelFont);
+    Fill(parenCt_, kDisplayColour);
+    SetBackground(parenCt_, QPalette::WindowText, kDisplayText);
+    parenCt_->hide();
+
+    modes_ = new QGroupBox(QString(), this);
+    modes_->setObjectName(QStringLiteral("modes"));
+    modes_->setGeometry(8, 120, 464, 32);
+    modes_->setFont(labelFont);
+    Fill(modes_, kModesColour);
+
+    modeGroup_ = new QButtonGroup(this);
+    modeGroup_->setExclusive(true);
+    QWidget* prev = entry_;
+    setTabOrder(prev, registers_);
+    setTabOrder(registers_, tape_);
+    prev = tape_;
+    for (const ModeButton& m : kModeButtons) {
+        auto* b = new QRadioButton(QString::fromUtf8(m.caption), modes_);
+        b->setObjectName(QString::fromLatin1(m.name));
+        b->setAccessibleName(b->text());
+        b->setGeometry(m.left, 9, m.width, 20);
+        b->setFont(labelFont);
+        modeGroup_->addButton(b, m.mode);
+        setTabOrder(prev, b);
+        prev = b;
+    }
+    connect(modeGroup_, &QButtonGroup::idClicked, this, [this](int mode) {
+        Guarded([this, mode] {
+            mach_->SetMode(static_cast<ValueMode>(mode));
+            UpdateDisplay();
+        });
+    });
+
+    BuildKeypad();
+
+    bHelp_ = new QPushButton(modes_);
+    bHelp_->setObjectName(QStringLiteral("bHelp"));
+    bHelp_->setAccessibleName(QStringLiteral("Help"));
+    bHelp_->setGeometry(436, 5, 28, 27);
+    bHelp_->setFont(labelFont);
+    bHelp_->setIcon(HelpIcon(style()));
+    connect(bHelp_, &QPushButton::clicked, this, [this] {
+        Guarded([this] {
+            OpenHelp();
+            FocusDisplay();
+        });
+    });
+
+    bAbout_ = new QPushButton(modes_);
+    bAbout_->setObjectName(QStringLiteral("bAbout"));
+    bAbout_->setAccessibleName(QStringLiteral("About"));
+    bAbout_->setGeometry(407, 5, 28, 27);
+    bAbout_->setFont(labelFont);
+    bAbout_->setIcon(ConfigureIcon(bAbout_));
+    connect(bAbout_, &QPushButton::clicked, this, [this] {
+        Guarded([this] {
+            ShowAbout(this);
+            FocusDisplay();
+        });
+    });
+
+    // Keypad buttons were created before these two but come after them in
+    // the tab order.
+    setTabOrder(prev, bHelp_);
+    setTabOrder(bHelp_, bAbout_);
+    prev = bAbout_;
+    for (QPushButton* b : keypad_) {
+        setTabOrder(prev, b);
+        prev = b;
+    }
+
+    AdjustColumns();
+}
+
+void Ccalc::UpdateDisplay() {
+    const CcalcMach& m = *mach_;
+    if (m.ParenDepth == 0) {
+        parenCt_->hide();
+    } else {
+        parenCt_->setText(QLatin1Char('(') + QString::number(m.ParenDepth));
+        parenCt_->show();
+    }
+
+    const std::string text = m.DisplayText();
+    const bool message = !text.empty() && text[0] == '*';
+    entry_->setAlignment((message ? Qt::AlignHCenter : Qt::AlignRight) | Qt::AlignVCenter);
+    entry_->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    entry_->setFocus();
+
+    const ValueMode mode = m.Mode();
+    if (mode <= vmFloat) {
+        if (QAbstractButton* b = modeGroup_->button(mode); b && !b->isChecked())
+            b->setChecked(true);
+    }
+
+    const bool isFloat = mode == vmFloat;
+    for (QPushButton* b : floatOnly_)
+        b->setEnabled(isFloat);
+    for (QPushButton* b : integerOnly_)
+        b->setEnabled(!isFloat);
+    bNeg_->setEnabled(mode == vmDec || isFloat);
+}
+
+void Ccalc::UpdateRegisters() {
+    for (int n = 0; n < kRegisterCount; ++n) {
+        const std::string text = ValueText(mach_->Regs[static_cast<std::size_t>(n)]);
+        registers_->item(n, 1)->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    }
+}
+
+void Ccalc::AdjustColumns() {
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, registers_);
+    const int value = registers_->width() - bar - registers_->columnWidth(0) - 6;
+    if (value > 0)
+        registers_->setColumnWidth(1, value);
+    const int line = tape_->width() - bar - 6;
+    if (line > 0)
+        tape_->setColumnWidth(0, line);
+}
+
+bool Ccalc::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize && (watched == registers_ || watched == tape_))
+        AdjustColumns();
+    return CmrvForm::eventFilter(watched, event);
+}
+
+void Ccalc::FocusDisplay() { entry_->setFocus(); }
+
+std::string Ccalc::TapeText(int k) const {
+    const QTableWidgetItem* item = tape_->item(k, 0);
+    return item ? item->text().toLatin1().toStdString() : std::string();
+}
+
+int Ccalc::TapeRowCount() const { return tape_->rowCount(); }

@@ -1,0 +1,272 @@
+// What the main window's controls do: keypad and mode buttons, typed keys,
+// the clipboard, the register list and the tape list.
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QPalette>
+#include <QPushButton>
+#include <QTableWidget>
+
+#include <algorithm>
+
+#include "ui/about.h"
+#include "ui/application.h"
+#include "ui/calc.h"
+#include "ui/display.h"
+
+namespace {
+
+enum class Enable { Always, FloatOnly, IntegerOnly, DecOrFloat };
+
+bool IsAcceptedChar(char c) {
+    if (c == 8 || c == 13)
+        return true;
+    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))
+        return true;
+    switch (c) {
+        case '%': case '&': case '(': case ')': case '*': case '+': case ',': case '-':
+        case '.': case '/': case ':': case '=': case 'R': case 'S': case '^':
+        case 'r': case 's': case 'x': case '|':
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Digit value of "0".."9", "A".."F"; -1 for anything else.
+int RegisterDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+void Ccalc::MachineStep(void (*call)(CcalcMach&)) {
+    call(*mach_);
+    RegPending = 0;
+    UpdateDisplay();
+}
+
+void Ccalc::BuildKeypad() {
+    using Click = void (*)(Ccalc&);
+    struct Key {
+        const char* name;
+        const char* caption;
+        Enable enable;
+        Click click;
+    };
+    // Row by row, left to right: the creation, layout and tab order.
+    static const Key keys[] = {
+        {"bLBits", "LBT", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opLBits); }); }},
+        {"bSHL", "SHL", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opShl); }); }},
+        {"bSHR", "SHR", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opShr); }); }},
+        {"bROL", "ROL", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opRol); }); }},
+        {"bROR", "ROR", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opRor); }); }},
+        {"bAnd", "AND", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opAnd); }); }},
+        {"bOr", "OR", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opOr); }); }},
+        {"bXor", "XOR", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opXor); }); }},
+        {"bNot", "NOT", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnNot(); }); }},
+
+        {"bRBits", "RBT", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnRBits(); }); }},
+        {"bSgn", "SGN", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnSgn(); }); }},
+        {"bAbs", "ABS", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnAbs(); }); }},
+        {"bNeg", "\u00B1", Enable::DecOrFloat, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnNeg(); }); }},
+        {"bRound", "ROUN", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opRound); }); }},
+        {"bPow", "^", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opPow); }); }},
+        {"bSqrt", "\u221A", Enable::FloatOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnSqrt(); }); }},
+        {"bSin", "SIN", Enable::FloatOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnSin(); }); }},
+        {"bCos", "COS", Enable::FloatOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnCos(); }); }},
+
+        {"bPi", "\u03C0", Enable::FloatOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.SetValue(kPiValue); }); }},
+        {"bOPar", "(", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpenParen(); }); }},
+        {"bCPar", ")", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.CloseParen(); }); }},
+        {"bStore", "STO", Enable::Always, [](Ccalc& c) { c.EntryKeyChar("S"); c.FocusDisplay(); }},
+        {"bRecall", "RCL", Enable::Always, [](Ccalc& c) { c.EntryKeyChar("R"); c.FocusDisplay(); }},
+        {"bClr", "CLR", Enable::Always, [](Ccalc& c) { c.EntryKeyChar("x"); c.FocusDisplay(); }},
+        {"bClrA", "CLRA", Enable::Always, [](Ccalc& c) {
+             c.MachineStep([](CcalcMach& m) { m.ClearAll(); });
+             c.UpdateRegisters();
+         }},
+        // Created as "PRT"; the window renames it once it is built.
+        {"bPrt", "PRT", Enable::Always, [](Ccalc& c) { c.ExportTape(); }},
+        {"bTape", "TAPE", Enable::Always, [](Ccalc& c) { c.ClearTape(); }},
+    };
+
+    const QFont labelFont = QApplication::font("QLabel");
+    int index = 0;
+    for (const Key& k : keys) {
+        auto* b = new QPushButton(QString::fromUtf8(k.caption), this);
+        b->setObjectName(QString::fromLatin1(k.name));
+        b->setAccessibleName(b->text());
+        b->setGeometry(8 + 53 * (index % 9), 164 + 36 * (index / 9), 40, 24);
+        b->setFont(labelFont);
+        b->setAutoDefault(false);
+        const Click click = k.click;
+        connect(b, &QPushButton::clicked, this, [this, click] { Guarded([this, click] { click(*this); }); });
+        switch (k.enable) {
+            case Enable::FloatOnly: floatOnly_.push_back(b); break;
+            case Enable::IntegerOnly: integerOnly_.push_back(b); break;
+            case Enable::DecOrFloat: bNeg_ = b; break;
+            case Enable::Always: break;
+        }
+        keypad_.push_back(b);
+        ++index;
+    }
+
+    QPushButton* bAnd = findChild<QPushButton*>(QStringLiteral("bAnd"), Qt::FindDirectChildrenOnly);
+    QPalette p = bAnd->palette();
+    p.setColor(QPalette::Button, QColor(0xD5, 0xD2, 0xCD));
+    bAnd->setPalette(p);
+    bPrt_ = findChild<QPushButton*>(QStringLiteral("bPrt"), Qt::FindDirectChildrenOnly);
+}
+
+void Ccalc::OnDisplayKey(QKeyEvent* event) {
+    Guarded([this, event] {
+        if (EntryKeyPress(event->key(), event->modifiers()))
+            return;
+        // Window shortcuts come before the character, so "q" and Escape
+        // close the window instead of being typed.
+        if (ShortcutKey(entry_, event->key(), event->modifiers()))
+            return;
+        const QByteArray text = event->text().toUtf8();
+        if (!text.isEmpty())
+            EntryKeyChar(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+    });
+}
+
+bool Ccalc::EntryKeyPress(int key, Qt::KeyboardModifiers mods) {
+    if (key == Qt::Key_F1) {
+        OpenHelp();
+        FocusDisplay();
+        return true;
+    }
+    mods = ShortcutModifiers(mods);
+    if (mods != Qt::ControlModifier)
+        return false;
+    if (key == Qt::Key_C || key == Qt::Key_X) {
+        CopyToClipboard();
+        return true;
+    }
+    if (key == Qt::Key_V) {
+        PasteFromClipboard();
+        return true;
+    }
+    return false;
+}
+
+bool Ccalc::ShortcutKey(QWidget* origin, int key, Qt::KeyboardModifiers mods) {
+    if (CmrvForm::ShortcutKey(origin, key, mods))
+        return true;
+    mods = ShortcutModifiers(mods);
+    if (key == Qt::Key_Q && mods == Qt::NoModifier) {
+        close();
+        return true;
+    }
+    if ((key == Qt::Key_P || key == Qt::Key_S) && mods == Qt::ControlModifier) {
+        bPrt_->click();
+        return true;
+    }
+    return false;
+}
+
+void Ccalc::EntryKeyChar(std::string_view ch) {
+    if (ch.size() != 1)
+        return;
+    char c = ch[0];
+    if (!IsAcceptedChar(c))
+        return;
+    if (c >= 'a' && c <= 'z')
+        c = static_cast<char>(c - 'a' + 'A');
+
+    if (RegPending != 0) {
+        const int reg = RegisterDigit(c);
+        if (reg >= 0) {
+            if (RegPending == 1)
+                RecallRegister(reg);
+            else
+                StoreRegister(reg);
+            RegPending = 0;
+            return;
+        }
+        RegPending = 0;
+    }
+
+    bool accepted = false;
+    switch (c) {
+        case 13: accepted = mach_->KeyChar('='); break;
+        case 'R': RegPending = 1; return;
+        case 'S': RegPending = 2; return;
+        case 'X': accepted = mach_->KeyChar('c'); break;
+        default: accepted = mach_->KeyChar(c); break;
+    }
+    if (accepted)
+        UpdateDisplay();
+}
+
+void Ccalc::CopyToClipboard() { QGuiApplication::clipboard()->setText(entry_->text()); }
+
+void Ccalc::PasteFromClipboard() {
+    const QByteArray bytes = QGuiApplication::clipboard()->text().toUtf8();
+    for (const char b : bytes)
+        EntryKeyChar(std::string_view(&b, 1));
+}
+
+void Ccalc::StoreRegister(int n) {
+    mach_->sto(n);
+    const std::string text = ValueText(mach_->Regs[static_cast<std::size_t>(n)]);
+    registers_->item(n, 1)->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    FocusDisplay();
+}
+
+void Ccalc::RecallRegister(int n) {
+    mach_->rcl(n);
+    UpdateDisplay();
+}
+
+void Ccalc::RegistersClick() {
+    const int row = registers_->currentRow();
+    // Without a focused row there is no register to act on; asking the
+    // machine for register -1 would only raise an error dialog.
+    if (row < 0)
+        return;
+    if (RegPending == 2)
+        StoreRegister(row);
+    else
+        RecallRegister(row);
+    RegPending = 0;
+    FocusDisplay();
+}
+
+void Ccalc::TapeClick() {
+    const int row = tape_->currentRow();
+    if (row < 0 || row >= kTapeRows)
+        return;
+    mach_->SetValue(TapeValues[static_cast<std::size_t>(row)]);
+    UpdateDisplay();
+}
+
+void Ccalc::TapeAppend(std::string_view text) {
+    text = text.substr(0, kMaxText);
+    int n = tape_->rowCount();
+    if (n >= kTapeRows) {
+        n = kTapeRows - 1;
+        tape_->removeRow(0);
+        std::move(TapeValues.begin() + 1, TapeValues.end(), TapeValues.begin());
+    }
+    tape_->setRowCount(n + 1);
+    auto* item = new QTableWidgetItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    tape_->setItem(n, 0, item);
+    TapeValues[static_cast<std::size_t>(n)] = *mach_->Shown;
+    tape_->setCurrentCell(n, 0);
+}
+
+void Ccalc::ClearTape() {
+    tape_->setRowCount(0);
+    TapeValues.fill(kZeroValue);
+    FocusDisplay();
+}

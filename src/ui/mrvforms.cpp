@@ -1,0 +1,89 @@
+#include "ui/mrvforms.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScreen>
+
+Qt::KeyboardModifiers ShortcutModifiers(Qt::KeyboardModifiers mods) {
+    return mods & ~Qt::KeyboardModifiers(Qt::KeypadModifier);
+}
+
+CmrvForm::CmrvForm(QWidget* parent) : QWidget(parent) {}
+
+bool CmrvForm::ShortcutKey(QWidget* /*origin*/, int key, Qt::KeyboardModifiers mods) {
+    mods = ShortcutModifiers(mods);
+    const bool close = (key == Qt::Key_Q && mods == Qt::ControlModifier) ||
+                       (key == Qt::Key_W && mods == Qt::ControlModifier) ||
+                       (key == Qt::Key_Escape && mods == Qt::NoModifier);
+    if (!close)
+        return false;
+    this->close();
+    return true;
+}
+
+void CmrvForm::keyPressEvent(QKeyEvent* event) {
+    if (ShortcutKey(focusWidget(), event->key(), event->modifiers()))
+        event->accept();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+CmrvDialog::CmrvDialog(QWidget* parent) : QDialog(parent) {}
+
+void CmrvDialog::AfterCreate() {
+    // Dialogs are laid out by hand in pixels, so they are never resizable.
+    setSizeGripEnabled(false);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, true);
+}
+
+void CmrvDialog::showEvent(QShowEvent* event) {
+    setFixedSize(size());
+    QDialog::showEvent(event);
+}
+
+bool CmrvDialog::ShortcutKey(QWidget* /*origin*/, int key, Qt::KeyboardModifiers mods) {
+    if (ShortcutModifiers(mods) != Qt::NoModifier)
+        return false;
+    if (key == Qt::Key_Escape) {
+        if (CancelButton)
+            CancelButton->click();
+        else
+            reject();
+        return true;
+    }
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (DefaultButton)
+            DefaultButton->click();
+        else
+            accept();
+        return true;
+    }
+    return false;
+}
+
+void CmrvDialog::keyPressEvent(QKeyEvent* event) {
+    // QDialog's own handling would act on Ctrl+Enter and the like; the
+    // dialog's keys are exactly those of ShortcutKey.
+    if (ShortcutKey(focusWidget(), event->key(), event->modifiers()))
+        event->accept();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+CmrvDialog* CmrvDialog::CenterOnForm(QWidget* form) {
+    if (!form) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+        }
+        return this;
+    }
+    // Client areas are centred on each other, so the result does not depend
+    // on the window manager's frame sizes. Integer division truncates toward
+    // zero, which a dialog larger than the form relies on.
+    const QRect f = form->geometry();
+    setGeometry(f.x() + (f.width() - width()) / 2, f.y() + (f.height() - height()) / 2, width(),
+                height());
+    return this;
+}
