@@ -152,17 +152,20 @@ long double ParseFloat(std::string_view text) {
 }  // namespace
 
 std::string FloatText(long double x) {
+    // Classifying a payload that holds no valid extended (an unnormal, a
+    // pseudo-NaN) raises the invalid flag: keep it inside the guard.
+    FloatEnvGuard guard;
+    // Adding zero hands a pseudo-denormal back in its normal encoding, which
+    // the formatter reads correctly (and turns -0 into +0).
+    x += 0.0L;
     if (std::isnan(x)) return "NAN";
     if (std::isinf(x)) return x < 0 ? "-INF" : "INF";
     if (x == 0) return "0";
 
-    // Step 1: scientific form with 17 significant digits, "d.dddddddddddddddde[+-]x".
+    // Scientific form with 17 significant digits, "d.dddddddddddddddde[+-]x",
+    // rounded to nearest.
     char buf[64];
-    std::to_chars_result r;
-    {
-        FloatEnvGuard guard;
-        r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, 16);
-    }
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, 16);
     const std::string_view sci(buf, static_cast<std::size_t>(r.ptr - buf));
     const bool negative = sci[0] == '-';
     const std::size_t d0 = negative ? 1 : 0;
@@ -176,7 +179,7 @@ std::string FloatText(long double x) {
     std::string out;
     if (negative) out.push_back('-');
     if (e >= 17 || e <= -6) {
-        // Step 2: scientific, mantissa without trailing zeros.
+        // Far from 1: scientific, mantissa without trailing zeros.
         const std::size_t last = digits.find_last_not_of('0');
         out.push_back(digits[0]);
         if (last != 0) {
@@ -187,7 +190,7 @@ std::string FloatText(long double x) {
         out.append(std::to_string(e));
         return out;
     }
-    // Step 3: plain notation.
+    // Exponents -5..16: plain notation.
     std::string plain;
     if (e >= 0) {
         plain = digits.substr(0, static_cast<std::size_t>(e) + 1);

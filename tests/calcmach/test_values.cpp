@@ -1,1 +1,382 @@
+// Values and value modes: mode tables, constants, display texts, the general
+// float text, mode names and the register text form.
 #include <gtest/gtest.h>
+
+#include <cfenv>
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "calcmach/values.h"
+
+namespace {
+
+using LD = std::numeric_limits<long double>;
+
+Word128 Small(uint64_t v) { return Word128(v, 0); }
+
+CalcValue Value(ValueMode m, Word128 v) { return CalcValue::Int(m, v); }
+
+std::string ErrorText(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const CalcError& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+TEST(ValueModes, NameAndRadixTables) {
+    const char* names[] = {"vmDec", "vmBin", "vmOct", "vmHex", "vmIPv4", "vmIPv6",
+                           "vmFloat", "vmTime", "vmDate", "vmDtTm", "vmERR"};
+    const int radix[] = {10, 2, 8, 16, 10, 16, 10, 10, 10, 10, 10};
+    for (int i = 0; i < kModeCount; ++i) {
+        EXPECT_STREQ(kModeNames[i], names[i]);
+        EXPECT_EQ(kModeRadix[i], radix[i]) << names[i];
+        EXPECT_EQ(ModeName(static_cast<ValueMode>(i)), names[i]);
+        EXPECT_EQ(str2mode(names[i]), i);
+    }
+    EXPECT_EQ(ModeName(static_cast<ValueMode>(11)), "");
+    EXPECT_EQ(ModeName(static_cast<ValueMode>(-1)), "");
+}
+
+TEST(ValueModes, Str2modeIsExact) {
+    EXPECT_EQ(str2mode("vmHex"), vmHex);
+    EXPECT_EQ(ErrorText([] { str2mode(" vmHex"); }), "str2mode: invalid mode \" vmHex\"");
+    EXPECT_EQ(ErrorText([] { str2mode("vmHex "); }), "str2mode: invalid mode \"vmHex \"");
+    EXPECT_EQ(ErrorText([] { str2mode("VMHEX"); }), "str2mode: invalid mode \"VMHEX\"");
+    EXPECT_EQ(ErrorText([] { str2mode(""); }), "str2mode: invalid mode \"\"");
+    EXPECT_THROW(str2mode("vmHe"), RangeError);
+}
+
+TEST(ValueConstants, ZeroErrorAndPi) {
+    EXPECT_EQ(kZeroValue.mode, vmDec);
+    EXPECT_EQ(kZeroValue.w(), W128Zero);
+    EXPECT_EQ(kErrorValue.mode, vmERR);
+    EXPECT_EQ(kErrorValue.w(), W128MinSigned);
+
+    EXPECT_EQ(kPiValue.mode, vmFloat);
+    const unsigned char piBytes[16] = {0x3C, 0xC2, 0x68, 0x21, 0xA2, 0xDA, 0x0F, 0xC9, 0x00, 0x40};
+    EXPECT_EQ(std::memcmp(kPiValue.payload, piBytes, 16), 0);
+    EXPECT_NEAR(static_cast<double>(kPiValue.f()), 3.141592653589793, 1e-15);
+    EXPECT_EQ(ValueText(kPiValue), "3.1415926535897932");
+}
+
+TEST(CalcValueRecord, FloatPayloadAndEquality) {
+    const CalcValue x = CalcValue::Float(1.5L);
+    for (int i = 10; i < 16; ++i) EXPECT_EQ(x.payload[i], 0) << i;
+    EXPECT_EQ(x.f(), 1.5L);
+    EXPECT_TRUE(x == CalcValue::Float(1.5L));
+    EXPECT_FALSE(x == CalcValue::Float(2.5L));
+    EXPECT_FALSE(Value(vmDec, Small(1)) == Value(vmHex, Small(1)));
+    EXPECT_TRUE(Value(vmHex, Small(1)) == Value(vmHex, Small(1)));
+    EXPECT_FALSE(Value(vmHex, Small(1)) == Value(vmHex, Word128(1, 1)));
+    CalcValue junk = x;  // bytes 10..15 are no part of a float
+    junk.payload[15] = 7;
+    EXPECT_TRUE(junk == x);
+}
+
+TEST(ValueText, EveryMode) {
+    struct Row {
+        CalcValue v;
+        const char* text;
+    } rows[] = {
+        {Value(vmDec, W128AllOnes), "-1"},
+        {Value(vmDec, W128MinSigned), "-170141183460469231731687303715884105728"},
+        {Value(vmDec, Small(42)), "42"},
+        {Value(vmDec, W128Zero), "0"},
+        {Value(vmHex, W128AllOnes), "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"},
+        {Value(vmHex, Small(0xABC)), "ABC"},
+        {Value(vmBin, Small(5)), "101"},
+        {Value(vmOct, Small(64)), "100"},
+        {Value(vmIPv4, Small(0xC0A80001)), "192.168.0.1"},
+        {Value(vmIPv6, Small(0xFFFFC0A80001ull)), "::ffff:c0a8:1"},  // never the mapped form
+        {Value(vmIPv6, Small(1)), "::1"},
+        {CalcValue::Float(1.5L), "1.5"},
+        {CalcValue::Float(-0.0L), "0"},
+        {kErrorValue, "*** ERROR ***"},
+        {Value(vmERR, Small(123)), "*** ERROR ***"},
+        {Value(vmTime, Small(5)), "*** NOT IMPLEMENTED ***"},
+        {Value(vmDate, Small(5)), "*** NOT IMPLEMENTED ***"},
+        {Value(vmDtTm, Small(5)), "*** NOT IMPLEMENTED ***"},
+        {Value(static_cast<ValueMode>(42), Small(5)), "*** NOT IMPLEMENTED ***"},
+    };
+    for (const Row& r : rows) EXPECT_EQ(ValueText(r.v), r.text) << "mode " << r.v.mode;
+}
+
+TEST(FloatText, GeneralForm) {
+    struct Row {
+        long double x;
+        const char* text;
+    } rows[] = {
+        {1.0L / 3, "0.33333333333333333"},
+        {0.1L, "0.1"},
+        {1e20L, "1E20"},
+        {1.5e20L, "1.5E20"},
+        {-0.000001L, "-1E-6"},
+        {0.00001L, "0.00001"},
+        {0.000012345L, "0.000012345"},
+        {2.5e16L, "25000000000000000"},
+        {1e16L, "10000000000000000"},
+        {2.5e17L, "2.5E17"},
+        {1.25e17L, "1.25E17"},
+        {1e17L, "1E17"},
+        {99999999999999999.5L, "1E17"},  // rounding carries into the exponent
+        {123456789012345678.0L, "1.2345678901234568E17"},
+        {1e-7L, "1E-7"},
+        {150.0L, "150"},
+        {0.0015L, "0.0015"},
+        {1.5L, "1.5"},
+        {-1.5L, "-1.5"},
+        {-150.0L, "-150"},
+        {0.0L, "0"},
+        {-0.0L, "0"},
+        {2.0L / 3, "0.66666666666666667"},
+        {1e100L, "1E100"},
+        {-1.25e-300L, "-1.25E-300"},
+        {LD::max(), "1.1897314953572318E4932"},
+        {LD::min(), "3.3621031431120935E-4932"},
+        {LD::denorm_min(), "3.6451995318824746E-4951"},
+        {LD::infinity(), "INF"},
+        {-LD::infinity(), "-INF"},
+        {LD::quiet_NaN(), "NAN"},
+    };
+    for (const Row& r : rows) EXPECT_EQ(FloatText(r.x), r.text);
+}
+
+// 17 significant digits, rounded to nearest: the text reads back as the same
+// number as C's own "%.16Le" text, and is plain exactly for exponents -5..16.
+TEST(FloatText, RandomAgainstPrintf) {
+    std::mt19937_64 gen(0x5EED0101);
+    for (int i = 0; i < 20000; ++i) {
+        long double x = std::ldexp(static_cast<long double>(gen()), static_cast<int>(gen() % 400) - 260);
+        if (gen() % 2) x = -x;
+        char ref[64];
+        std::snprintf(ref, sizeof ref, "%.16Le", x);  // the test runs in the "C" locale
+        const std::string text = FloatText(x);
+        ASSERT_EQ(std::strtold(text.c_str(), nullptr), std::strtold(ref, nullptr)) << text << " vs " << ref;
+        const int e = std::atoi(std::strchr(ref, 'e') + 1);
+        ASSERT_EQ(text.find('E') == std::string::npos, e >= -5 && e <= 16) << text;
+        ASSERT_EQ(FloatText(std::strtold(text.c_str(), nullptr)), text);
+    }
+}
+
+class CommaLocale : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr)
+            GTEST_SKIP() << "locale de_DE.UTF-8 is not installed (.ci/deps generates it)";
+    }
+    void TearDown() override { std::setlocale(LC_ALL, "C"); }
+};
+
+TEST_F(CommaLocale, FloatTextsUseAPointRegardless) {
+    char printed[16];
+    std::snprintf(printed, sizeof printed, "%.1f", 1.5);
+    ASSERT_STREQ(printed, "1,5") << "the locale is not in effect";
+
+    EXPECT_EQ(FloatText(1.5L), "1.5");
+    EXPECT_EQ(FloatText(-1.25e-7L), "-1.25E-7");
+    EXPECT_EQ(ValueText(kPiValue), "3.1415926535897932");
+    EXPECT_EQ(RegRepr(CalcValue::Float(1.5L)), "vmFloat:1.5");
+    CalcValue v;
+    ReprReg("vmFloat:2.25", v);
+    EXPECT_EQ(v.f(), 2.25L);
+    EXPECT_THROW(ReprReg("vmFloat:2,25", v), ConvertError);
+}
+
+TEST(RegRepr, Examples) {
+    EXPECT_EQ(RegRepr(Value(vmDec, Small(42))), "vmDec:0000000000000000000000000000002A");
+    EXPECT_EQ(RegRepr(Value(vmHex, Small(255))), "vmHex:000000000000000000000000000000FF");
+    EXPECT_EQ(RegRepr(Value(vmDec, W128AllOnes)), "vmDec:FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF");
+    EXPECT_EQ(RegRepr(Value(vmIPv6, Word128(2, 1))), "vmIPv6:00000000000000010000000000000002");
+    EXPECT_EQ(RegRepr(CalcValue::Float(1.5L)), "vmFloat:1.5");
+    EXPECT_EQ(RegRepr(CalcValue::Float(-1e-7L)), "vmFloat:-1E-7");
+}
+
+TEST(RegRepr, RefusesModesWithoutAForm) {
+    EXPECT_EQ(ErrorText([] { RegRepr(kErrorValue); }), "RegRepr:  unsupported type vmERR");
+    EXPECT_EQ(ErrorText([] { RegRepr(Value(vmTime, Small(1))); }), "RegRepr:  unsupported type vmTime");
+    EXPECT_EQ(ErrorText([] { RegRepr(Value(vmDate, Small(1))); }), "RegRepr:  unsupported type vmDate");
+    EXPECT_EQ(ErrorText([] { RegRepr(Value(vmDtTm, Small(1))); }), "RegRepr:  unsupported type vmDtTm");
+    EXPECT_THROW(RegRepr(Value(static_cast<ValueMode>(99), Small(1))), RangeError);
+}
+
+TEST(ReprReg, IntegerPayloads) {
+    struct Row {
+        const char* text;
+        ValueMode mode;
+        Word128 v;
+    } rows[] = {
+        {"vmDec:0000000000000000000000000000002A", vmDec, Small(42)},
+        {"vmDec:", vmDec, W128Zero},
+        {"vmHex:FF", vmHex, Small(255)},
+        {"vmBin:ff", vmBin, W128Zero},  // lower case ends the number
+        {"vmOct:12x34", vmOct, Small(0x12)},
+        {"vmIPv4:1FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF", vmIPv4, W128AllOnes},  // 33 digits: the first falls off
+        {"vmIPv6:100000000000000000000000000000002", vmIPv6, Small(2)},
+    };
+    for (const Row& r : rows) {
+        CalcValue v = CalcValue::Float(9.0L);
+        ReprReg(r.text, v);
+        EXPECT_EQ(v.mode, r.mode) << r.text;
+        EXPECT_EQ(v.w(), r.v) << r.text;
+    }
+}
+
+TEST(ReprReg, RangeErrors) {
+    CalcValue v;
+    EXPECT_EQ(ErrorText([&] { ReprReg("vm:1", v); }), "ReprReg: unsupported type");
+    EXPECT_EQ(ErrorText([&] { ReprReg(":1", v); }), "ReprReg: unsupported type");
+    EXPECT_EQ(ErrorText([&] { ReprReg("vmX:1", v); }), "ReprReg: unsupported type");  // name of 3 characters
+    EXPECT_EQ(ErrorText([&] { ReprReg("vmDec", v); }), "ReprReg: unsupported type");
+    EXPECT_EQ(ErrorText([&] { ReprReg("", v); }), "ReprReg: unsupported type");
+    EXPECT_EQ(ErrorText([&] { ReprReg("vmXX:1", v); }), "str2mode: invalid mode \"vmXX\"");
+    EXPECT_EQ(ErrorText([&] { ReprReg("vmdec:1", v); }), "str2mode: invalid mode \"vmdec\"");
+    EXPECT_EQ(ErrorText([&] { ReprReg("vmERR:00000000000000000000000000000001", v); }), "ReprReg: unsupported type");
+
+    // The mode is taken before the payload is refused; the payload stays.
+    CalcValue t = Value(vmHex, Small(77));
+    EXPECT_EQ(ErrorText([&] { ReprReg("vmTime:5", t); }), "ReprReg: unsupported type");
+    EXPECT_EQ(t.mode, vmTime);
+    EXPECT_EQ(t.w(), Small(77));
+}
+
+TEST(ReprReg, FloatTextsItReads) {
+    struct Row {
+        const char* text;
+        long double x;
+    } rows[] = {
+        {"0", 0.0L},
+        {"150", 150.0L},
+        {"0.0015", 0.0015L},
+        {"1.5E20", 1.5e20L},
+        {"1E-7", 1e-7L},
+        {"-1E-6", -1e-6L},
+        {"-2.5", -2.5L},
+        {"007", 7.0L},
+        {"1.50", 1.5L},
+        {"0.33333333333333333", 0.33333333333333333L},
+        {"1.1897314953572318E4932", LD::max()},  // the text of the largest value
+        {"-1.1897314953572318E4932", -LD::max()},
+        {"3.6451995318824746E-4951", LD::denorm_min()},
+        {"3.3621031431120935E-4932", 3.3621031431120935E-4932L},
+        {"1E-5000", 0.0L},  // underflow reads as the nearest value
+    };
+    for (const Row& r : rows) {
+        CalcValue v;
+        ReprReg(std::string("vmFloat:") + r.text, v);
+        EXPECT_EQ(v.mode, vmFloat);
+        EXPECT_EQ(v.f(), r.x) << r.text;
+    }
+    CalcValue z;
+    ReprReg("vmFloat:-0", z);
+    EXPECT_EQ(ValueText(z), "0");
+}
+
+TEST(ReprReg, RejectsWhatTheFloatTextNeverWrites) {
+    const std::string bad[] = {"",      "-",      "nan",    "NAN",   "inf",    "INF",    "-INF",   "0x1p3",
+                               "+1",    " 1",     "1 ",     "1.",    ".5",     "1e5",    "1E",     "1E+5",
+                               "1,5",   "1.5E2x", "--1",    "1.2.3", "1E5000", "1E-",    "abc",    "-E5",
+                               "1.1897314953572319E4932",  std::string("1\0" "5", 3), "\xFF"};
+    for (const std::string& t : bad) {
+        CalcValue v = Value(vmHex, Small(77));
+        try {
+            ReprReg("vmFloat:" + t, v);
+            ADD_FAILURE() << "accepted '" << t << "'";
+        } catch (const ConvertError& e) {
+            const std::string expected = "'" + t + "' is not a valid floating point value";
+            EXPECT_STREQ(e.what(), expected.c_str());  // a NUL in the text ends the C string
+        }
+        EXPECT_EQ(v.mode, vmFloat);  // already taken
+        EXPECT_EQ(v.w(), Small(77));
+    }
+}
+
+TEST(ReprReg, ReadsOnlyTheGivenText) {
+    const std::string buffer = "vmFloat:1.5E2vmHex:FFFF";
+    CalcValue v;
+    EXPECT_THROW(ReprReg(std::string_view(buffer).substr(0, 12), v), ConvertError);  // "1.5E"
+    ReprReg(std::string_view(buffer).substr(0, 11), v);                              // "1.5"
+    EXPECT_EQ(v.f(), 1.5L);
+    ReprReg(std::string_view(buffer).substr(13, 8), v);  // "vmHex:FF"
+    EXPECT_EQ(v.mode, vmHex);
+    EXPECT_EQ(v.w(), Small(255));
+}
+
+TEST(RegisterForm, RoundTrips) {
+    std::mt19937_64 gen(0x5EED0102);
+    for (int i = 0; i < 5000; ++i) {
+        const ValueMode m = static_cast<ValueMode>(gen() % 6);
+        const CalcValue v = Value(m, Word128(gen(), gen() >> (gen() % 64)));
+        CalcValue back;
+        ReprReg(RegRepr(v), back);
+        ASSERT_TRUE(back == v) << RegRepr(v);
+
+        long double x = std::ldexp(static_cast<long double>(gen()), static_cast<int>(gen() % 32000) - 16000);
+        if (gen() % 2) x = -x;
+        const std::string text = RegRepr(CalcValue::Float(x));
+        CalcValue f;
+        ReprReg(text, f);
+        ASSERT_EQ(f.mode, vmFloat);
+        ASSERT_EQ(f.f(), std::strtold(text.c_str() + 8, nullptr)) << text;  // rounded to 17 digits
+        ASSERT_EQ(RegRepr(f), text);
+    }
+}
+
+long double Extended(uint64_t significand, unsigned signAndExponent) {
+    unsigned char bytes[sizeof(long double)] = {};
+    std::memcpy(bytes, &significand, 8);
+    bytes[8] = static_cast<unsigned char>(signAndExponent);
+    bytes[9] = static_cast<unsigned char>(signAndExponent >> 8);
+    long double x;
+    std::memcpy(&x, bytes, sizeof x);
+    return x;
+}
+
+// Bytes that no float operation produces, as a damaged payload might hold.
+TEST(FloatText, EncodingsTheFpuRefuses) {
+    std::feclearexcept(FE_ALL_EXCEPT);
+    EXPECT_EQ(FloatText(Extended(0x4000000000000000ull, 0x3FFF)), "NAN");  // unnormal
+    EXPECT_EQ(FloatText(Extended(0, 0x3FFF)), "NAN");                     // unnormal zero
+    EXPECT_EQ(FloatText(Extended(0, 0x7FFF)), "NAN");                     // pseudo-infinity
+    EXPECT_EQ(FloatText(Extended(0x4000000000000000ull, 0x7FFF)), "NAN");  // pseudo-NaN
+    EXPECT_EQ(FloatText(Extended(0xA000000000000000ull, 0x7FFF)), "NAN");  // signalling NaN
+    // A pseudo-denormal means the same number as its normal encoding.
+    EXPECT_EQ(FloatText(Extended(0x8000000000000001ull, 0)), FloatText(Extended(0x8000000000000001ull, 1)));
+    EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0);
+}
+
+// Whatever the bytes of a float payload or the text of a register line, the
+// result is a text or one of the calculator's errors, and the float status
+// flags are as they were.
+TEST(ValuesRobustness, AnyPayloadAnyText) {
+    std::mt19937_64 gen(0x5EED0103);
+    const std::string alphabet = "0123456789.E-+:vmFloatDecHxIPv46ERR naif\xFF";
+    std::feclearexcept(FE_ALL_EXCEPT);
+    for (int i = 0; i < 20000; ++i) {
+        CalcValue v;
+        v.mode = vmFloat;
+        for (int k = 0; k < 10; ++k) v.payload[k] = static_cast<unsigned char>(gen());
+        const std::string t = ValueText(v);
+        ASSERT_FALSE(t.empty());
+        ASSERT_LE(t.size(), 255u);
+
+        std::string text = gen() % 2 ? "vmFloat:" : "";
+        for (std::size_t n = gen() % 30; n > 0; --n) text.push_back(alphabet[gen() % alphabet.size()]);
+        CalcValue out;
+        try {
+            ReprReg(text, out);
+        } catch (const RangeError&) {
+        } catch (const ConvertError&) {
+        }
+    }
+    EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0);
+}
+
+}  // namespace
