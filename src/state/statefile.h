@@ -28,6 +28,9 @@ public:
     virtual void LoadTapeRow(const CalcValue& value, std::string_view text) = 0;
 };
 
+// The tape list keeps the newest rows only; the file holds at most these.
+constexpr std::size_t kMaxTapeRows = 100;
+
 struct TapeRow {
     CalcValue value;
     std::string text;
@@ -38,6 +41,22 @@ struct StateSnapshot {
     ValueMode mode = vmFloat;
     std::array<CalcValue, kRegisterCount> regs{};
     std::vector<TapeRow> tape;  // oldest first, at most 100 rows
+};
+
+// A sink that fills a StateSnapshot the way the window does: modes and
+// registers overwrite, tape rows are added and only the newest 100 kept.
+class SnapshotSink : public StateSink {
+public:
+    explicit SnapshotSink(StateSnapshot& target) : state_(target) {}
+    void LoadMode(ValueMode mode) override { state_.mode = mode; }
+    void LoadRegister(int k, const CalcValue& value) override;
+    void RegistersLoaded() override {}
+    void BeginTape() override {}
+    void EndTape() override {}
+    void LoadTapeRow(const CalcValue& value, std::string_view text) override;
+
+private:
+    StateSnapshot& state_;
 };
 
 // Folders. Each returns the folder without a trailing separator, or "" when
@@ -58,5 +77,7 @@ std::string FormatState(const StateSnapshot& state);
 
 // Writes the file safely: a temporary file in the same folder, flushed to
 // disk, then renamed over path. On any failure the previous file is left as
-// it was, no temporary file remains, and false is returned with a message.
+// it was, no temporary file remains, and false is returned with a message
+// ("Could not save the calculator state to <path>: <reason>"). An empty path
+// (no folder known) saves nothing and returns true.
 bool SaveStateFile(const std::string& path, const StateSnapshot& state, std::string& error);

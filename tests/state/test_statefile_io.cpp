@@ -1,0 +1,359 @@
+// The file on disk: where it lives, reading damaged files, and saving
+// without ever losing the previous state.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <sstream>
+
+#include "state_test_util.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Sets or unsets environment variables for one test and puts them back.
+class EnvGuard {
+public:
+    ~EnvGuard() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (it->second) ::setenv(it->first.c_str(), it->second->c_str(), 1);
+            else ::unsetenv(it->first.c_str());
+        }
+    }
+    void Set(const char* name, const std::optional<std::string>& value) {
+        const char* old = std::getenv(name);
+        saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        if (value) ::setenv(name, value->c_str(), 1);
+        else ::unsetenv(name);
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+class StateFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string tmpl = (fs::temp_directory_path() / "qzstate-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+        dir_ = tmpl;
+        path_ = dir_ + "/qz.state";
+    }
+    void TearDown() override {
+        ::chmod(dir_.c_str(), 0755);
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    static void WriteFile(const std::string& path, const std::string& content) {
+        std::ofstream(path, std::ios::binary) << content;
+    }
+    static std::string ReadFile(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::vector<std::string> DirEntries() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    static StateSnapshot Sample() {
+        StateSnapshot s;
+        s.mode = vmHex;
+        for (int k = 0; k < kRegisterCount; ++k) s.regs[k] = IntValue(vmHex, 0x100 + k);
+        for (int i = 0; i < 100; ++i) s.tape.push_back({IntValue(vmHex, i), "+ " + std::to_string(i) + "h"});
+        return s;
+    }
+
+    std::string dir_, path_;
+};
+
+TEST_F(StateFileTest, FolderComesFromAppDataThenXdgThenHome) {
+    struct Case {
+        std::optional<std::string> appdata, xdg, home;
+        std::string want;
+    };
+    const std::vector<Case> cases = {
+        {"/a/roaming", "/x", "/h", "/a/roaming/qz.state"},
+        {"/a/roaming/", std::nullopt, std::nullopt, "/a/roaming/qz.state"},
+        {"", "/x/config", "/h", "/x/config/qz.state"},
+        {std::nullopt, "/x/config", "/h", "/x/config/qz.state"},
+        {std::nullopt, "", "/home/u", "/home/u/.config/qz.state"},
+        {std::nullopt, "relative/config", "/home/u", "/home/u/.config/qz.state"},
+        {std::nullopt, std::nullopt, "/home/u/", "/home/u/.config/qz.state"},
+        {"", "", "", ""},
+        {std::nullopt, std::nullopt, std::nullopt, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.want);
+        EnvGuard env;
+        env.Set("APPDATA", c.appdata);
+        env.Set("XDG_CONFIG_HOME", c.xdg);
+        env.Set("HOME", c.home);
+        EXPECT_EQ(StatePath(), c.want);
+        EXPECT_EQ(AppDataDir(), c.want.empty() ? "" : c.want.substr(0, c.want.size() - 9));
+    }
+}
+
+TEST_F(StateFileTest, DesktopFolder) {
+    struct Case {
+        std::optional<std::string> drive, path, home;
+        std::string want;
+    };
+    const std::vector<Case> cases = {
+        {"C:", "\\Users\\me\\", "/home/u", "C:\\Users\\me/Desktop"},
+        {"", "/srv/me", "/home/u", "/home/u/Desktop"},
+        {"C:", std::nullopt, "/home/u/", "/home/u/Desktop"},
+        {std::nullopt, std::nullopt, std::nullopt, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.want);
+        EnvGuard env;
+        env.Set("HOMEDRIVE", c.drive);
+        env.Set("HOMEPATH", c.path);
+        env.Set("HOME", c.home);
+        EXPECT_EQ(DesktopDir(), c.want);
+    }
+}
+
+TEST_F(StateFileTest, NoFolderKnownMeansNothingLoadedOrSaved) {
+    RecordingSink sink;
+    LoadStateFile("", sink);
+    EXPECT_EQ(sink.log, "");
+    std::string error = "stale";
+    EXPECT_TRUE(SaveStateFile("", Sample(), error));
+    EXPECT_EQ(error, "");
+    EXPECT_TRUE(DirEntries().empty());
+}
+
+TEST_F(StateFileTest, SavesTheFormattedTextAndLoadsItBack) {
+    EnvGuard env;
+    env.Set("APPDATA", dir_);
+    const std::string path = StatePath();
+    ASSERT_EQ(path, path_);
+    const StateSnapshot s = Sample();
+    std::string error;
+    ASSERT_TRUE(SaveStateFile(path, s, error)) << error;
+    EXPECT_EQ(ReadFile(path), FormatState(s));
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"qz.state"});
+
+    StateSnapshot got;
+    SnapshotSink sink(got);
+    LoadStateFile(path, sink);
+    EXPECT_EQ(FormatState(got), FormatState(s));
+}
+
+TEST_F(StateFileTest, ReplacingKeepsTheOldPermissionsAndNewFilesFollowTheUmask) {
+    std::string error;
+    const mode_t old = ::umask(022);
+    ASSERT_TRUE(SaveStateFile(path_, Sample(), error)) << error;
+    struct stat st {};
+    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+    ASSERT_EQ(::chmod(path_.c_str(), 0600), 0);
+    ASSERT_TRUE(SaveStateFile(path_, StateSnapshot{}, error)) << error;
+    ::umask(old);
+    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(ReadFile(path_), FormatState(StateSnapshot{}));
+}
+
+TEST_F(StateFileTest, FailedSavesReportAndLeaveNothingBehind) {
+    const std::string notAFolder = dir_ + "/plain";
+    WriteFile(notAFolder, "x");
+    fs::create_directory(dir_ + "/qz.state.d");
+    struct Case {
+        std::string path;
+        int err;
+    };
+    const std::vector<Case> cases = {
+        {dir_ + "/missing/qz.state", ENOENT},
+        {notAFolder + "/qz.state", ENOTDIR},
+        {dir_ + "/qz.state.d", EISDIR},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::string error;
+        EXPECT_FALSE(SaveStateFile(c.path, Sample(), error));
+        EXPECT_EQ(error, "Could not save the calculator state to " + c.path + ": " + std::strerror(c.err));
+    }
+    EXPECT_EQ(DirEntries(), (std::vector<std::string>{"plain", "qz.state.d"}));
+    EXPECT_TRUE(fs::is_empty(dir_ + "/qz.state.d"));
+}
+
+TEST_F(StateFileTest, ReadOnlyFolderKeepsTheOldFile) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    WriteFile(path_, "old state\r\n");
+    ASSERT_EQ(::chmod(dir_.c_str(), 0555), 0);
+    std::string error;
+    EXPECT_FALSE(SaveStateFile(path_, Sample(), error));
+    EXPECT_EQ(error, "Could not save the calculator state to " + path_ + ": " + std::strerror(EACCES));
+    EXPECT_EQ(ReadFile(path_), "old state\r\n");
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"qz.state"});
+}
+
+// The disk fills up half way through the new file: the old file must come
+// through byte for byte and the half-written one must be gone.
+TEST_F(StateFileTest, InterruptedSaveKeepsTheOldFile) {
+    const std::string old = FormatState(Sample());
+    WriteFile(path_, old);
+    StateSnapshot bigger = Sample();
+    for (auto& row : bigger.tape) row.text = std::string(200, 'z');
+
+    int pipeFd[2];
+    ASSERT_EQ(::pipe(pipeFd), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::close(pipeFd[0]);
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::string error;
+        const bool ok = SaveStateFile(path_, bigger, error);
+        (void)!::write(pipeFd[1], error.data(), error.size());
+        ::_exit(ok ? 1 : 0);
+    }
+    ::close(pipeFd[1]);
+    std::string error;
+    char buf[512];
+    for (ssize_t n; (n = ::read(pipeFd[0], buf, sizeof buf)) > 0;) error.append(buf, static_cast<std::size_t>(n));
+    ::close(pipeFd[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save should have failed";
+    EXPECT_EQ(error, "Could not save the calculator state to " + path_ + ": " + std::strerror(EFBIG));
+    EXPECT_EQ(ReadFile(path_), old);
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"qz.state"});
+}
+
+TEST_F(StateFileTest, WhatCannotBeReadLoadsNothing) {
+    fs::create_directory(path_);
+    RecordingSink folder;
+    LoadStateFile(path_, folder);
+    EXPECT_EQ(folder.log, "");
+
+    RecordingSink missing;
+    LoadStateFile(dir_ + "/none", missing);
+    EXPECT_EQ(missing.log, "");
+
+    ASSERT_EQ(::mkfifo((dir_ + "/fifo").c_str(), 0600), 0);
+    RecordingSink fifo;
+    LoadStateFile(dir_ + "/fifo", fifo);
+    EXPECT_EQ(fifo.log, "");
+
+    if (::geteuid() != 0) {
+        const std::string locked = dir_ + "/locked";
+        WriteFile(locked, "[globals]\nmode=vmHex\n");
+        ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+        RecordingSink unreadable;
+        LoadStateFile(locked, unreadable);
+        EXPECT_EQ(unreadable.log, "");
+    }
+}
+
+// Reading in chunks must hand over exactly what reading the text whole does,
+// however the lines fall across chunk boundaries.
+TEST_F(StateFileTest, FileLoadsLikeTheSameText) {
+    std::mt19937 gen(7);
+    std::string noisy;
+    for (int i = 0; i < 300000; ++i) {
+        const char c = static_cast<char>(gen() % 256);
+        noisy += c;
+    }
+    const std::string longLine = "[registers]\nvmHex:" + std::string(100000, 'F') + "\n" + HexLine(vmHex, 2) +
+                                 "\n[tape]\n" + HexLine(vmHex, 3) + "=" + std::string(100000, 'y') + "\n" +
+                                 HexLine(vmHex, 4) + "=after\n";
+    const std::vector<std::string> contents = {longLine, noisy, FormatState(Sample()) + noisy + longLine,
+                                               std::string(70000, '\n') + "[globals]\nmode=vmOct"};
+    for (const std::string& content : contents) {
+        WriteFile(path_, content);
+        RecordingSink fromFile;
+        LoadStateFile(path_, fromFile);
+        const RecordingSink fromText = Load(content);
+        EXPECT_EQ(fromFile.log, fromText.log);
+        ASSERT_EQ(fromFile.tape.size(), fromText.tape.size());
+        for (std::size_t i = 0; i < fromFile.tape.size(); ++i) EXPECT_EQ(fromFile.tape[i].text, fromText.tape[i].text);
+        ASSERT_EQ(fromFile.regs.size(), fromText.regs.size());
+        for (std::size_t i = 0; i < fromFile.regs.size(); ++i) EXPECT_EQ(fromFile.regs[i].value, fromText.regs[i].value);
+    }
+}
+
+TEST_F(StateFileTest, LinesOf100000CharactersAreCutNotFatal) {
+    const std::string text = "[registers]\nvmHex:" + std::string(100000, 'F') + "\n" + HexLine(vmHex, 2) +
+                             "\n[tape]\n" + HexLine(vmHex, 3) + "=" + std::string(100000, 'y') + "\n" +
+                             std::string(100000, 'q') + "\n" + HexLine(vmHex, 4) + "=after\n";
+    WriteFile(path_, text);
+    RecordingSink got;
+    LoadStateFile(path_, got);
+    EXPECT_EQ(got.log, "R0R1|[TT]");
+    EXPECT_EQ(got.regs.at(0).value, IntValue(vmHex, ~0ull, ~0ull));
+    EXPECT_EQ(got.regs.at(1).value, IntValue(vmHex, 2));
+    EXPECT_EQ(got.tape.at(0).text, std::string(255, 'y'));
+    EXPECT_EQ(got.tape.at(1).text, "after");
+}
+
+TEST_F(StateFileTest, RandomBytesNeverBreakTheLoader) {
+    std::mt19937 gen(12345);
+    for (int round = 0; round < 20; ++round) {
+        std::string bytes(50000, '\0');
+        // Mostly plain noise; some rounds lean towards the characters the
+        // format cares about, so sections and "=" really occur.
+        for (char& c : bytes) {
+            const unsigned r = gen();
+            c = (round % 2 && r % 4 == 0) ? "[]=:\n\r vmHexDc0123"[r % 18] : static_cast<char>(r);
+        }
+        if (round % 4 == 1) bytes = "[tape]\n" + bytes;
+        WriteFile(path_, bytes);
+        RecordingSink got;
+        LoadStateFile(path_, got);
+        for (const auto& r : got.regs) EXPECT_TRUE(r.k >= 0 && r.k < kRegisterCount);
+        for (const auto& row : got.tape) EXPECT_LE(row.text.size(), kMaxText);
+        for (ValueMode m : got.modes) EXPECT_TRUE(m >= vmDec && m <= vmERR);
+    }
+}
+
+TEST_F(StateFileTest, DamagedLinesDoNotLoseTheGoodOnes) {
+    const std::string junk = "\x01\xff\xfe garbage = \x7f:vmDec:\x80";
+    std::string text = junk + "\r\n[globals]\r\n" + junk + "\r\nmode=vmOct\r\n[registers]\r\n";
+    for (int k = 0; k < 8; ++k) text += HexLine(vmOct, k) + "\r\n" + junk + "\r\n";
+    text += "[tape]\r\n" + junk + "\r\n" + HexLine(vmOct, 1) + "=1o\r\n" + junk + "\r\n";
+    const StateSnapshot got = LoadSnapshot(text);
+    EXPECT_EQ(got.mode, vmOct);
+    for (int k = 0; k < 16; k += 2) EXPECT_EQ(got.regs[k], IntValue(vmOct, k / 2));
+    ASSERT_EQ(got.tape.size(), 1u);
+    EXPECT_EQ(got.tape[0].text, "1o");
+}
+
+TEST_F(StateFileTest, TenMegabyteFileLoadsAndTheWindowKeepsTheLast100Rows) {
+    std::string text = "[globals]\r\nmode=vmDec\r\n[tape]\r\n";
+    int rows = 0;
+    for (; text.size() < 10u * 1024 * 1024; ++rows) text += HexLine(vmDec, rows) + "=" + std::to_string(rows) + "\r\n";
+    WriteFile(path_, text);
+    StateSnapshot got;
+    SnapshotSink sink(got);
+    LoadStateFile(path_, sink);
+    EXPECT_EQ(got.mode, vmDec);
+    ASSERT_EQ(got.tape.size(), kMaxTapeRows);
+    EXPECT_EQ(got.tape.back().text, std::to_string(rows - 1));
+    EXPECT_EQ(got.tape.front().value, IntValue(vmDec, rows - 100));
+}
+
+}  // namespace
