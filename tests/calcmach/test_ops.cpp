@@ -298,6 +298,7 @@ TEST_F(OpsTest, FloatRound) {
         {0.5L - 0x1p-65L, opRound, 0, "0"},  // X + 0.5 would round up to 1
         {1e20L, opRound, 0, "1E20"},
         {1e4000L, opRound, 2, "1E4000"},
+        {1e4930L, opRound, 5, "1E4930"},  // X * 10^5 would overflow
     };
     for (const FloatCase& c : cases) {
         SCOPED_TRACE(FloatText(c.x) + " ROUN " + FloatText(c.y));
@@ -412,16 +413,12 @@ TEST_F(OpsTest, KeySequences) {
     };
     const Case cases[] = {
         {vmDec, "2+3*4=", "20", {"2", "+ 3", "* 4", "= 20"}},
-        {vmDec, "7/2=", "3", {"7", "/ 2", "= 3"}},
         {vmDec, "2^10=", "1024", {"2", "^ 10", "= 1024"}},
-        {vmDec, "3^0-1=", "0", {"3", "^ 0", "- 1", "= 0"}},
         {vmDec, "9&5|2%8=", "11", {"9", "& 5", "| 2", "% 8", "= 11"}},
         {vmDec, "3<4=", "1", {"3", "< 4", "= 1"}},
-        {vmDec, "4>4=", "0", {"4", "> 4", "= 0"}},
         {vmDec, "4?4=", "1", {"4", "?= 4", "= 1"}},
         {vmHex, "F+1=", "10", {"Fh", "+ 1h", "= 10h"}},
         {vmFloat, "1.5*4=", "6", {"1.5", "* 4", "= 6"}},
-        {vmFloat, "10&3=", "2", {"10", "& 3", "= 2"}},
         {vmFloat, "2^.5=", "1.414213562373095", {"2", "^ 0.5", "= 1.414213562373095"}},
     };
     for (const Case& c : cases) {
