@@ -1,1 +1,267 @@
+// Number entry: what each typed key does to the display in every mode, and
+// how backspace takes it back.
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "machine_rig.h"
+
+namespace {
+
+struct Entry {
+    ValueMode mode;
+    const char* keys;
+    const char* display;
+};
+
+void PrintTo(const Entry& e, std::ostream* os) { *os << ModeName(e.mode) << " \"" << e.keys << '"'; }
+
+class Typing : public ::testing::TestWithParam<Entry> {};
+
+TEST_P(Typing, ShowsTheEntry) {
+    const Entry& e = GetParam();
+    MachineRig rig(e.mode);
+    rig.Keys(e.keys);
+    EXPECT_EQ(rig.Display(), e.display);
+    EXPECT_TRUE(rig.tape.empty());  // entry and backspace write no lines
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    IntegerModes, Typing,
+    ::testing::Values(
+        Entry{vmDec, "0", "0"}, Entry{vmDec, "007", "7"}, Entry{vmDec, "1234567890", "1234567890"},
+        Entry{vmDec, "neg", "-0"}, Entry{vmDec, "neg 12", "-12"}, Entry{vmDec, "neg 0", "-0"},
+        Entry{vmDec, "12 neg 3", "-123"},
+        // No overflow check: 2^128 wraps to 0, 2^128 - 1 reads as -1.
+        Entry{vmDec, "340282366920938463463374607431768211456", "0"},
+        Entry{vmDec, "340282366920938463463374607431768211455", "-1"},
+        Entry{vmDec, "170141183460469231731687303715884105728", "-170141183460469231731687303715884105728"},
+        Entry{vmHex, "FF", "FF"}, Entry{vmHex, "DEADBEEF", "DEADBEEF"}, Entry{vmHex, "neg 1", "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"},
+        Entry{vmOct, "178", "17"}, Entry{vmOct, "777", "777"}, Entry{vmBin, "1012", "101"},
+        Entry{vmBin, "1.:A", "1"}, Entry{vmDec, "1.:A2", "12"},
+        Entry{vmHex, "123", "123"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    IPv4, Typing,
+    ::testing::Values(
+        Entry{vmIPv4, "192.168.0.1", "192.168.0.1"},
+        // A digit that would overflow the octet starts the next one.
+        Entry{vmIPv4, "256", "25.6"}, Entry{vmIPv4, "1921681", "192.168.1"}, Entry{vmIPv4, "10..1", "10.0.1"},
+        Entry{vmIPv4, "255", "255"}, Entry{vmIPv4, ".", "0"}, Entry{vmIPv4, ".1", "1"}, Entry{vmIPv4, "1.", "1.0"},
+        Entry{vmIPv4, "1:A", "1"}, Entry{vmIPv4, "neg 5", "5"},
+        // No octet limit; the oldest fall off the top.
+        Entry{vmIPv4, "1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.17", "2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.17"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    IPv6, Typing,
+    ::testing::Values(
+        Entry{vmIPv6, "1::2", "1::2"}, Entry{vmIPv6, "12345", "::1234:5"}, Entry{vmIPv6, "FE80::1", "fe80::1"},
+        Entry{vmIPv6, "FE80::", "fe80::"}, Entry{vmIPv6, "::1", "::1"}, Entry{vmIPv6, "::", "0"},
+        Entry{vmIPv6, "1:2:3:4:5:6:7:8", "1:2:3:4:5:6:7:8"}, Entry{vmIPv6, "1:2::3:4", "1:2::3:4"},
+        Entry{vmIPv6, "FE80::1:2:3:4:5:6", "fe80:0:1:2:3:4:5:6"},
+        // A seventh tail group would make nine groups: the address is void.
+        Entry{vmIPv6, "FE80::1:2:3:4:5:6:", "0"},
+        // A further "::" after the head is just a colon.
+        Entry{vmIPv6, "1::2::3", "1::2:0:3"},
+        Entry{vmIPv6, "1.G", "::1"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Float, Typing,
+    ::testing::Values(
+        Entry{vmFloat, "1.50", "1.50"}, Entry{vmFloat, ".", "0."}, Entry{vmFloat, "0.00", "0.00"},
+        Entry{vmFloat, "3.", "3."}, Entry{vmFloat, "1..5", "1.5"}, Entry{vmFloat, "1.A5", "1.5"},
+        Entry{vmFloat, "neg", "-0"}, Entry{vmFloat, "neg .", "-0."}, Entry{vmFloat, "neg 0.00", "-0.00"},
+        Entry{vmFloat, "neg 2.5", "-2.5"}, Entry{vmFloat, "2.5 neg", "-2.5"}, Entry{vmFloat, "0.1", "0.1"},
+        Entry{vmFloat, "0.000001", "0.000001"}, Entry{vmFloat, "123.4500", "123.4500"},
+        Entry{vmFloat, "12345678901234567890", "1.2345678901234568E19"},
+        Entry{vmFloat, "12345678901234567890.0", "12345678901234567890.0"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Backspace, Typing,
+    ::testing::Values(
+        Entry{vmDec, "123 bs", "12"}, Entry{vmDec, "neg 12 bs", "-1"}, Entry{vmDec, "5 bs", "0"},
+        Entry{vmHex, "FFA bs", "FF"}, Entry{vmOct, "777 bs", "77"}, Entry{vmBin, "101 bs bs", "1"},
+        Entry{vmIPv4, "192.168 bs", "192.16"}, Entry{vmIPv4, "10. bs", "10"}, Entry{vmIPv4, "10.5 bs", "10"},
+        Entry{vmIPv4, "10..1 bs bs .2", "10.2"},
+        Entry{vmIPv6, "1234:5 bs", "::1234"}, Entry{vmIPv6, "1234: bs", "::1234"}, Entry{vmIPv6, "ABCD bs", "::abc"},
+        Entry{vmIPv6, "FE80::12 bs", "fe80::1"}, Entry{vmIPv6, "FE80::1 bs", "fe80::"},
+        // With the tail gone, backspace undoes the "::" itself.
+        Entry{vmIPv6, "FE80::1 bs bs 2", "::fe80:2"},
+        // An emptied group goes with its colon.
+        Entry{vmIPv6, "FE80::1:2 bs", "fe80::1"}, Entry{vmIPv6, "FE80::1:2 bs bs", "fe80::"},
+        Entry{vmFloat, "1.50 bs", "1.5"}, Entry{vmFloat, "1.50 bs bs", "1."}, Entry{vmFloat, "1.50 bs bs bs", "1"},
+        Entry{vmFloat, "1.23 bs", "1.2"}, Entry{vmFloat, "123 bs", "12"}, Entry{vmFloat, "neg 123 bs", "-12"},
+        Entry{vmFloat, "0.001 bs", "0.00"}, Entry{vmFloat, "9.99 bs 5", "9.95"}));
+
+TEST(Entry, BackspaceAfterDoubleColonRestoresTheSingleColon) {
+    MachineRig typed(vmIPv6);
+    typed.Keys("1:");
+    MachineRig undone(vmIPv6);
+    undone.Keys("1:: bs");
+    EXPECT_EQ(undone.Display(), typed.Display());
+    EXPECT_EQ(undone.m.Y, typed.m.Y);
+    EXPECT_TRUE(undone.m.HeadMask.IsZero());
+    // Typing on continues as if the "::" had never been there.
+    undone.Keys("3");
+    typed.Keys("3");
+    EXPECT_EQ(undone.Display(), "::1:3");
+    EXPECT_EQ(typed.Display(), "::1:3");
+}
+
+TEST(Entry, HeadOfDoubleColonSitsInTheTopGroups) {
+    MachineRig rig(vmIPv6);
+    rig.Keys("FE80::");
+    EXPECT_EQ(rig.m.Y.w(), Word128(0, 0xFE80000000000000));
+    EXPECT_EQ(rig.m.HeadMask, Word128(0, 0xFFFFFFFF00000000));
+    rig.Keys("1");
+    EXPECT_EQ(rig.m.Y.w(), Word128(1, 0xFE80000000000000));
+}
+
+TEST(Entry, FloatEntryHoldsTheTypedValue) {
+    struct Case {
+        const char* keys;
+        long double value;
+    };
+    for (const Case& c : {Case{"1.50", 1.5L}, Case{"1.5", 1.5L}, Case{"250", 250.0L}, Case{"0.25", 0.25L},
+                          Case{"neg 0.5", -0.5L}, Case{"2.5 bs", 2.0L}}) {
+        MachineRig rig(vmFloat);
+        rig.Keys(c.keys);
+        EXPECT_EQ(rig.m.Y.f(), c.value) << c.keys;
+    }
+}
+
+TEST(Entry, BackspaceWithNothingToDeleteClearsTheMachine) {
+    struct Case {
+        ValueMode mode;
+        const char* keys;
+        std::vector<std::string> tape;
+    };
+    const Case cases[] = {
+        {vmDec, "5 + bs", {"5", "0"}},           // right after an operator
+        {vmDec, "2 + 3 = bs", {"2", "+ 3", "= 5", "0"}},
+        {vmDec, "0 bs", {"0"}},
+        {vmFloat, "0 bs", {"0"}},
+        {vmFloat, "0.00 bs", {"0"}},
+        {vmHex, "7 + ( bs", {"7h", "0h"}},
+    };
+    for (const Case& c : cases) {
+        MachineRig rig(c.mode);
+        rig.Keys(c.keys);
+        EXPECT_EQ(rig.tape, c.tape) << c.keys;
+        EXPECT_EQ(rig.Display(), "0") << c.keys;
+        EXPECT_EQ(rig.m.PendingOp, 0) << c.keys;
+        EXPECT_EQ(rig.m.ParenDepth, 0) << c.keys;
+    }
+}
+
+TEST(Entry, BackspaceReportsWhetherSomethingWasDeleted) {
+    MachineRig rig(vmDec);
+    rig.Keys("12");
+    EXPECT_TRUE(rig.m.Backspace());
+    EXPECT_TRUE(rig.m.Backspace());
+    EXPECT_EQ(rig.Display(), "0");
+    EXPECT_FALSE(rig.m.Backspace());
+    rig.Keys("+");
+    EXPECT_FALSE(rig.m.Backspace());
+}
+
+// Float backspace on whole numbers of 2^63 and more: the digit is dropped in
+// extended precision, not through a 64-bit integer that cannot hold them.
+TEST(Entry, FloatBackspaceOnHugeWholeNumbers) {
+    struct Case {
+        const char* keys;
+        long double value;
+        const char* display;
+    };
+    for (const Case& c : {Case{"30000000000000000000 bs", 3e18L, "3E18"},
+                          Case{"neg 30000000000000000000 bs", -3e18L, "-3E18"},
+                          Case{"92233720368547758080 bs", 0x1p63L, "9.2233720368547758E18"},
+                          Case{"184467440737095516160 bs bs", 1844674407370955161.0L, "1.8446744073709552E18"}}) {
+        MachineRig rig(vmFloat);
+        rig.Keys(c.keys);
+        EXPECT_EQ(rig.m.Y.f(), c.value) << c.keys;
+        EXPECT_EQ(rig.Display(), c.display) << c.keys;
+    }
+    MachineRig rig(vmFloat);
+    rig.Keys("1" + std::string(40, '0') + " bs");
+    EXPECT_EQ(rig.Display(), "1E39");
+}
+
+// Dropping a decimal of a long fraction keeps all the digits an extended
+// float holds; double precision would garble the last ones.
+TEST(Entry, FloatBackspaceKeepsLongFractions) {
+    MachineRig rig(vmFloat);
+    rig.Keys("1.234567890123456789");
+    EXPECT_EQ(rig.Display(), "1.234567890123456789");
+    rig.Keys("bs");
+    EXPECT_EQ(rig.Display(), "1.23456789012345678");
+    rig.Keys("bs");
+    EXPECT_EQ(rig.Display(), "1.2345678901234567");
+    EXPECT_EQ(rig.m.Y.f(), std::trunc(1.234567890123456789L * 1e16L) / 1e16L);
+}
+
+TEST(Entry, AbsurdlyLongFloatEntries) {
+    MachineRig rig(vmFloat);
+    // 10^4932 is the last power of ten an extended float holds.
+    rig.Keys("1" + std::string(4932, '0'));
+    EXPECT_EQ(rig.Display(), "1E4932");
+    try {
+        rig.m.KeyChar('0');
+        ADD_FAILURE() << "no overflow";
+    } catch (const FloatOverflowError& e) {
+        EXPECT_STREQ(e.what(), "Floating point overflow");
+    }
+    EXPECT_EQ(rig.Display(), "1E4932");
+    rig.Keys(". 5");
+    const std::string shown = rig.Display();
+    EXPECT_EQ(shown.size(), 255u);
+    EXPECT_EQ(shown.find_first_not_of("0123456789"), std::string::npos) << shown;
+
+    // Thousands of decimals: the display is cut, backspace stays sane.
+    MachineRig frac(vmFloat);
+    frac.Keys("2." + std::string(6000, '0'));
+    EXPECT_EQ(frac.Display(), "2." + std::string(253, '0'));
+    frac.Keys("7 bs bs");
+    EXPECT_EQ(frac.m.Y.f(), 2.0L);
+    EXPECT_EQ(frac.Display(), "2." + std::string(253, '0'));
+}
+
+TEST(Entry, NameOnlyModesTakeDecimalDigits) {
+    for (ValueMode mode : {vmTime, vmDate, vmDtTm}) {
+        MachineRig rig(vmDec);
+        rig.m.Y.mode = mode;  // as the state loader sets it
+        rig.Keys("1A2");
+        EXPECT_EQ(rig.m.Y.w(), Word128(12, 0));
+        EXPECT_EQ(rig.Display(), "*** NOT IMPLEMENTED ***");
+        rig.Keys("bs");
+        EXPECT_EQ(rig.m.Y.w(), Word128(1, 0));
+        rig.Keys("+");
+        EXPECT_EQ(rig.tape.back(), "*** NOT IMPLEMENTED ***");
+    }
+}
+
+TEST(Entry, ModeNumbersOutsideTheTableAreHarmless) {
+    for (int32_t n : {11, 200, -1, INT32_MAX}) {
+        MachineRig rig(vmDec);
+        rig.m.Y.mode = static_cast<ValueMode>(n);
+        rig.Keys("9F.: bs 4 + 1 = bs");
+        EXPECT_LE(rig.Display().size(), 255u);
+        for (const std::string& line : rig.tape) EXPECT_LE(line.size(), 255u);
+    }
+}
+
+TEST(Entry, EndEntryResetsEverything) {
+    MachineRig rig(vmIPv6);
+    rig.Keys("1::2");
+    rig.m.EndEntry();
+    EXPECT_TRUE(rig.m.NewEntry);
+    EXPECT_TRUE(rig.m.HeadMask.IsZero());
+    EXPECT_EQ(rig.m.LastKey, 0);
+    EXPECT_EQ(rig.Display(), "1::2");  // the value itself stays
+    rig.Keys("3");
+    EXPECT_EQ(rig.Display(), "::3");
+}
+
+}  // namespace
