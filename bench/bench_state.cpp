@@ -120,4 +120,24 @@ void BM_SaveWithoutSync(benchmark::State& st) {
 }
 BENCHMARK(BM_SaveWithoutSync)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
+// What the disk alone asks for one flush of a file of this size.
+void BM_FsyncOnly(benchmark::State& st) {
+    TempFolder dir;
+    const std::string path = dir.path + "/qz.state";
+    const std::string text = FormatState(FullState());
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        st.SkipWithError("open failed");
+        return;
+    }
+    for (auto _ : st) {
+        if (::pwrite(fd, text.data(), text.size(), 0) < 0 || ::fsync(fd) != 0) {
+            st.SkipWithError("write failed");
+            break;
+        }
+    }
+    ::close(fd);
+}
+BENCHMARK(BM_FsyncOnly)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
 }  // namespace

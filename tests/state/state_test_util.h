@@ -22,7 +22,8 @@ public:
     }
     void LoadRegister(int k, const CalcValue& value) override {
         regs.push_back({k, value});
-        log += "R" + std::to_string(k);
+        log += 'R';
+        log += std::to_string(k);
     }
     void RegistersLoaded() override { log += "|"; }
     void BeginTape() override { log += "["; }
