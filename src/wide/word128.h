@@ -85,14 +85,15 @@ constexpr Word128& operator|=(Word128& a, Word128 b) { return a = a | b; }
 constexpr Word128& operator^=(Word128& a, Word128 b) { return a = a ^ b; }
 
 // Rotations by (c mod 128); the value is updated in place and returned.
+// For r = 0 both shifts are by 0 and the OR gives v back, with no branch.
 constexpr Word128& rol(Word128& v, uint8_t c) {
     const unsigned r = c & 127u;
-    if (r != 0) v = Word128::FromNative((v.native() << r) | (v.native() >> (128 - r)));
+    v = Word128::FromNative((v.native() << r) | (v.native() >> ((128 - r) & 127u)));
     return v;
 }
 constexpr Word128& ror(Word128& v, uint8_t c) {
     const unsigned r = c & 127u;
-    if (r != 0) v = Word128::FromNative((v.native() >> r) | (v.native() << (128 - r)));
+    v = Word128::FromNative((v.native() >> r) | (v.native() << ((128 - r) & 127u)));
     return v;
 }
 
