@@ -9,7 +9,6 @@ namespace {
 
 constexpr std::string_view kDefaultAlphabet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 constexpr char kHexDigits[] = "0123456789ABCDEF";
-constexpr uint64_t kTen19 = 10000000000000000000ull;  // largest power of 10 in 64 bits
 
 // Digits are written backwards into one buffer: 128 digits (base 2 needs
 // 128) and room for a sign.
@@ -20,45 +19,35 @@ struct DigitBuffer {
     std::string text() const { return std::string(buf + pos, sizeof buf - pos); }
 };
 
-// Exactly n digits of r in base B, leading zeros included. The template lets
-// the compiler turn the division by a constant base into a multiplication.
+// The largest power of a base that fits in 64 bits, and its digit count.
+struct Chunk {
+    uint64_t size;
+    int digits;
+};
+
+constexpr Chunk ChunkOf(unsigned base) {
+    Chunk c{base, 1};
+    while (c.size <= ~uint64_t{0} / base) {
+        c.size *= base;
+        ++c.digits;
+    }
+    return c;
+}
+
+// Non-power-of-two bases: divide the 128-bit value by the chunk, then write
+// each 64-bit chunk with 64-bit arithmetic: one 128-bit division per chunk
+// instead of one per digit. B is the base when it is known at compile time
+// (base 10: the divisions by the base become multiplications), 0 when only
+// runtimeBase knows it.
 template <unsigned B>
-inline void PutChunk(DigitBuffer& out, uint64_t r, int n, std::string_view alpha) {
-    for (int i = 0; i < n; ++i) {
-        out.put(alpha[r % B]);
-        r /= B;
-    }
-}
-
-inline void PutChunkRuntime(DigitBuffer& out, uint64_t r, int n, unsigned base, std::string_view alpha) {
-    for (int i = 0; i < n; ++i) {
-        out.put(alpha[r % base]);
-        r /= base;
-    }
-}
-
-// Non-power-of-two bases: divide the 128-bit value by the largest power of
-// the base that fits in 64 bits, then write each 64-bit chunk with 64-bit
-// arithmetic. One 128-bit division per chunk instead of one per digit.
-void PutDivided(DigitBuffer& out, u128 x, unsigned base, std::string_view alpha) {
-    if (base == 10) {
-        while (x >> 64) {
-            const u128 q = x / kTen19;
-            PutChunk<10>(out, static_cast<uint64_t>(x - q * kTen19), 19, alpha);
-            x = q;
-        }
-        for (uint64_t lo = static_cast<uint64_t>(x); lo != 0; lo /= 10) out.put(alpha[lo % 10]);
-        return;
-    }
-    uint64_t chunk = base;
-    int digits = 1;
-    while (chunk <= ~uint64_t{0} / base) {
-        chunk *= base;
-        ++digits;
-    }
+void PutDivided(DigitBuffer& out, u128 x, unsigned runtimeBase, std::string_view alpha) {
+    const unsigned base = B != 0 ? B : runtimeBase;
+    constexpr Chunk kFixed = ChunkOf(B != 0 ? B : 2);
+    const Chunk chunk = B != 0 ? kFixed : ChunkOf(base);
     while (x >> 64) {
-        const u128 q = x / chunk;
-        PutChunkRuntime(out, static_cast<uint64_t>(x - q * chunk), digits, base, alpha);
+        const u128 q = x / chunk.size;
+        uint64_t r = static_cast<uint64_t>(x - q * chunk.size);
+        for (int i = 0; i < chunk.digits; ++i, r /= base) out.put(alpha[r % base]);  // leading zeros included
         x = q;
     }
     for (uint64_t lo = static_cast<uint64_t>(x); lo != 0; lo /= base) out.put(alpha[lo % base]);
@@ -75,10 +64,6 @@ void PutByte(std::string& s, unsigned b) {
     s.push_back(static_cast<char>('0' + b % 10));
 }
 
-}  // namespace
-
-namespace {
-
 void PutUnsigned(DigitBuffer& out, Word128 v, uint8_t base, std::string_view alphabet) {
     const std::string_view alpha = alphabet.empty() ? kDefaultAlphabet : alphabet;
     if (base < 2 || base > alpha.size())
@@ -92,7 +77,10 @@ void PutUnsigned(DigitBuffer& out, Word128 v, uint8_t base, std::string_view alp
         const unsigned mask = base - 1u;
         for (u128 x = v.native(); x != 0; x >>= k) out.put(alpha[static_cast<unsigned>(x) & mask]);
     } else {
-        PutDivided(out, v.native(), base, alpha);
+        if (base == 10)
+            PutDivided<10>(out, v.native(), base, alpha);
+        else
+            PutDivided<0>(out, v.native(), base, alpha);
     }
 }
 
