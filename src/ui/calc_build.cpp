@@ -78,11 +78,9 @@ QIcon GearIcon(const QColor& colour) {
 }
 
 QIcon HelpIcon(const QStyle* style) {
-    QIcon icon = QIcon::fromTheme(QStringLiteral("help-contents"));
+    QIcon icon = style->standardIcon(QStyle::SP_DialogHelpButton);
     if (icon.isNull())
-        icon = QIcon::fromTheme(QStringLiteral("help-browser"));
-    if (icon.isNull())
-        icon = style->standardIcon(QStyle::SP_DialogHelpButton);
+        icon = QIcon::fromTheme(QStringLiteral("help-contents"));
     return icon;
 }
 
@@ -113,6 +111,7 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns) {
     rows->setMinimumSectionSize(1);
     rows->setSectionResizeMode(QHeaderView::Fixed);
     rows->setDefaultSectionSize(std::max(17, grid->fontMetrics().height() + 2));
+    grid->horizontalHeader()->setMinimumSectionSize(1);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     return grid;
 }

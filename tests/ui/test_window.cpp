@@ -1,0 +1,300 @@
+// The main window as built: its widgets, their places, captions, colours,
+// tab order, the mode-dependent keypad and the splitter's limit.
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QSplitterHandle>
+#include <QStyle>
+#include <QTableWidget>
+
+#include "uitest.h"
+
+using namespace uitest;
+
+namespace {
+
+const char* const kFloatOnly[] = {"bSqrt", "bSin", "bCos", "bPi"};
+const char* const kIntegerOnly[] = {"bAnd", "bOr", "bXor", "bNot", "bLBits", "bRBits", "bSHL", "bSHR", "bROL", "bROR"};
+
+// Drags the splitter's handle sideways by dx pixels.
+void DragSplitter(QSplitter* split, int dx) {
+    QSplitterHandle* h = split->handle(1);
+    const QPoint from(h->width() / 2, h->height() / 2);
+    const QPoint to = from + QPoint(dx, 0);
+    QMouseEvent press(QEvent::MouseButtonPress, from, h->mapToGlobal(from), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(h, &press);
+    QMouseEvent move(QEvent::MouseMove, to, h->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(h, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, to, h->mapToGlobal(to), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(h, &release);
+}
+
+}  // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QFile::remove(AppDataDir() + "/qz.state"); }
+
+    void widgets_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("parent");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("caption");
+        // The two lists sit inside the splitter; their places are checked
+        // relative to "outputs", where the user sees them.
+        QTest::newRow("outputs") << "outputs" << "calc" << QRect(8, 4, 464, 80) << "";
+        QTest::newRow("registers") << "registers" << "outputs" << QRect(2, 2, 226, 76) << "";
+        QTest::newRow("tape") << "tape" << "outputs" << QRect(236, 2, 226, 76) << "";
+        QTest::newRow("entry") << "entry" << "calc" << QRect(8, 88, 464, 32) << "0";
+        QTest::newRow("ParenCt") << "ParenCt" << "entry" << QRect(6, 6, 24, 20) << "(0";
+        QTest::newRow("modes") << "modes" << "calc" << QRect(8, 120, 464, 32) << "";
+        QTest::newRow("modeIPv6") << "modeIPv6" << "modes" << QRect(8, 9, 52, 20) << "IPv6";
+        QTest::newRow("modeIPv4") << "modeIPv4" << "modes" << QRect(60, 9, 52, 20) << "IPv4";
+        QTest::newRow("ModeHex") << "ModeHex" << "modes" << QRect(112, 9, 40, 20) << "16";
+        QTest::newRow("ModeDec") << "ModeDec" << "modes" << QRect(156, 9, 44, 20) << "10";
+        QTest::newRow("ModeOct") << "ModeOct" << "modes" << QRect(200, 9, 32, 20) << "8";
+        QTest::newRow("ModeBin") << "ModeBin" << "modes" << QRect(240, 9, 40, 20) << "2";
+        QTest::newRow("ModeFlt") << "ModeFlt" << "modes" << QRect(280, 9, 56, 20) << "Float";
+        QTest::newRow("bHelp") << "bHelp" << "modes" << QRect(436, 5, 28, 27) << "";
+        QTest::newRow("bAbout") << "bAbout" << "modes" << QRect(407, 5, 28, 27) << "";
+
+        const char* keypad[27][2] = {
+            {"bLBits", "LBT"}, {"bSHL", "SHL"},    {"bSHR", "SHR"},        {"bROL", "ROL"},   {"bROR", "ROR"},
+            {"bAnd", "AND"},   {"bOr", "OR"},      {"bXor", "XOR"},        {"bNot", "NOT"},   {"bRBits", "RBT"},
+            {"bSgn", "SGN"},   {"bAbs", "ABS"},    {"bNeg", "\u00B1"},     {"bRound", "ROUN"}, {"bPow", "^"},
+            {"bSqrt", "\u221A"}, {"bSin", "SIN"},  {"bCos", "COS"},        {"bPi", "\u03C0"}, {"bOPar", "("},
+            {"bCPar", ")"},    {"bStore", "STO"},  {"bRecall", "RCL"},     {"bClr", "CLR"},   {"bClrA", "CLRA"},
+            {"bPrt", "Save"},  {"bTape", "TAPE"},
+        };
+        const int lefts[9] = {8, 61, 114, 167, 220, 273, 326, 379, 432};
+        const int tops[3] = {164, 200, 236};
+        for (int i = 0; i < 27; ++i)
+            QTest::newRow(keypad[i][0]) << keypad[i][0] << "calc" << QRect(lefts[i % 9], tops[i / 9], 40, 24)
+                                        << QString::fromUtf8(keypad[i][1]);
+    }
+
+    void widgets() {
+        QFETCH(QString, name);
+        QFETCH(QString, parent);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, caption);
+        Ccalc w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+        QWidget* widget = w.findChild<QWidget*>(name);
+        QVERIFY2(widget, qPrintable(name));
+        QWidget* owner = parent == "calc" ? &w : w.findChild<QWidget*>(parent);
+        QVERIFY(owner);
+        QVERIFY(owner->isAncestorOf(widget));
+        QCOMPARE(QRect(widget->mapTo(owner, QPoint(0, 0)), widget->size()), geometry);
+        if (auto* b = qobject_cast<QAbstractButton*>(widget))
+            QCOMPARE(b->text(), caption);
+        if (auto* l = qobject_cast<QLabel*>(widget))
+            QCOMPARE(l->text(), caption);
+        QVERIFY(widget->toolTip().isEmpty());
+        if (widget->focusPolicy() != Qt::NoFocus)
+            QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(name));
+    }
+
+    void imageButtons() {
+        Ccalc w;
+        QCOMPARE(Button(w, "bHelp")->accessibleName(), QString("Help"));
+        QCOMPARE(Button(w, "bAbout")->accessibleName(), QString("About"));
+        for (const char* name : {"bHelp", "bAbout"}) {
+            QVERIFY(Button(w, name)->text().isEmpty());
+            QVERIFY(!Button(w, name)->icon().isNull());
+        }
+    }
+
+    void tabOrder() {
+        Ccalc w;
+        QStringList expected{"entry", "registers", "tape", "modeIPv6", "modeIPv4", "ModeHex", "ModeDec",
+                             "ModeOct", "ModeBin", "ModeFlt", "bHelp", "bAbout"};
+        for (const char* b : {"bLBits", "bSHL", "bSHR", "bROL", "bROR", "bAnd", "bOr", "bXor", "bNot",
+                              "bRBits", "bSgn", "bAbs", "bNeg", "bRound", "bPow", "bSqrt", "bSin", "bCos",
+                              "bPi", "bOPar", "bCPar", "bStore", "bRecall", "bClr", "bClrA", "bPrt", "bTape"})
+            expected << b;
+        QStringList chain;
+        QWidget* at = Entry(w);
+        do {
+            if (at->focusPolicy() & Qt::TabFocus)
+                chain << at->objectName();
+            at = at->nextInFocusChain();
+        } while (at != Entry(w));
+        QCOMPARE(chain, expected);
+    }
+
+    void startsInFloatMode() {
+        Ccalc w;
+        QCOMPARE(w.windowTitle(), QString("Zentabula  v2.0"));
+        QCOMPARE(w.minimumSize(), QSize(480, 272));
+        QCOMPARE(w.maximumSize(), QSize(480, 272));
+        QCOMPARE(DisplayText(w), QString("0"));
+        QVERIFY(Entry(w)->alignment() & Qt::AlignRight);
+        QVERIFY(w.findChild<QLabel*>("ParenCt")->isHidden());
+        QVERIFY(w.findChild<QRadioButton*>("ModeFlt")->isChecked());
+        for (const char* name : kIntegerOnly)
+            QVERIFY2(!Button(w, name)->isEnabled(), name);
+        for (const char* name : kFloatOnly)
+            QVERIFY2(Button(w, name)->isEnabled(), name);
+        QVERIFY(Button(w, "bNeg")->isEnabled());
+        QCOMPARE(Button(w, "bPrt")->text(), QString("Save"));
+        QCOMPARE(w.TapeRowCount(), 0);
+    }
+
+    void registerList() {
+        Ccalc w;
+        auto* regs = w.findChild<QTableWidget*>("registers");
+        QCOMPARE(regs->rowCount(), 16);
+        QCOMPARE(regs->columnCount(), 2);
+        QVERIFY(regs->horizontalHeader()->isHidden());
+        QCOMPARE(regs->horizontalHeaderItem(0)->text(), QString("#"));
+        QCOMPARE(regs->horizontalHeaderItem(1)->text(), QString("?"));
+        QCOMPARE(regs->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QVERIFY(regs->showGrid());
+        const char* names = "0123456789ABCDEF";
+        for (int n = 0; n < 16; ++n) {
+            QCOMPARE(regs->item(n, 0)->text(), QString("R") + QChar(names[n]));
+            QCOMPARE(regs->item(n, 1)->text(), QString("0"));
+            QVERIFY(regs->item(n, 1)->textAlignment() & Qt::AlignRight);
+            QVERIFY(regs->rowHeight(n) >= regs->fontMetrics().height() + 2);
+        }
+        auto* tape = w.findChild<QTableWidget*>("tape");
+        QVERIFY(tape->horizontalHeader()->isHidden());
+        QCOMPARE(tape->horizontalHeaderItem(0)->text(), QString("Tape"));
+        QCOMPARE(tape->selectionBehavior(), QAbstractItemView::SelectRows);
+        QVERIFY(!tape->showGrid());
+    }
+
+    void colours_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("window") << "calc" << int(QPalette::Window) << QColor(0x2F, 0x21, 0x0C);
+        QTest::newRow("display") << "entry" << int(QPalette::Window) << QColor(0x40, 0x40, 0x40);
+        QTest::newRow("display text") << "entry" << int(QPalette::WindowText) << QColor(0xFF, 0xFF, 0x00);
+        QTest::newRow("counter") << "ParenCt" << int(QPalette::Window) << QColor(0x40, 0x40, 0x40);
+        QTest::newRow("counter text") << "ParenCt" << int(QPalette::WindowText) << QColor(0xFF, 0xFF, 0x00);
+        QTest::newRow("modes") << "modes" << int(QPalette::Window) << QColor(0xD5, 0xD2, 0xCD);
+        QTest::newRow("mode button") << "ModeHex" << int(QPalette::Window) << QColor(0xD5, 0xD2, 0xCD);
+        QTest::newRow("AND") << "bAnd" << int(QPalette::Button) << QColor(0xD5, 0xD2, 0xCD);
+        QTest::newRow("registers") << "registers" << int(QPalette::Base) << QColor(Qt::white);
+        QTest::newRow("tape") << "tape" << int(QPalette::Base) << QColor(Qt::white);
+    }
+
+    void colours() {
+        QFETCH(QString, name);
+        QFETCH(int, role);
+        QFETCH(QColor, colour);
+        Ccalc w;
+        QWidget* widget = name == "calc" ? &w : w.findChild<QWidget*>(name);
+        QVERIFY(widget);
+        QCOMPARE(widget->palette().color(QPalette::ColorRole(role)), colour);
+        // Only bAnd differs from the other keypad buttons.
+        if (name == "bAnd")
+            QVERIFY(Button(w, "bOr")->palette().color(QPalette::Button) != colour);
+    }
+
+    void enabledPerMode_data() {
+        QTest::addColumn<QString>("modeButton");
+        QTest::addColumn<bool>("floatOnly");
+        QTest::addColumn<bool>("integerOnly");
+        QTest::addColumn<bool>("neg");
+        QTest::newRow("hex") << "ModeHex" << false << true << false;
+        QTest::newRow("dec") << "ModeDec" << false << true << true;
+        QTest::newRow("oct") << "ModeOct" << false << true << false;
+        QTest::newRow("bin") << "ModeBin" << false << true << false;
+        QTest::newRow("ipv4") << "modeIPv4" << false << true << false;
+        QTest::newRow("ipv6") << "modeIPv6" << false << true << false;
+        QTest::newRow("float") << "ModeFlt" << true << false << true;
+    }
+
+    void enabledPerMode() {
+        QFETCH(QString, modeButton);
+        QFETCH(bool, floatOnly);
+        QFETCH(bool, integerOnly);
+        QFETCH(bool, neg);
+        Ccalc w;
+        // Start from another mode so the click really switches.
+        w.findChild<QRadioButton*>(modeButton == "ModeDec" ? "ModeHex" : "ModeDec")->click();
+        w.findChild<QRadioButton*>(modeButton)->click();
+        QVERIFY(w.findChild<QRadioButton*>(modeButton)->isChecked());
+        for (const char* name : kFloatOnly)
+            QCOMPARE(Button(w, name)->isEnabled(), floatOnly);
+        for (const char* name : kIntegerOnly)
+            QCOMPARE(Button(w, name)->isEnabled(), integerOnly);
+        QCOMPARE(Button(w, "bNeg")->isEnabled(), neg);
+        for (const char* name : {"bSgn", "bAbs", "bRound", "bPow", "bOPar", "bCPar", "bStore", "bRecall", "bClr",
+                                 "bClrA", "bPrt", "bTape"})
+            QVERIFY2(Button(w, name)->isEnabled(), name);
+    }
+
+    void modeWithoutButtonKeepsSelection() {
+        Ccalc w;
+        w.findChild<QRadioButton*>("ModeOct")->click();
+        Type(w, "5");
+        w.Mach().Y.mode = vmTime;
+        w.UpdateDisplay();
+        QVERIFY(w.findChild<QRadioButton*>("ModeOct")->isChecked());
+        QCOMPARE(DisplayText(w), QString("*** NOT IMPLEMENTED ***"));
+    }
+
+    void parenthesisCounter() {
+        Ccalc w;
+        auto* counter = w.findChild<QLabel*>("ParenCt");
+        for (int i = 0; i < 3; ++i)
+            Button(w, "bOPar")->click();
+        QVERIFY(!counter->isHidden());
+        QCOMPARE(counter->text(), QString("(3"));
+        Button(w, "bCPar")->click();
+        QCOMPARE(counter->text(), QString("(2"));
+        Button(w, "bCPar")->click();
+        Button(w, "bCPar")->click();
+        QVERIFY(counter->isHidden());
+    }
+
+    void messagesAreCentred() {
+        Ccalc w;
+        Button(w, "bCPar")->click();  // nothing open: the error value
+        QCOMPARE(DisplayText(w), QString("*** ERROR ***"));
+        QVERIFY(Entry(w)->alignment() & Qt::AlignHCenter);
+        Type(w, "7");
+        QCOMPARE(DisplayText(w), QString("7"));
+        QVERIFY(Entry(w)->alignment() & Qt::AlignRight);
+    }
+
+    void splitterKeepsTapeVisible() {
+        Ccalc w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* split = w.findChild<QSplitter*>("split");
+        auto* regs = w.findChild<QTableWidget*>("registers");
+        auto* tape = w.findChild<QTableWidget*>("tape");
+        DragSplitter(split, 1000);
+        QCOMPARE(tape->width(), 74);
+        QCOMPARE(regs->width(), 460 - 8 - 74);
+        // The columns follow the lists' new widths.
+        const int bar = w.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, regs);
+        QCOMPARE(regs->columnWidth(0), 24);
+        QCOMPARE(regs->columnWidth(1), regs->width() - bar - 24 - 6);
+        QCOMPARE(tape->columnWidth(0), tape->width() - bar - 6);
+
+        // Dragging back left is free until the register list's minimum; no
+        // pane is ever snapped shut.
+        DragSplitter(split, -1000);
+        QVERIFY(regs->width() >= 30);
+        QVERIFY(regs->width() < 100);
+        QCOMPARE(regs->width() + tape->width(), 460 - 8);
+    }
+};
+
+QZ_UI_TEST_MAIN(TestWindow)
+#include "test_window.moc"
