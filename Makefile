@@ -42,18 +42,12 @@ asan-test: deps
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure --timeout 900 -j $(JOBS)
 
-# Each libFuzzer target for FUZZ_SECONDS, starting from its seed corpus.
+# Each libFuzzer target for FUZZ_SECONDS, starting from its seed corpus;
+# fails on any crash or sanitizer report (see tools/run-fuzz).
 fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@set -e; for t in $(FUZZ_BUILD)/fuzz/fuzz_*; do \
-	  [ -x "$$t" ] || continue; n=$$(basename $$t); \
-	  work=$$(mktemp -d); mkdir -p fuzz/corpus/$$n; \
-	  echo "== $$n ($(FUZZ_SECONDS) s)"; \
-	  "$$t" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
-	    -artifact_prefix=$$work/ $$work fuzz/corpus/$$n 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' ; \
-	  st=$${PIPESTATUS[0]}; rm -rf $$work; [ $$st -eq 0 ] || exit $$st; \
-	done
+	FUZZ_SECONDS=$(FUZZ_SECONDS) tools/run-fuzz $(FUZZ_BUILD)
 
 check: asan-test fuzz
 

@@ -1,3 +1,159 @@
+// Speed of the calculator machine: typing and evaluating whole expressions
+// with a tape receiver installed, and the display text of every kind of value.
+//
+//   build-*/bench/bench_machine --benchmark_min_time=0.5
 #include <benchmark/benchmark.h>
-static void BM_placeholder(benchmark::State& s) { for (auto _ : s) benchmark::DoNotOptimize(0); }
-BENCHMARK(BM_placeholder);
+
+#include <array>
+#include <cfloat>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "calcmach/calcmach.h"
+
+namespace {
+
+// Keeps the latest 100 lines with their values, as the main window does.
+struct TapeRing {
+    std::array<std::string, 100> lines;
+    std::array<CalcValue, 100> values;
+    std::size_t next = 0;
+    std::size_t total = 0;
+
+    void Install(CcalcMach& m) {
+        m.OnTapeLine = [this](CcalcMach& mach, std::string_view line) {
+            lines[next].assign(line);
+            values[next] = *mach.Shown;
+            next = (next + 1) % lines.size();
+            ++total;
+        };
+    }
+};
+
+// A deterministic integer expression of about `keys` characters: numbers of
+// one to four digits, the operators + - * & | % and division by non-zero
+// literals, and parentheses up to eight deep.
+std::string MixedExpression(std::size_t keys) {
+    uint64_t seed = 0x9E3779B97F4A7C15u;
+    auto next = [&seed](uint64_t n) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        return (seed >> 33) % n;
+    };
+    std::string text;
+    int depth = 0;
+    auto number = [&] {
+        const uint64_t digits = 1 + next(4);
+        text += static_cast<char>('1' + next(9));
+        for (uint64_t i = 1; i < digits; ++i) text += static_cast<char>('0' + next(10));
+    };
+    static const char kOps[] = "+-*&|%";
+    number();
+    while (text.size() + static_cast<std::size_t>(depth) + 8 < keys) {
+        if (depth > 0 && next(4) == 0) {
+            text += ')';
+            --depth;
+            continue;
+        }
+        const bool divide = next(8) == 0;
+        text += divide ? '/' : kOps[next(6)];
+        if (!divide && depth < 8 && next(3) == 0) {
+            text += '(';
+            ++depth;
+        }
+        number();
+    }
+    text.append(static_cast<std::size_t>(depth), ')');
+    return text;
+}
+
+void BM_EvalTextMixedIntegers(benchmark::State& state) {
+    const std::string text = MixedExpression(10000);
+    CcalcMach m;
+    TapeRing tape;
+    tape.Install(m);
+    CalcValue out;
+    for (auto _ : state) {
+        m.Clear();
+        m.EvalText(text, out);
+        benchmark::DoNotOptimize(out);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+    state.counters["keys"] = static_cast<double>(text.size());
+    state.counters["tape_lines"] =
+        benchmark::Counter(static_cast<double>(tape.total), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_EvalTextMixedIntegers)->Unit(benchmark::kMicrosecond);
+
+struct Shown {
+    const char* name;
+    std::unique_ptr<CcalcMach> m;
+};
+
+std::unique_ptr<CcalcMach> Showing(const CalcValue& v) {
+    auto m = std::make_unique<CcalcMach>();
+    m->SetValue(v);
+    return m;
+}
+
+std::unique_ptr<CcalcMach> Typed(ValueMode mode, const char* keys) {
+    auto m = std::make_unique<CcalcMach>();
+    m->SetMode(mode);
+    for (const char* k = keys; *k; ++k) m->KeyChar(*k);
+    return m;
+}
+
+std::vector<Shown> DisplayCases() {
+    const Word128 ones = W128AllOnes;
+    std::vector<Shown> cases;
+    cases.push_back({"dec small", Typed(vmDec, "42")});
+    cases.push_back({"dec 39 digits", Showing(CalcValue::Int(vmDec, W128MinSigned))});
+    cases.push_back({"bin 128 digits", Showing(CalcValue::Int(vmBin, ones))});
+    cases.push_back({"oct 43 digits", Showing(CalcValue::Int(vmOct, ones))});
+    cases.push_back({"hex 32 digits", Showing(CalcValue::Int(vmHex, ones))});
+    cases.push_back({"ipv4", Typed(vmIPv4, "192.168.100.200")});
+    cases.push_back({"ipv6 8 groups", Showing(CalcValue::Int(vmIPv6, Word128(0x1234567890ABCDEFu, 0xFEDCBA0987654321u)))});
+    cases.push_back({"ipv6 ::", Typed(vmIPv6, "FE80::1")});
+    cases.push_back({"float pi", Showing(kPiValue)});
+    cases.push_back({"float 1/3", Showing(CalcValue::Float(1.0L / 3.0L))});
+    cases.push_back({"float 1.5E20", Showing(CalcValue::Float(1.5e20L))});
+    cases.push_back({"float -1E-7", Showing(CalcValue::Float(-1e-7L))});
+    cases.push_back({"float max", Showing(CalcValue::Float(LDBL_MAX))});
+    cases.push_back({"float entry 3.50", Typed(vmFloat, "3.50")});
+    cases.push_back({"float entry 123456.789000", Typed(vmFloat, "123456.789000")});
+    auto error = std::make_unique<CcalcMach>();
+    error->KeyChar(')');
+    cases.push_back({"error", std::move(error)});
+    auto notImplemented = std::make_unique<CcalcMach>();
+    notImplemented->Y.mode = vmTime;
+    notImplemented->KeyChar('7');
+    cases.push_back({"vmTime", std::move(notImplemented)});
+    return cases;
+}
+
+void BM_DisplayText(benchmark::State& state) {
+    const std::vector<Shown> cases = DisplayCases();
+    const Shown& c = cases[static_cast<std::size_t>(state.range(0))];
+    state.SetLabel(c.name);
+    for (auto _ : state) {
+        std::string text = c.m->DisplayText();
+        benchmark::DoNotOptimize(text);
+    }
+}
+BENCHMARK(BM_DisplayText)->DenseRange(0, 16);
+
+// The average over all the kinds of value above.
+void BM_DisplayTextAllKinds(benchmark::State& state) {
+    const std::vector<Shown> cases = DisplayCases();
+    for (auto _ : state) {
+        for (const Shown& c : cases) {
+            std::string text = c.m->DisplayText();
+            benchmark::DoNotOptimize(text);
+        }
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(cases.size()));
+}
+BENCHMARK(BM_DisplayTextAllKinds);
+
+}  // namespace

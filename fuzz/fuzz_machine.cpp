@@ -1,3 +1,150 @@
+// Drives one calculator machine with a stream of calls decoded from the
+// input: keys, key strings, opcodes, registers, modes, unary functions,
+// backspace, whole texts and values with arbitrary payloads. Errors the
+// machine raises on purpose (CalcError) are expected; anything else, a
+// sanitizer report or a broken invariant is a finding.
 #include <cstddef>
 #include <cstdint>
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "calcmach/calcmach.h"
+
+namespace {
+
+class Input {
+public:
+    Input(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
+    bool empty() const { return p_ == end_; }
+    uint8_t Byte() { return p_ == end_ ? 0 : *p_++; }
+    int32_t Int32() {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v = (v << 8) | Byte();
+        return static_cast<int32_t>(v);
+    }
+    // A small number most of the time, any 32-bit number sometimes: the
+    // interesting edges (0..21, 0..15, -1) are reached quickly.
+    int32_t SmallOrAny() {
+        const uint8_t b = Byte();
+        return (b & 0x80) != 0 ? Int32() : static_cast<int32_t>(b) - 8;
+    }
+    std::string_view Text(size_t maxLen) {
+        const size_t want = Byte() % (maxLen + 1);
+        const size_t n = want < static_cast<size_t>(end_ - p_) ? want : static_cast<size_t>(end_ - p_);
+        const std::string_view t(reinterpret_cast<const char*>(p_), n);
+        p_ += n;
+        return t;
+    }
+
+private:
+    const uint8_t* p_;
+    const uint8_t* end_;
+};
+
+void Check(bool ok, const char* what) {
+    if (!ok) {
+        std::fprintf(stderr, "invariant broken: %s\n", what);
+        std::abort();
+    }
+}
+
+void CheckInvariants(const CcalcMach& m) {
+    Check(m.DisplayText().size() <= kMaxText, "display text longer than 255 bytes");
+    Check(m.EntryText().size() <= kMaxText, "entry text longer than 255 bytes");
+    Check(m.ParenDepth <= kMaxParenDepth, "parenthesis depth above 254");
+    Check(m.TapePrefix.size() <= kMaxText, "tape prefix longer than 255 bytes");
+    Check(m.PendingOp >= opNone && m.PendingOp <= opLogN, "pending opcode out of range");
+    Check(m.Shown == &m.X || m.Shown == &m.Y || m.Shown == &kErrorValue, "shown value is none of X, Y, error");
+}
+
+void Step(CcalcMach& m, Input& in) {
+    switch (in.Byte() % 24) {
+        case 0: case 1: case 2: case 3:
+            m.KeyChar(static_cast<char>(in.Byte()));
+            break;
+        case 4: m.KeyString(in.Text(4)); break;
+        case 5: m.OpSet(in.SmallOrAny()); break;
+        case 6: m.sto(in.SmallOrAny()); break;
+        case 7: m.rcl(in.SmallOrAny()); break;
+        case 8: m.SetMode(static_cast<ValueMode>(in.Byte() % kModeCount)); break;
+        case 9: {
+            switch (in.Byte() % 8) {
+                case 0: m.FnNot(); break;
+                case 1: m.FnRBits(); break;
+                case 2: m.FnSgn(); break;
+                case 3: m.FnAbs(); break;
+                case 4: m.FnSqrt(); break;
+                case 5: m.FnSin(); break;
+                case 6: m.FnCos(); break;
+                default: m.FnNeg(); break;
+            }
+            break;
+        }
+        case 10: m.Backspace(); break;
+        case 11: {
+            CalcValue out;
+            m.EvalText(in.Text(64), out);
+            break;
+        }
+        case 12: {
+            CalcValue v;
+            v.mode = static_cast<ValueMode>(in.Byte() % kModeCount);
+            for (unsigned char& b : v.payload) b = in.Byte();
+            m.SetValue(v);
+            break;
+        }
+        case 13: m.OpenParen(); break;
+        case 14: m.CloseParen(); break;
+        case 15: m.Equals(); break;
+        case 16: m.Clear(); break;
+        case 17: m.ClearAll(); break;
+        case 18: m.DigitKey(static_cast<char>(in.Byte())); break;
+        case 19: m.EndEntry(); break;
+        case 20: m.TapeNote(in.Text(16)); break;
+        case 21: {
+            // Runs of parentheses, to reach the depth limit.
+            const bool open = (in.Byte() & 1) != 0;
+            const int n = in.Byte();
+            for (int i = 0; i < n; ++i) open ? m.OpenParen() : m.CloseParen();
+            break;
+        }
+        case 22: {
+            // Runs of one entry key, for long numbers in every mode.
+            const char c = static_cast<char>(in.Byte());
+            const int n = in.Byte() * 4;
+            for (int i = 0; i < n; ++i) m.KeyChar(c);
+            break;
+        }
+        default: {
+            // A value with an arbitrary mode number, as a loaded entry could
+            // carry: everything must cope without indexing out of range.
+            m.Y.mode = static_cast<ValueMode>(in.SmallOrAny());
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Input in(data, size);
+    CcalcMach m;
+    std::size_t lines = 0;
+    m.OnTapeLine = [&lines](CcalcMach& mach, std::string_view line) {
+        Check(line.size() <= kMaxText, "tape line longer than 255 bytes");
+        CalcValue copy = *mach.Shown;  // what the window keeps beside the line
+        (void)copy;
+        ++lines;
+    };
+    while (!in.empty()) {
+        try {
+            Step(m, in);
+        } catch (const CalcError&) {
+            // Faults and range errors are part of the machine's contract.
+        }
+        CheckInvariants(m);
+    }
+    return 0;
+}
