@@ -252,16 +252,4 @@ TEST(Entry, ModeNumbersOutsideTheTableAreHarmless) {
     }
 }
 
-TEST(Entry, EndEntryResetsEverything) {
-    MachineRig rig(vmIPv6);
-    rig.Keys("1::2");
-    rig.m.EndEntry();
-    EXPECT_TRUE(rig.m.NewEntry);
-    EXPECT_TRUE(rig.m.HeadMask.IsZero());
-    EXPECT_EQ(rig.m.LastKey, 0);
-    EXPECT_EQ(rig.Display(), "1::2");  // the value itself stays
-    rig.Keys("3");
-    EXPECT_EQ(rig.Display(), "::3");
-}
-
 }  // namespace

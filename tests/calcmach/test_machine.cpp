@@ -142,18 +142,6 @@ TEST(Machine, NewMachineIsZeroAndShowsTheEntry) {
     EXPECT_EQ(m.DisplayText(), "0");
 }
 
-TEST(Machine, OpcodeTable) {
-    const char* const tape[] = {"",    "+ ",  "- ",  "* ",  "/ ",  "^ ",    "& ",    "| ",
-                                "% ",  "|< ", ">| ", "<< ", ">> ", "< ",    "<= ",   "> ",
-                                "=> ", "?= ", "LBits ", "ROUN ", "LOGn ", "= "};
-    const char* const keys[] = {"",   "+",  "-", "*",  "/", "^",  "&", "|", "%", "|<", ">|",
-                                "<<", ">>", "<", "<=", ">", ">=", "?", "",  "",  "",   ""};
-    for (int op = 0; op < kOpcodeCount; ++op) {
-        EXPECT_STREQ(kTapeSymbols[op], tape[op]) << op;
-        EXPECT_STREQ(kKeyTexts[op], keys[op]) << op;
-    }
-}
-
 TEST(Machine, EveryOperatorKeyWritesItsSymbol) {
     for (int op = opAdd; op <= opEq; ++op) {
         MachineRig rig(vmDec);
