@@ -1,0 +1,245 @@
+// The tape list and the register list: their growth, clicks that bring
+// values back, clearing, and the text file export.
+#include <QFileDialog>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTimer>
+
+#include "uitest.h"
+
+using namespace uitest;
+
+namespace {
+
+QTableWidget* Tape(Ccalc& w) { return w.findChild<QTableWidget*>("tape"); }
+QTableWidget* Registers(Ccalc& w) { return w.findChild<QTableWidget*>("registers"); }
+
+// A real mouse click on a row of a list.
+void ClickRow(QTableWidget* list, int row, int column = 0) {
+    QTableWidgetItem* item = list->item(row, column);
+    QVERIFY(item);
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+}
+
+void Mode(Ccalc& w, const char* radio) { w.findChild<QRadioButton*>(radio)->click(); }
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QByteArray Blanks(int n) { return QByteArray(n, ' '); }
+
+const QByteArray kRule = QByteArray(45, '-') + "\n";
+
+}  // namespace
+
+class TestTape : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        QFile::remove(AppDataDir() + "/qz.state");
+        Errors().clear();
+    }
+
+    void keepsTheLatestHundredLines() {
+        Ccalc w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        Mode(w, "ModeDec");
+        for (int i = 1; i <= 101; ++i)
+            Type(w, (QByteArray::number(i) + "=").constData());
+        QCOMPARE(w.TapeRowCount(), 100);
+        QCOMPARE(QString::fromStdString(w.TapeText(0)), QString("= 2"));
+        QCOMPARE(QString::fromStdString(w.TapeText(99)), QString("= 101"));
+        QCOMPARE(Tape(w)->currentRow(), 99);  // the newest line is selected
+
+        ClickRow(Tape(w), 0);
+        QCOMPARE(DisplayText(w), QString("2"));
+        ClickRow(Tape(w), 57);
+        QCOMPARE(DisplayText(w), QString("59"));
+        QVERIFY(Errors().isEmpty());
+    }
+
+    void clickBringsBackValueAndMode() {
+        Ccalc w;
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        Mode(w, "ModeHex");
+        Type(w, "ff+1=");
+        QCOMPARE(TapeLines(w), (QStringList{"FFh", "+ 1h", "= 100h"}));
+        Mode(w, "ModeFlt");
+        Type(w, "2.5");
+        ClickRow(Tape(w), 0);
+        QCOMPARE(DisplayText(w), QString("FF"));
+        QVERIFY(w.findChild<QRadioButton*>("ModeHex")->isChecked());
+        ClickRow(Tape(w), 2);
+        QCOMPARE(DisplayText(w), QString("100"));
+        // The recalled value is the entry: an operator continues from it.
+        Type(w, "+1=");
+        QCOMPARE(DisplayText(w), QString("101"));
+        QCOMPARE(QApplication::focusWidget(), Entry(w));
+    }
+
+    void clickWithoutRowDoesNothing() {
+        Ccalc w;
+        Type(w, "7");
+        emit Tape(w)->clicked(QModelIndex());
+        QCOMPARE(DisplayText(w), QString("7"));
+        QVERIFY(Errors().isEmpty());
+    }
+
+    void tapeButtonClearsOnlyTheTape() {
+        Ccalc w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        Mode(w, "ModeDec");
+        Type(w, "3+4=s2");
+        Button(w, "bTape")->click();
+        QCOMPARE(w.TapeRowCount(), 0);
+        QCOMPARE(Registers(w)->item(2, 1)->text(), QString("7"));
+        QCOMPARE(DisplayText(w), QString("7"));
+        for (const CalcValue& v : w.TapeValues)
+            QVERIFY(v == kZeroValue);
+        Type(w, "9=");
+        QCOMPARE(TapeLines(w), QStringList{"= 9"});
+        Type(w, "x");
+        ClickRow(Tape(w), 0);
+        QCOMPARE(DisplayText(w), QString("9"));
+    }
+
+    void registerClicks() {
+        Ccalc w;
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        Mode(w, "ModeDec");
+        Type(w, "5s3x");
+        ClickRow(Registers(w), 3, 1);
+        QCOMPARE(DisplayText(w), QString("5"));
+        QCOMPARE(QApplication::focusWidget(), Entry(w));
+
+        Type(w, "8");
+        Button(w, "bStore")->click();
+        ClickRow(Registers(w), 12, 0);
+        QCOMPARE(Registers(w)->item(12, 1)->text(), QString("8"));
+        QCOMPARE(w.RegPending, 0);
+        // The next click recalls again.
+        Type(w, "x");
+        ClickRow(Registers(w), 3, 1);
+        QCOMPARE(DisplayText(w), QString("5"));
+    }
+
+    // A click that reaches the register list while no row is focused used to
+    // ask the machine for register -1 and pop an error dialog.
+    void registerClickWithoutRowDoesNothing() {
+        Ccalc w;
+        Mode(w, "ModeDec");
+        Type(w, "4");
+        for (int pending : {0, 2}) {
+            w.RegPending = pending;
+            Registers(w)->setCurrentIndex(QModelIndex());
+            QCOMPARE(Registers(w)->currentRow(), -1);
+            emit Registers(w)->clicked(QModelIndex());
+            QVERIFY2(Errors().isEmpty(), qPrintable(Errors().join('\n')));
+            QCOMPARE(DisplayText(w), QString("4"));
+            for (int n = 0; n < 16; ++n)
+                QCOMPARE(Registers(w)->item(n, 1)->text(), QString("0"));
+        }
+    }
+
+    void exportEmpty() {
+        Ccalc w;
+        const QString path = HomeDir() + "/empty.txt";
+        w.ChooseExportFile = [&] { return path; };
+        Button(w, "bPrt")->click();
+        QCOMPARE(ReadAll(path), QByteArray("\n\n") + kRule);
+    }
+
+    void exportTapeAndRegisters() {
+        Ccalc w;
+        Mode(w, "ModeDec");
+        Type(w, "12+34=s1");
+        Mode(w, "ModeHex");
+        Type(w, "ff");
+        Type(w, "sf");
+        const QString path = HomeDir() + "/tape.txt";
+        QFile::remove(path);
+        QFile stale(path);
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write(QByteArray(500, 'x'));  // an old, longer file is replaced
+        stale.close();
+        w.ChooseExportFile = [&] { return path; };
+        Button(w, "bPrt")->click();
+        const QByteArray expected = Blanks(43) + "12\n" + Blanks(41) + "+ 34\n" + Blanks(41) + "= 46\n" + "\n\n" +
+                                    kRule + "R1" + Blanks(41) + "46\n" + "RF" + Blanks(41) + "FF\n";
+        QCOMPARE(ReadAll(path), expected);
+    }
+
+    void exportLongLines() {
+        Ccalc w;
+        Mode(w, "ModeBin");
+        Type(w, "1");
+        Button(w, "bSHL")->click();
+        Type(w, "1111111=s2");
+        const QByteArray top = "1" + QByteArray(127, '0');
+        QCOMPARE(TapeLines(w).last(), QString("= " + top + "b"));
+        const QString path = HomeDir() + "/long.txt";
+        w.ChooseExportFile = [&] { return path; };
+        QTest::keyClick(Entry(w), Qt::Key_P, Qt::ControlModifier);
+        const QByteArray expected = Blanks(43) + "1b\n" + Blanks(34) + "|< 1111111b\n" + "= " + top + "b\n" +
+                                    "\n\n" + kRule + "R2" + top + "\n";
+        QCOMPARE(ReadAll(path), expected);
+    }
+
+    void exportCancelledWritesNothing() {
+        Ccalc w;
+        Type(w, "1=");
+        bool asked = false;
+        w.ChooseExportFile = [&] {
+            asked = true;
+            return QString();
+        };
+        const QStringList before = QDir(HomeDir()).entryList(QDir::Files);
+        Button(w, "bPrt")->click();
+        QVERIFY(asked);
+        QCOMPARE(QDir(HomeDir()).entryList(QDir::Files), before);
+        QVERIFY(Errors().isEmpty());
+    }
+
+    void exportFailureIsReported() {
+        Ccalc w;
+        Type(w, "1=");
+        const QString path = HomeDir() + "/no such folder/tape.txt";
+        w.ChooseExportFile = [&] { return path; };
+        Button(w, "bPrt")->click();
+        QCOMPARE(Errors().size(), 1);
+        QVERIFY2(Errors().first().contains("no such folder/tape.txt"), qPrintable(Errors().first()));
+        Type(w, "+2=");
+        QCOMPARE(DisplayText(w), QString("3"));
+    }
+
+    void exportDialogStartsOnDesktop() {
+        Ccalc w;
+        QString folder;
+        QStringList filters;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            folder = dialog->directory().absolutePath();
+            filters = dialog->nameFilters();
+            dialog->reject();
+        });
+        Button(w, "bPrt")->click();
+        QCOMPARE(folder, QDir(HomeDir() + "/Desktop").absolutePath());
+        QCOMPARE(filters, QStringList{"Text Files (*.txt)"});
+        QVERIFY(Errors().isEmpty());
+    }
+};
+
+QZ_UI_TEST_MAIN(TestTape)
+#include "test_tape.moc"
