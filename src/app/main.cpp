@@ -1,0 +1,35 @@
+// The calculator program: the application object, the icon, the one main
+// window and the event loop. The window saves the state file when it is
+// destroyed, so it is destroyed on every way out of the loop.
+#include <QIcon>
+#include <QString>
+
+#include <memory>
+
+#include "ui/application.h"
+#include "ui/calc.h"
+
+int main(int argc, char** argv)
+{
+    // Qt's own command-line options are taken here; the calculator has none.
+    CqzApplication app(argc, argv);
+    app.SetHelpFile(QStringLiteral("qz.inf"));
+    // Lets the desktop match the running window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zentabula"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/img_qz_icon")));
+
+    std::unique_ptr<Ccalc> calc;
+    try {
+        calc = std::make_unique<Ccalc>();
+        calc->show();
+        app.exec();
+    } catch (...) {
+        // Whatever escaped, the registers and the tape of this session are
+        // written before the error is shown and the program ends.
+        calc.reset();
+        CqzApplication::ReportCurrentException();
+        return 1;
+    }
+    calc.reset();
+    return 0;
+}
