@@ -7,6 +7,7 @@ gives anti-aliased edges from one sample per pixel, and the PNG is written
 with zlib and struct.
 
     python3 tools/draw_icon.py [OUTPUT]     (default: src/app/icons/qz_icon.png)
+    python3 tools/draw_icon.py --check PNG  (exit 1 unless PNG shows exactly this drawing)
 """
 
 import math
@@ -156,11 +157,58 @@ def draw(canvas):
                         lambda x, y, f=face, t=y0, h=y1 - y0: mix(f, mix(f, edge, 0.35), (y - t) / h))
 
 
+def png_rgba(data):
+    """Pixel bytes (RGBA, row by row) of an 8-bit RGBA PNG without interlace."""
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError("not a PNG file")
+    pos, idat, header = 8, b"", None
+    while pos < len(data):
+        (length,) = struct.unpack(">I", data[pos:pos + 4])
+        kind, body = data[pos + 4:pos + 8], data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    width, height, depth, colour, _, _, interlace = header
+    if (depth, colour, interlace) != (8, 6, 0):
+        raise ValueError("not an 8-bit RGBA PNG without interlace")
+    raw, stride, out, prev = zlib.decompress(idat), width * 4, bytearray(), bytearray(width * 4)
+    for y in range(height):
+        kind, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - 4] if i >= 4 else 0
+            b = prev[i]
+            c = prev[i - 4] if i >= 4 else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        out += line
+        prev = line
+    return (width, height), bytes(out)
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "src", "app", "icons", "qz_icon.png")
     canvas = Canvas(SIZE)
     draw(canvas)
+    if len(sys.argv) == 3 and sys.argv[1] == "--check":
+        # The committed PNG must be what this script draws, so that the
+        # artwork is never edited in one place only.
+        with open(sys.argv[2], "rb") as f:
+            stored = png_rgba(f.read())
+        if stored != png_rgba(canvas.png()):
+            print(f"{sys.argv[2]} differs from the drawing; run tools/draw_icon.py", file=sys.stderr)
+            sys.exit(1)
+        return
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "src", "app", "icons", "qz_icon.png")
     os.makedirs(os.path.dirname(os.path.abspath(out)), exist_ok=True)
     with open(out, "wb") as f:
         f.write(canvas.png())
