@@ -77,10 +77,17 @@ QIcon GearIcon(const QColor& colour) {
     return QIcon(pm);
 }
 
+// The desktop's help icon where it has one; otherwise the style's question
+// mark, which reads as "help" at button size better than its help-button
+// image does.
 QIcon HelpIcon(const QStyle* style) {
-    QIcon icon = style->standardIcon(QStyle::SP_DialogHelpButton);
+    QIcon icon = QIcon::fromTheme(QStringLiteral("help-contents"));
     if (icon.isNull())
-        icon = QIcon::fromTheme(QStringLiteral("help-contents"));
+        icon = QIcon::fromTheme(QStringLiteral("help-browser"));
+    if (icon.isNull())
+        icon = style->standardIcon(QStyle::SP_MessageBoxQuestion);
+    if (icon.isNull())
+        icon = style->standardIcon(QStyle::SP_DialogHelpButton);
     return icon;
 }
 
