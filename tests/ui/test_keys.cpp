@@ -75,15 +75,6 @@ private slots:
         QCOMPARE(TapeLines(w), tape);
     }
 
-    void multiByteCharactersAreIgnored() {
-        Ccalc w;
-        QKeyEvent e(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("\u00B2"));
-        QApplication::sendEvent(Entry(w), &e);
-        QKeyEvent e2(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("12"));
-        QApplication::sendEvent(Entry(w), &e2);
-        QCOMPARE(DisplayText(w), QString("0"));
-    }
-
     void registerKeys_data() {
         QTest::addColumn<QString>("keys");
         QTest::addColumn<int>("reg");

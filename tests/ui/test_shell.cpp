@@ -129,11 +129,6 @@ private slots:
         QCOMPARE(Errors(), (QStringList{"thrown from an event handler", "Unknown error."}));
     }
 
-    void helpSettings() {
-        QCOMPARE(qzApp()->HelpFile(), QString("qz.inf"));
-        QCOMPARE(qzApp()->HelpViewerPath(), QCoreApplication::applicationDirPath() + "/docview");
-    }
-
     void helpViewerMissing() {
         QTemporaryDir dir;
         qzApp()->SetHelpViewerDir(dir.path());
@@ -182,18 +177,6 @@ private slots:
         const QRect main = w.geometry();
         QCOMPARE(where, QRect(main.x() + 56, main.y() + 67, 368, 137));
         QVERIFY(!QApplication::activeModalWidget());
-    }
-
-    void aboutLayout() {
-        CfrmAbout about;
-        QCOMPARE(about.size(), QSize(368, 137));
-        QCOMPARE(about.minimumSize(), about.maximumSize());
-        QCOMPARE(about.lTitle->geometry(), QRect(0, 0, 368, 22));
-        QVERIFY(about.lTitle->alignment() & Qt::AlignHCenter);
-        QCOMPARE(about.bOK->geometry(), QRect(144, 104, 80, 24));
-        QCOMPARE(about.bOK->text(), QString("OK"));
-        QVERIFY(!about.bOK->icon().isNull());
-        QVERIFY(!about.windowIcon().isNull());
     }
 
     void dialogKeys_data() {

@@ -174,35 +174,6 @@ private slots:
         QVERIFY(!tape->showGrid());
     }
 
-    void colours_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("role");
-        QTest::addColumn<QColor>("colour");
-        QTest::newRow("window") << "calc" << int(QPalette::Window) << QColor(0x2F, 0x21, 0x0C);
-        QTest::newRow("display") << "entry" << int(QPalette::Window) << QColor(0x40, 0x40, 0x40);
-        QTest::newRow("display text") << "entry" << int(QPalette::WindowText) << QColor(0xFF, 0xFF, 0x00);
-        QTest::newRow("counter") << "ParenCt" << int(QPalette::Window) << QColor(0x40, 0x40, 0x40);
-        QTest::newRow("counter text") << "ParenCt" << int(QPalette::WindowText) << QColor(0xFF, 0xFF, 0x00);
-        QTest::newRow("modes") << "modes" << int(QPalette::Window) << QColor(0xD5, 0xD2, 0xCD);
-        QTest::newRow("mode button") << "ModeHex" << int(QPalette::Window) << QColor(0xD5, 0xD2, 0xCD);
-        QTest::newRow("AND") << "bAnd" << int(QPalette::Button) << QColor(0xD5, 0xD2, 0xCD);
-        QTest::newRow("registers") << "registers" << int(QPalette::Base) << QColor(Qt::white);
-        QTest::newRow("tape") << "tape" << int(QPalette::Base) << QColor(Qt::white);
-    }
-
-    void colours() {
-        QFETCH(QString, name);
-        QFETCH(int, role);
-        QFETCH(QColor, colour);
-        Ccalc w;
-        QWidget* widget = name == "calc" ? &w : w.findChild<QWidget*>(name);
-        QVERIFY(widget);
-        QCOMPARE(widget->palette().color(QPalette::ColorRole(role)), colour);
-        // Only bAnd differs from the other keypad buttons.
-        if (name == "bAnd")
-            QVERIFY(Button(w, "bOr")->palette().color(QPalette::Button) != colour);
-    }
-
     void enabledPerMode_data() {
         QTest::addColumn<QString>("modeButton");
         QTest::addColumn<bool>("floatOnly");
