@@ -1,0 +1,192 @@
+// qzcalc: the calculator from the command line. Each expression (argument or
+// line of standard input) runs on a fresh machine, key by key, exactly as if
+// typed into the calculator, and prints what the display would show.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <thread>
+#include <string_view>
+#include <vector>
+
+#include "stream.h"
+
+#ifndef QZ_VERSION
+#define QZ_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr int kExitFault = 1;
+constexpr int kExitUsage = 2;
+
+constexpr std::string_view kUsage = "Usage: qzcalc [-m MODE] [--tape] [-j N] [EXPR...]\n";
+
+constexpr std::string_view kHelp =
+    "Evaluates each EXPR as if its keys were typed into the calculator, followed\n"
+    "by \"=\", and prints the display. With no EXPR, reads standard input and\n"
+    "evaluates each line the same way. Every expression starts from a freshly\n"
+    "started calculator: no value, register or mode carries over.\n"
+    "\n"
+    "Options:\n"
+    "  -m, --mode MODE  value mode: dec (default), hex, oct, bin, ipv4, ipv6, float\n"
+    "  -t, --tape       print the tape lines of each calculation before its result\n"
+    "  -j, --jobs N     machines working on standard input at once (default: one\n"
+    "                   per processor, at most 4); the output keeps the input order\n"
+    "  -h, --help       show this help and exit\n"
+    "  -V, --version    show the version and exit\n"
+    "  --               end of options (for an expression such as -FF)\n"
+    "\n"
+    "Keys, one character each, as typed in the calculator:\n"
+    "  0-9 A-F          digits (hexadecimal digits in upper case)\n"
+    "  .                decimal point (float), octet separator (ipv4)\n"
+    "  :                group separator (ipv6)\n"
+    "  + - * /          add, subtract, multiply, divide\n"
+    "  ^                power\n"
+    "  & | %            bitwise and, or, exclusive or\n"
+    "  < > ?            less than, greater than, equal (1 or 0)\n"
+    "  ( )              parentheses, up to 254 deep\n"
+    "  =                equals\n"
+    "  c                clear\n"
+    "Other characters, blanks included, are ignored. There is no operator\n"
+    "precedence: 2+3*4 gives 20, 2+(3*4) gives 14. Integers have 128 bits and\n"
+    "wrap around; floats are 80-bit extended.\n"
+    "\n"
+    "An expression the calculator cannot carry out shows *** ERROR ***. A fault\n"
+    "(such as a division by zero) prints \"error: \" and its message on standard\n"
+    "error; the other expressions still run.\n"
+    "\n"
+    "Exit status: 0 if all went well, 1 if any expression faulted, 2 for a usage\n"
+    "error.\n";
+
+// One machine per processor, up to four: beyond that the output is what
+// limits a pipe.
+unsigned DefaultJobs() {
+    const unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : (n > 4 ? 4 : n);
+}
+
+struct Options {
+    ValueMode mode = vmDec;
+    bool tape = false;
+    unsigned jobs = DefaultJobs();
+    std::vector<std::string_view> exprs;
+};
+
+void Print(FILE* f, std::string_view text) { std::fwrite(text.data(), 1, text.size(), f); }
+
+int UsageError(const std::string& message) {
+    Print(stderr, "qzcalc: " + message + "\n");
+    Print(stderr, kUsage);
+    Print(stderr, "Try 'qzcalc --help' for more information.\n");
+    return kExitUsage;
+}
+
+// An argument is an option only when a letter or a second "-" follows the
+// "-", so expressions such as -5*3 and -(2) need no "--".
+bool LooksLikeOption(std::string_view arg) {
+    if (arg.size() < 2 || arg[0] != '-') return false;
+    const char c = arg[1];
+    return c == '-' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The value of an option that takes one: "-mhex", "-m hex", "--mode=hex" or
+// "--mode hex". False when arg is not that option.
+bool OptionValue(std::string_view arg, std::string_view shortName, std::string_view longName, int argc,
+                 char** argv, int& i, std::optional<std::string_view>& value) {
+    if (arg == shortName || arg == longName) {
+        if (i + 1 < argc) value = argv[++i];
+        return true;
+    }
+    if (arg.size() > longName.size() && arg.substr(0, longName.size()) == longName && arg[longName.size()] == '=') {
+        value = arg.substr(longName.size() + 1);
+        return true;
+    }
+    if (arg.size() > shortName.size() && arg.substr(0, shortName.size()) == shortName) {
+        value = arg.substr(shortName.size());
+        return true;
+    }
+    return false;
+}
+
+// Returns -1 when the program goes on, otherwise the exit status.
+int ParseArgs(int argc, char** argv, Options& opt) {
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (optionsEnded || !LooksLikeOption(arg)) {
+            opt.exprs.push_back(arg);
+            continue;
+        }
+        std::optional<std::string_view> value;
+        if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "-h" || arg == "--help") {
+            Print(stdout, kUsage);
+            Print(stdout, kHelp);
+            return 0;
+        } else if (arg == "-V" || arg == "--version") {
+            Print(stdout, "qzcalc " QZ_VERSION "\n");
+            return 0;
+        } else if (arg == "-t" || arg == "--tape") {
+            opt.tape = true;
+        } else if (OptionValue(arg, "-m", "--mode", argc, argv, i, value)) {
+            if (!value) return UsageError("option '" + std::string(arg) + "' needs a mode");
+            const std::optional<ValueMode> mode = ModeByName(*value);
+            if (!mode) {
+                return UsageError("unknown mode '" + std::string(*value) +
+                                  "' (use dec, hex, oct, bin, ipv4, ipv6 or float)");
+            }
+            opt.mode = *mode;
+        } else if (OptionValue(arg, "-j", "--jobs", argc, argv, i, value)) {
+            if (!value) return UsageError("option '" + std::string(arg) + "' needs a number");
+            const std::string_view n = *value;
+            const bool digits = !n.empty() && n.size() <= 2 && n.find_first_not_of("0123456789") == std::string_view::npos;
+            const int jobs = digits ? std::stoi(std::string(n)) : 0;
+            if (jobs < 1 || jobs > 64) return UsageError("invalid number of jobs '" + std::string(n) + "' (use 1 to 64)");
+            opt.jobs = static_cast<unsigned>(jobs);
+        } else {
+            return UsageError("unknown option '" + std::string(arg) +
+                              "' (put -- before an expression that starts with -)");
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options opt;
+    const int parsed = ParseArgs(argc, argv, opt);
+    if (parsed >= 0) {
+        std::fflush(stdout);
+        return parsed;
+    }
+
+    OutputWriter out(STDOUT_FILENO, STDERR_FILENO);
+    bool allGood = true;
+    int readError = 0;
+    if (opt.exprs.empty()) {
+        const StreamResult r = EvaluateStream(STDIN_FILENO, out, opt.mode, opt.tape, opt.jobs);
+        allGood = r.allGood;
+        readError = r.readError;
+    } else {
+        Evaluator eval(opt.mode, opt.tape);
+        EvalOutput results;
+        for (std::string_view expr : opt.exprs)
+            if (!eval.Evaluate(expr, results)) allGood = false;
+        out.Emit(results);
+    }
+    if (!out.Flush()) {
+        Print(stderr, std::string("qzcalc: cannot write the output: ") + std::strerror(out.Error()) + "\n");
+        return kExitFault;
+    }
+    if (readError != 0) {
+        Print(stderr, std::string("qzcalc: cannot read standard input: ") + std::strerror(readError) + "\n");
+        return kExitFault;
+    }
+    return allGood ? 0 : kExitFault;
+}

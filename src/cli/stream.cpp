@@ -1,0 +1,149 @@
+#include "stream.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kReadSize = 64 * 1024;
+// Below this, a block is not worth a thread of its own.
+constexpr std::size_t kMinBlock = 32 * 1024;
+constexpr std::size_t kBlockTarget = 256 * 1024;
+
+bool InputWaiting(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0;
+}
+
+// Cuts text into at most n pieces of whole lines, about equal in size.
+std::vector<std::string_view> SplitLines(std::string_view text, unsigned n) {
+    std::vector<std::string_view> parts;
+    const std::size_t want = std::max(kMinBlock, text.size() / n + 1);
+    while (!text.empty()) {
+        std::size_t end = text.size();
+        if (parts.size() + 1 < n && text.size() > want) {
+            const std::size_t nl = text.find('\n', want);
+            if (nl != std::string_view::npos) end = nl + 1;
+        }
+        parts.push_back(text.substr(0, end));
+        text.remove_prefix(end);
+    }
+    return parts;
+}
+
+}  // namespace
+
+void OutputWriter::WriteAll(int fd, std::string_view text) {
+    while (!text.empty() && error_ == 0) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0) {
+            if (errno != EINTR) error_ = errno;
+            continue;
+        }
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+void OutputWriter::Append(std::string_view text) {
+    if (buf_.size() + text.size() > kLimit) {
+        Flush();
+        // A large piece goes out as it is rather than through the buffer.
+        if (text.size() > kLimit) {
+            WriteAll(outFd_, text);
+            return;
+        }
+    }
+    buf_.append(text);
+}
+
+bool OutputWriter::Flush() {
+    WriteAll(outFd_, buf_);
+    buf_.clear();
+    return error_ == 0;
+}
+
+void OutputWriter::Emit(const EvalOutput& out) {
+    const std::string_view text = out.text;
+    std::size_t done = 0;
+    for (const auto& [at, message] : out.faults) {
+        Append(text.substr(done, at - done));
+        done = at;
+        Flush();
+        // Writing to stderr is best effort: a failure there must not be
+        // mistaken for one of the results' output.
+        std::string line = "error: " + message + "\n";
+        for (std::string_view rest = line; !rest.empty();) {
+            const ssize_t n = ::write(errFd_, rest.data(), rest.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            rest.remove_prefix(static_cast<std::size_t>(n));
+        }
+    }
+    Append(text.substr(done));
+}
+
+StreamResult EvaluateStream(int inFd, OutputWriter& out, ValueMode mode, bool tape, unsigned threads) {
+    threads = std::max(1u, threads);
+    std::vector<std::unique_ptr<Evaluator>> evals;
+    std::vector<EvalOutput> outputs(threads);
+    for (unsigned i = 0; i < threads; ++i) evals.push_back(std::make_unique<Evaluator>(mode, tape));
+
+    StreamResult result;
+    std::string input;
+    std::size_t scanned = 0;  // input before this holds no line end
+    bool eof = false;
+    const std::size_t target = kBlockTarget * threads;
+
+    while (!eof || !input.empty()) {
+        // Read while a whole line is missing, or while more is waiting and
+        // the blocks are not full yet.
+        bool haveLine = input.find('\n', scanned) != std::string::npos;
+        while (!eof && (!haveLine || (input.size() < target && InputWaiting(inFd)))) {
+            const std::size_t old = input.size();
+            input.resize(old + kReadSize);
+            const ssize_t n = ::read(inFd, input.data() + old, kReadSize);
+            input.resize(old + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) result.readError = errno;
+            if (n <= 0) {
+                eof = true;
+                break;
+            }
+            haveLine = haveLine || input.find('\n', old) != std::string::npos;
+        }
+
+        // Whole lines only, except for an unended last line at the end.
+        const std::size_t lastNl = input.rfind('\n');
+        const std::size_t end = eof ? input.size() : lastNl + 1;
+        const std::vector<std::string_view> parts = SplitLines(std::string_view(input).substr(0, end), threads);
+
+        std::vector<std::thread> workers;
+        std::vector<char> good(parts.size(), 1);
+        for (std::size_t i = 1; i < parts.size(); ++i) {
+            workers.emplace_back([&, i] {
+                outputs[i].Clear();
+                good[i] = evals[i]->EvaluateLines(parts[i], outputs[i]);
+            });
+        }
+        if (!parts.empty()) {
+            outputs[0].Clear();
+            good[0] = evals[0]->EvaluateLines(parts[0], outputs[0]);
+        }
+        for (std::thread& w : workers) w.join();
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            out.Emit(outputs[i]);
+            if (!good[i]) result.allGood = false;
+        }
+
+        input.erase(0, end);
+        scanned = input.size();
+        if (!out.Flush()) return result;
+    }
+    return result;
+}

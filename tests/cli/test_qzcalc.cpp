@@ -1,0 +1,331 @@
+// qzcalc as a user runs it: the built program with arguments and standard
+// input, judged by its output, its error messages and its exit status, and
+// held against a machine driven here directly.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "calcmach/calcmach.h"
+
+extern char** environ;
+
+namespace {
+
+struct Outcome {
+    std::string out, err;
+    int status = -1;
+};
+
+std::string TempFile(const std::string& content) {
+    char name[] = "/tmp/qzcalc-test-XXXXXX";
+    const int fd = ::mkstemp(name);
+    EXPECT_GE(fd, 0);
+    for (std::string_view rest = content; !rest.empty();) {
+        const ssize_t n = ::write(fd, rest.data(), rest.size());
+        if (n <= 0) break;
+        rest.remove_prefix(static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return name;
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Runs qzcalc with stdin from a file; mergeErr sends stderr where stdout
+// goes, to see the order of the two.
+Outcome Qzcalc(const std::vector<std::string>& args, const std::string& input = "", bool mergeErr = false,
+           const char* outPath = nullptr) {
+    const std::string in = TempFile(input), out = TempFile(""), err = TempFile("");
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 1, outPath ? outPath : out.c_str(), O_WRONLY | O_TRUNC, 0);
+    if (mergeErr) posix_spawn_file_actions_adddup2(&fa, 1, 2);
+    else posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_TRUNC, 0);
+    std::vector<char*> argv{const_cast<char*>(QZCALC_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    Outcome r;
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, QZCALC_PATH, &fa, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&fa);
+    int status = 0;
+    if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) r.status = WEXITSTATUS(status);
+    r.out = Slurp(out);
+    r.err = Slurp(err);
+    for (const std::string& p : {in, out, err}) ::unlink(p.c_str());
+    return r;
+}
+
+// What qzcalc must print: each expression on a machine just built.
+Outcome Machine(ValueMode mode, bool tape, const std::vector<std::string>& exprs, bool mergeErr = false) {
+    Outcome r;
+    r.status = 0;
+    for (const std::string& e : exprs) {
+        CcalcMach m;
+        if (tape) m.OnTapeLine = [&](CcalcMach&, std::string_view line) { r.out += std::string(line) + "\n"; };
+        m.SetMode(mode);
+        try {
+            CalcValue v;
+            m.EvalText(e, v);
+            r.out += m.DisplayText() + "\n";
+        } catch (const CalcError& ex) {
+            (mergeErr ? r.out : r.err) += std::string("error: ") + ex.what() + "\n";
+            r.status = 1;
+        }
+    }
+    return r;
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const std::string& l : lines) s += l + "\n";
+    return s;
+}
+
+void ExpectSameRun(const Outcome& got, const Outcome& want) {
+    EXPECT_EQ(got.out, want.out);
+    EXPECT_EQ(got.err, want.err);
+    EXPECT_EQ(got.status, want.status);
+}
+
+struct ModeCase {
+    const char* name;
+    ValueMode mode;
+    std::vector<std::string> exprs;
+    std::vector<std::string> results;  // display text of the first few
+};
+
+const std::vector<ModeCase>& ModeCases() {
+    static const std::vector<ModeCase> cases = {
+        {"dec", vmDec, {"2+3*4", "2+(3*4)", "0-1", "170141183460469231731687303715884105727+1", "7/2", "2^10", "5<3", "1/0", "(5", ")", "12 + 3", "5++3="},
+         {"20", "14", "-1", "-170141183460469231731687303715884105728", "3", "1024", "0"}},
+        {"hex", vmHex, {"FF+1", "0-1", "F0&3C", "F0|F", "F0%FF", "10/0", "ff+1"},
+         {"100", "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF", "30", "FF", "F"}},
+        {"oct", vmOct, {"7+1", "777*10", "8+1"}, {"10", "7770", "1"}},
+        {"bin", vmBin, {"1+1", "1010*11", "2+1"}, {"10", "11110", "1"}},
+        {"ipv4", vmIPv4, {"10.0.0.255+1", "192.168.1.1", "1.2.3.4*2"}, {"10.0.1.0", "192.168.1.1", "2.4.6.8"}},
+        {"ipv6", vmIPv6, {"::1+1", "2001:DB8::1", "FFFF::+1"}, {"::2", "2001:db8::1", "ffff::1"}},
+        {"float", vmFloat, {"1/4", "1/3", "2^0.5", "1.5*2", "1/0", "0/0", "10^5000", "2^(0-1)"},
+         {"0.25", "0.33333333333333333", "1.414213562373095", "3"}},
+    };
+    return cases;
+}
+
+TEST(Qzcalc, EveryModeGivesWhatTheMachineShows) {
+    for (const ModeCase& c : ModeCases()) {
+        SCOPED_TRACE(c.name);
+        const Outcome want = Machine(c.mode, false, c.exprs);
+        std::vector<std::string> args = {"-m", c.name};
+        args.insert(args.end(), c.exprs.begin(), c.exprs.end());
+        ExpectSameRun(Qzcalc(args), want);
+        ExpectSameRun(Qzcalc({"-m", c.name}, Lines(c.exprs)), want);
+
+        std::vector<std::string> tapeArgs = {"--tape", "--mode=" + std::string(c.name)};
+        tapeArgs.insert(tapeArgs.end(), c.exprs.begin(), c.exprs.end());
+        ExpectSameRun(Qzcalc(tapeArgs), Machine(c.mode, true, c.exprs));
+
+        // The leading results, as a user would check them by hand.
+        std::istringstream lines(want.out);
+        std::string line;
+        for (const std::string& r : c.results) {
+            ASSERT_TRUE(std::getline(lines, line));
+            EXPECT_EQ(line, r);
+        }
+    }
+}
+
+TEST(Qzcalc, FaultsAndTheErrorValue) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string input, out, err;
+        int status;
+    };
+    const std::vector<Case> cases = {
+        {{"1/0", "7"}, "", "7\n", "error: Word128: divide by zero\n", 1},
+        {{"-m", "float", "1/0", "0/0", "10^5000"}, "", "",
+         "error: Division by zero\nerror: Invalid floating point operation\nerror: Floating point overflow\n", 1},
+        {{}, "1\n1/0\n2\n", "1\n2\n", "error: Word128: divide by zero\n", 1},
+        {{"(5", "2^(0-1)"}, "", "*** ERROR ***\n*** ERROR ***\n", "", 0},
+        {{}, "(1+2\n", "*** ERROR ***\n", "", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input + (c.args.empty() ? "" : c.args.back()));
+        const Outcome r = Qzcalc(c.args, c.input);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.status, c.status);
+    }
+}
+
+TEST(Qzcalc, ErrorMessagesComeAtTheirPlaceInTheOutput) {
+    const Outcome r = Qzcalc({}, "1\n1/0\n2\n5/0\n3\n", true);
+    EXPECT_EQ(r.out, "1\nerror: Word128: divide by zero\n2\nerror: Word128: divide by zero\n3\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST(Qzcalc, TapeLinesComeBeforeEachResult) {
+    const Outcome r = Qzcalc({"--tape", "5+3", "2*(1+3)"});
+    EXPECT_EQ(r.out, Lines({"5", "+ 3", "= 8", "8", "2", "* ( 1", "+ 3", ") * 4", "* 4", "= 8", "8"}));
+    EXPECT_EQ(r.status, 0);
+}
+
+// Every line starts from a new machine: nothing of the line before shows.
+TEST(Qzcalc, StandardInputClearsBetweenLines) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::string input, out;
+    };
+    const std::vector<Case> cases = {
+        {"open parenthesis", {}, "(1\n1\n", "*** ERROR ***\n1\n"},
+        {"pending operation", {}, "5+\n3\n", "10\n3\n"},
+        {"entry left in the error mode", {}, "2^(0-1)\n5\n", "*** ERROR ***\n5\n"},
+        {"tape prefix of an open parenthesis", {"-t"}, "(1\n5+1\n", "*** ERROR ***\n5\n+ 1\n= 6\n6\n"},
+        {"CR LF and an unended last line", {"-m", "hex"}, "A+1\r\nF\r\nFF", "B\nF\nFF\n"},
+        {"blank line", {}, "\n\n", "0\n0\n"},
+        {"nothing at all", {}, "", ""},
+        {"the mode stays the chosen one", {"-m", "float"}, "1/2\n(1\n1/4\n", "0.5\n*** ERROR ***\n0.25\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome r = Qzcalc(c.args, c.input);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
+// Enough lines for many blocks read and worked on side by side; faults
+// spread over them must keep their place.
+TEST(Qzcalc, LargeInputKeepsItsOrderWithAnyNumberOfJobs) {
+    std::vector<std::string> exprs;
+    for (int i = 0; i < 120000; ++i) {
+        if (i % 9973 == 17) exprs.push_back("1/0");
+        else if (i % 5003 == 3) exprs.push_back(std::to_string(i).insert(0, 1, '('));
+        else exprs.push_back(std::to_string(i) + "*" + std::to_string(i * 7 + 1) + "+123456789012345678901234567");
+    }
+    const std::string input = Lines(exprs);
+    const Outcome want = Machine(vmDec, false, exprs, true);
+    for (const char* jobs : {"1", "2", "4"}) {
+        SCOPED_TRACE(jobs);
+        const Outcome r = Qzcalc({"-j", jobs}, input, true);
+        EXPECT_TRUE(r.out == want.out) << "the output differs from the machine's";
+        EXPECT_EQ(r.status, 1);
+    }
+}
+
+TEST(Qzcalc, OptionSpellings) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"-m", "hex", "FF+1"}, {"-mhex", "FF+1"}, {"--mode=hex", "FF+1"},
+                                               {"--mode", "HEX", "FF+1"}, {"FF+1", "-m", "hex"},
+                                               {"-m", "dec", "-m", "hex", "-j3", "FF+1"}}) {
+        const Outcome r = Qzcalc(args);
+        EXPECT_EQ(r.out, "100\n") << args[0];
+        EXPECT_EQ(r.status, 0);
+    }
+    // A minus before a digit or "(" starts an expression, not an option.
+    EXPECT_EQ(Qzcalc({"-5*3", "-(2)"}).out, "-15\n-2\n");
+    EXPECT_EQ(Qzcalc({"-m", "hex", "--", "-FF", "--tape"}).out, Machine(vmHex, false, {"-FF", "--tape"}).out);
+}
+
+TEST(Qzcalc, UsageErrorsExitWith2) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"-x", "1"}, "qzcalc: unknown option '-x' (put -- before an expression that starts with -)\n"},
+        {{"--frobnicate"}, "qzcalc: unknown option '--frobnicate' (put -- before an expression that starts with -)\n"},
+        {{"-m", "decimal", "1"}, "qzcalc: unknown mode 'decimal' (use dec, hex, oct, bin, ipv4, ipv6 or float)\n"},
+        {{"1", "-m"}, "qzcalc: option '-m' needs a mode\n"},
+        {{"-j", "0"}, "qzcalc: invalid number of jobs '0' (use 1 to 64)\n"},
+        {{"--jobs=many"}, "qzcalc: invalid number of jobs 'many' (use 1 to 64)\n"},
+        {{"-FF"}, "qzcalc: unknown option '-FF' (put -- before an expression that starts with -)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        const Outcome r = Qzcalc(c.args, "1+1\n");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.substr(0, r.err.find('\n') + 1), c.message);
+        EXPECT_NE(r.err.find("Usage: qzcalc"), std::string::npos);
+    }
+}
+
+TEST(Qzcalc, HelpAndVersion) {
+    for (const char* opt : {"--help", "-h"}) {
+        const Outcome r = Qzcalc({"1+1", opt});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out.rfind("Usage: qzcalc [-m MODE] [--tape]", 0), 0u);
+        for (const char* word : {"--mode", "--tape", "--jobs", "--version", "dec", "hex", "oct", "bin", "ipv4",
+                                 "ipv6", "float", "+ - * /", "& | %", "< > ?", "( )", "error: ", "Exit status"})
+            EXPECT_NE(r.out.find(word), std::string::npos) << word;
+    }
+    const Outcome v = Qzcalc({"--version"});
+    EXPECT_EQ(v.out, "qzcalc " QZ_VERSION "\n");
+    EXPECT_EQ(v.status, 0);
+    EXPECT_EQ(Qzcalc({"-V"}).out, v.out);
+}
+
+TEST(Qzcalc, OutputThatCannotBeWrittenIsAnError) {
+    const Outcome r = Qzcalc({}, "1+1\n", false, "/dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "qzcalc: cannot write the output: No space left on device\n");
+}
+
+// A program that sends a line and waits for its answer must get it before
+// qzcalc waits for the next line.
+TEST(Qzcalc, AnswersEachLineAsItComesThroughAPipe) {
+    int toChild[2], fromChild[2];
+    ASSERT_EQ(::pipe(toChild), 0);
+    ASSERT_EQ(::pipe(fromChild), 0);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, toChild[0], 0);
+    posix_spawn_file_actions_adddup2(&fa, fromChild[1], 1);
+    for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) posix_spawn_file_actions_addclose(&fa, fd);
+    char* argv[] = {const_cast<char*>(QZCALC_PATH), const_cast<char*>("-j2"), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, QZCALC_PATH, &fa, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&fa);
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+
+    for (const auto& [line, answer] : std::vector<std::pair<std::string, std::string>>{{"1+1\n", "2\n"}, {"6*7\n", "42\n"}}) {
+        ASSERT_EQ(::write(toChild[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
+        std::string got;
+        while (got.size() < answer.size()) {
+            pollfd p{fromChild[0], POLLIN, 0};
+            ASSERT_EQ(::poll(&p, 1, 10000), 1) << "no answer to " << line;
+            char buf[64];
+            const ssize_t n = ::read(fromChild[0], buf, sizeof buf);
+            ASSERT_GT(n, 0);
+            got.append(buf, static_cast<std::size_t>(n));
+        }
+        EXPECT_EQ(got, answer);
+    }
+    ::close(toChild[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ::close(fromChild[0]);
+}
+
+}  // namespace
