@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -123,18 +124,22 @@ StreamResult EvaluateStream(int inFd, OutputWriter& out, ValueMode mode, bool ta
         const std::size_t end = eof ? input.size() : lastNl + 1;
         const std::vector<std::string_view> parts = SplitLines(std::string_view(input).substr(0, end), threads);
 
-        std::vector<std::thread> workers;
         std::vector<char> good(parts.size(), 1);
+        auto work = [&](std::size_t i) {
+            outputs[i].Clear();
+            good[i] = evals[i]->EvaluateLines(parts[i], outputs[i]);
+        };
+        std::vector<std::thread> workers;
+        std::vector<std::size_t> here = {0};
         for (std::size_t i = 1; i < parts.size(); ++i) {
-            workers.emplace_back([&, i] {
-                outputs[i].Clear();
-                good[i] = evals[i]->EvaluateLines(parts[i], outputs[i]);
-            });
+            try {
+                workers.emplace_back(work, i);
+            } catch (const std::system_error&) {
+                here.push_back(i);  // no thread to be had: the work is done all the same
+            }
         }
-        if (!parts.empty()) {
-            outputs[0].Clear();
-            good[0] = evals[0]->EvaluateLines(parts[0], outputs[0]);
-        }
+        if (!parts.empty())
+            for (std::size_t i : here) work(i);
         for (std::thread& w : workers) w.join();
         for (std::size_t i = 0; i < parts.size(); ++i) {
             out.Emit(outputs[i]);
