@@ -43,6 +43,13 @@ private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
+// Lines of 100,000 characters, longer than any chunk the file is read in.
+std::string LongLines() {
+    return "[registers]\nvmHex:" + std::string(100000, 'F') + "\n" + HexLine(vmHex, 2) + "\n[tape]\n" +
+           HexLine(vmHex, 3) + "=" + std::string(100000, 'y') + "\n" + std::string(100000, 'q') + "\n" +
+           HexLine(vmHex, 4) + "=after\n";
+}
+
 class StateFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -278,9 +285,7 @@ TEST_F(StateFileTest, FileLoadsLikeTheSameText) {
         const char c = static_cast<char>(gen() % 256);
         noisy += c;
     }
-    const std::string longLine = "[registers]\nvmHex:" + std::string(100000, 'F') + "\n" + HexLine(vmHex, 2) +
-                                 "\n[tape]\n" + HexLine(vmHex, 3) + "=" + std::string(100000, 'y') + "\n" +
-                                 HexLine(vmHex, 4) + "=after\n";
+    const std::string longLine = LongLines();
     const std::vector<std::string> contents = {longLine, noisy, FormatState(Sample()) + noisy + longLine,
                                                std::string(70000, '\n') + "[globals]\nmode=vmOct"};
     for (const std::string& content : contents) {
@@ -297,10 +302,7 @@ TEST_F(StateFileTest, FileLoadsLikeTheSameText) {
 }
 
 TEST_F(StateFileTest, LinesOf100000CharactersAreCutNotFatal) {
-    const std::string text = "[registers]\nvmHex:" + std::string(100000, 'F') + "\n" + HexLine(vmHex, 2) +
-                             "\n[tape]\n" + HexLine(vmHex, 3) + "=" + std::string(100000, 'y') + "\n" +
-                             std::string(100000, 'q') + "\n" + HexLine(vmHex, 4) + "=after\n";
-    WriteFile(path_, text);
+    WriteFile(path_, LongLines());
     RecordingSink got;
     LoadStateFile(path_, got);
     EXPECT_EQ(got.log, "R0R1|[TT]");
