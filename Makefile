@@ -9,7 +9,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench fuzz check asan-test screenshot clean
+.PHONY: all deps configure build run test bench fuzz check asan-test e2e screenshot clean
 
 all: build
 
@@ -49,7 +49,11 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) tools/run-fuzz $(FUZZ_BUILD)
 
-check: asan-test fuzz
+# A real session in a real window under Xvfb, driven with xdotool.
+e2e: build
+	tools/e2e-test $(BUILD)/src/app/qz
+
+check: asan-test fuzz e2e
 
 # docs/screenshot.png for the README: the calculator on a virtual screen
 # after a short hexadecimal calculation.
