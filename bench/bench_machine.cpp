@@ -7,6 +7,7 @@
 #include <array>
 #include <cfloat>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -155,5 +156,71 @@ void BM_DisplayTextAllKinds(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(cases.size()));
 }
 BENCHMARK(BM_DisplayTextAllKinds);
+
+}  // namespace
+
+// Floats across the whole exponent range: the display of each, and
+// FloatText alone on random extendeds of every exponent.
+//
+//   build-*/bench/bench_machine --benchmark_filter='Display|FloatText'
+namespace {
+
+struct FloatCase {
+    const char* name;
+    long double x;
+};
+
+const FloatCase kFloatCases[] = {
+    {"max", LDBL_MAX},
+    {"-max", -LDBL_MAX},
+    {"1E-4000", 1e-4000L},
+    {"-1.5E4000", -1.5e4000L},
+    {"min normal", LDBL_MIN},
+    {"min denormal", LDBL_TRUE_MIN},
+    {"pi", 3.14159265358979323846L},
+    {"1/3", 1.0L / 3.0L},
+    {"2.5E-6", 2.5e-6L},
+    {"123456789", 123456789.0L},
+    {"1E17 halfway", 100000000000000005.0L},
+    {"nearly halfway E-4000", 1.00000000000000005e-4000L},
+    {"nearly halfway E4000", 1.00000000000000005e4000L},
+};
+
+void BM_DisplayTextFloat(benchmark::State& state) {
+    const FloatCase& c = kFloatCases[static_cast<std::size_t>(state.range(0))];
+    state.SetLabel(c.name);
+    const std::unique_ptr<CcalcMach> m = Showing(CalcValue::Float(c.x));
+    for (auto _ : state) {
+        std::string text = m->DisplayText();
+        benchmark::DoNotOptimize(text);
+    }
+}
+BENCHMARK(BM_DisplayTextFloat)->DenseRange(0, static_cast<int>(std::size(kFloatCases)) - 1);
+
+// Normal and denormal extendeds with random bits, every exponent alike.
+void BM_FloatTextRandomBits(benchmark::State& state) {
+    std::vector<long double> values(4096);
+    uint64_t seed = 0x2545F4914F6CDD1Du;
+    auto next = [&seed] {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return seed;
+    };
+    for (long double& v : values) {
+        const auto biased = static_cast<uint16_t>(next() % 0x7FFF);
+        const uint64_t significand = biased == 0 ? next() >> 1 : next() | uint64_t{1} << 63;
+        unsigned char bytes[sizeof(long double)] = {};
+        std::memcpy(bytes, &significand, 8);
+        std::memcpy(bytes + 8, &biased, 2);
+        std::memcpy(&v, bytes, sizeof v);
+    }
+    std::size_t i = 0;
+    for (auto _ : state) {
+        std::string text = FloatText(values[i++ % values.size()]);
+        benchmark::DoNotOptimize(text);
+    }
+}
+BENCHMARK(BM_FloatTextRandomBits);
 
 }  // namespace

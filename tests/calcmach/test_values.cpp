@@ -2,10 +2,13 @@
 // float text, mode names and the register text form.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfenv>
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -13,6 +16,10 @@
 #include <string>
 
 #include "calcmach/values.h"
+
+// FloatText's own digit rounding, which hands the few values it cannot
+// decide to the C library; values.cpp keeps it out of the header.
+bool FloatDigits17(long double x, uint64_t& digits, int& exp10);
 
 namespace {
 
@@ -377,6 +384,186 @@ TEST(ValuesRobustness, AnyPayloadAnyText) {
         }
     }
     EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0);
+}
+
+// The general float text the plain way: to_chars with 16 decimals after the
+// first digit (which rounds the exact binary value to nearest, halfway cases
+// to even), reshaped into the calculator's form.
+std::string ReferenceFloatText(long double x) {
+    if (x == 0) return "0";
+    char buf[64];
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, 16);
+    std::string sci(buf, r.ptr);  // "-d.dddddddddddddddde+xx"
+    std::string sign;
+    if (sci[0] == '-') {
+        sign = "-";
+        sci.erase(0, 1);
+    }
+    const std::string digits = sci.substr(0, 1) + sci.substr(2, 16);
+    const int e = std::stoi(sci.substr(19));
+    std::string body;
+    if (e >= -5 && e <= 16) {
+        body = e >= 0 ? digits.substr(0, e + 1) + "." + digits.substr(e + 1)
+                      : "0." + std::string(-e - 1, '0') + digits;
+    } else {
+        body = digits.substr(0, 1) + "." + digits.substr(1);
+    }
+    while (body.back() == '0') body.pop_back();
+    if (body.back() == '.') body.pop_back();
+    if (e < -5 || e > 16) body += "E" + std::to_string(e);
+    return sign + body;
+}
+
+// FloatText of x > 0 and of -x against the reference; false after the first
+// difference, which is reported. The digit rounding must decide x itself:
+// were it to leave x to the C library, the texts would match however wrong
+// the rounding.
+bool SameAsReference(long double x) {
+    uint64_t digits;
+    int exp10;
+    if (!FloatDigits17(x, digits, exp10)) {
+        char hex[64];
+        std::snprintf(hex, sizeof hex, "%La", x);
+        ADD_FAILURE() << hex << " left undecided";
+        return false;
+    }
+    const std::string want = ReferenceFloatText(x);
+    for (const std::string& expected : {want, "-" + want}) {
+        const long double v = expected[0] == '-' ? -x : x;
+        const std::string got = FloatText(v);
+        if (got != expected) {
+            char hex[64];
+            std::snprintf(hex, sizeof hex, "%La", v);
+            ADD_FAILURE() << hex << ": " << got << " instead of " << expected;
+            return false;
+        }
+    }
+    return true;
+}
+
+// The value and its neighbours up to `steps` apart.
+bool NeighbourhoodSameAsReference(long double x, int steps) {
+    long double up = x, down = x;
+    if (!SameAsReference(x)) return false;
+    for (int i = 0; i < steps; ++i) {
+        up = std::nextafter(up, LD::infinity());
+        down = std::nextafter(down, 0.0L);
+        if (std::isfinite(up) && !SameAsReference(up)) return false;
+        if (down != 0 && !SameAsReference(down)) return false;
+    }
+    return true;
+}
+
+TEST(FloatText, ReferenceShapes) {
+    // The reference itself, on texts worked out by hand.
+    EXPECT_EQ(ReferenceFloatText(1.5e20L), "1.5E20");
+    EXPECT_EQ(ReferenceFloatText(-1e-6L), "-1E-6");
+    EXPECT_EQ(ReferenceFloatText(0.00001L), "0.00001");
+    EXPECT_EQ(ReferenceFloatText(2.5e16L), "25000000000000000");
+    EXPECT_EQ(ReferenceFloatText(1.0L / 3), "0.33333333333333333");
+    EXPECT_EQ(ReferenceFloatText(150.0L), "150");
+}
+
+TEST(FloatText, HalfwayCasesGoToEven) {
+    // Exactly halfway between two 17-digit numbers.
+    EXPECT_EQ(FloatText(12345678901234567.5L), "12345678901234568");
+    EXPECT_EQ(FloatText(12345678901234568.5L), "12345678901234568");
+    EXPECT_EQ(FloatText(100000000000000005.0L), "1E17");
+    EXPECT_EQ(FloatText(100000000000000015.0L), "1.0000000000000002E17");
+    EXPECT_EQ(FloatText(-100000000000000025.0L), "-1.0000000000000002E17");
+    // A hair either side of halfway.
+    EXPECT_EQ(FloatText(std::nextafter(12345678901234568.5L, 0.0L)), "12345678901234568");
+    EXPECT_EQ(FloatText(std::nextafter(12345678901234568.5L, 1e20L)), "12345678901234569");
+    // 10^-4000 is no float; the nearest lies within a hair of it.
+    EXPECT_EQ(FloatText(1e-4000L), "1E-4000");
+    EXPECT_EQ(FloatText(-1e4000L), "-1E4000");
+}
+
+// Every kind of extended the calculator holds, the far ends of the exponent
+// range most of all, where the text cannot come from the C library quickly.
+TEST(FloatText, RandomBitPatternsMatchTheReference) {
+    std::mt19937_64 gen(0x5EED0104);
+    for (int i = 0; i < 50000; ++i) {
+        const unsigned biased = static_cast<unsigned>(gen() % 0x7FFF);  // not INF/NAN
+        uint64_t significand = gen();
+        if (biased == 0) {
+            significand >>= 1 + gen() % 63;  // denormal: no integer bit, any length
+            if (significand == 0) continue;
+        } else {
+            significand |= uint64_t{1} << 63;
+        }
+        ASSERT_TRUE(SameAsReference(Extended(significand, biased))) << i;
+    }
+    // Moderate exponents, where most numbers live.
+    for (int i = 0; i < 30000; ++i) {
+        const long double x = Extended(gen() | uint64_t{1} << 63, 0x3FFF - 100 + static_cast<unsigned>(gen() % 200));
+        ASSERT_TRUE(SameAsReference(x)) << i;
+    }
+}
+
+// Values as close as extendeds come to a number halfway between two 17-digit
+// numbers, and their neighbours: the nearest extended to an 18-digit decimal
+// ending in 5, over the whole exponent range.
+TEST(FloatText, NearlyHalfwayValuesMatchTheReference) {
+    std::mt19937_64 gen(0x5EED0105);
+    for (int i = 0; i < 12000; ++i) {
+        const uint64_t n = 10000000000000000ull + gen() % 90000000000000000ull;
+        const int e = static_cast<int>(gen() % (4932 + 4951 + 1)) - 4951;
+        const std::string digits = std::to_string(n) + "5";
+        const std::string text = digits.substr(0, 1) + "." + digits.substr(1) + "E" + std::to_string(e);
+        const long double x = std::strtold(text.c_str(), nullptr);  // the test runs in the "C" locale
+        if (x == 0 || !std::isfinite(x)) continue;
+        ASSERT_TRUE(NeighbourhoodSameAsReference(x, 2)) << text;
+    }
+}
+
+// Exact halfway values: (2k + 1) / 2 * 10^s with a 17-digit k, which an
+// extended holds only for s from -24 to 4.
+TEST(FloatText, ExactlyHalfwayValuesMatchTheReference) {
+    std::mt19937_64 gen(0x5EED0106);
+    const uint64_t lowest = 20000000000000001ull, highest = 199999999999999999ull;  // 2k + 1
+    for (int i = 0; i < 15000; ++i) {
+        const int s = static_cast<int>(gen() % 29) - 24;
+        uint64_t five = 1;
+        for (int j = 0; j < std::abs(s); ++j) five *= 5;
+        long double x;
+        uint64_t odd;  // 2k + 1
+        if (s < 0) {
+            // 2k + 1 = u * 5^-s, so the value is u * 2^(s-1).
+            const uint64_t u = (lowest / five + 1 + gen() % (highest / five - lowest / five - 1)) | 1;
+            odd = u * five;
+            x = std::ldexp(static_cast<long double>(u), s - 1);
+        } else {
+            const uint64_t top = std::min(highest, std::numeric_limits<uint64_t>::max() / five);
+            odd = (lowest + gen() % (top - lowest)) | 1;
+            x = std::ldexp(static_cast<long double>(odd * five), s - 1);  // (2k + 1) * 5^s < 2^64: exact
+        }
+        ASSERT_TRUE(odd >= lowest && odd <= highest && odd % 2 == 1) << odd;
+        ASSERT_TRUE(NeighbourhoodSameAsReference(x, 1)) << s;
+    }
+}
+
+// Around every power of ten and just below it, where the carry out of the
+// rounding changes the exponent.
+TEST(FloatText, PowersOfTenMatchTheReference) {
+    for (int e = -4950; e <= 4932; e += 3) {
+        for (const char* form : {"1E%d", "9.99999999999999995E%d"}) {
+            char text[40];
+            std::snprintf(text, sizeof text, form, e);
+            const long double x = std::strtold(text, nullptr);
+            if (x == 0 || !std::isfinite(x)) continue;
+            ASSERT_TRUE(NeighbourhoodSameAsReference(x, 2)) << text;
+        }
+    }
+}
+
+TEST(FloatText, LeavesTheFloatStatusAlone) {
+    std::feclearexcept(FE_ALL_EXCEPT);
+    std::feraiseexcept(FE_DIVBYZERO);
+    for (const long double x : {LD::max(), 1e-4000L, LD::denorm_min(), 1.0L / 3, 12345678901234567.5L, -1e300L})
+        EXPECT_FALSE(FloatText(x).empty());
+    EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), FE_DIVBYZERO);  // kept, and nothing added
+    std::feclearexcept(FE_ALL_EXCEPT);
 }
 
 }  // namespace
