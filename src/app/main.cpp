@@ -2,6 +2,7 @@
 // window and the event loop. The window saves the state file when it is
 // destroyed, so it is destroyed on every way out of the loop.
 #include <QIcon>
+#include <QPixmap>
 #include <QString>
 
 #include <memory>
@@ -16,7 +17,9 @@ int main(int argc, char** argv)
     app.SetHelpFile(QStringLiteral("qz.inf"));
     // Lets the desktop match the running window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("zentabula"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/img_qz_icon")));
+    // Decoded as the PNG it is: QIcon given a file name would first consult
+    // the MIME database, a file scan that costs more than the decoding.
+    QApplication::setWindowIcon(QIcon(QPixmap(QStringLiteral(":/img_qz_icon"), "PNG")));
 
     std::unique_ptr<Ccalc> calc;
     try {

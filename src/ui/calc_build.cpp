@@ -6,8 +6,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -21,6 +20,7 @@
 #include "ui/application.h"
 #include "ui/calc.h"
 #include "ui/display.h"
+#include "ui/drawn_icons.h"
 #include "ui/qzsplitter.h"
 
 namespace {
@@ -55,49 +55,6 @@ void SetBackground(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
 void Fill(QWidget* w, const QColor& colour) {
     SetBackground(w, QPalette::Window, colour);
     w->setAutoFillBackground(true);
-}
-
-// A gear, for when neither the icon theme nor the style has a settings image.
-QIcon GearIcon(const QColor& colour) {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.translate(16, 16);
-    QPainterPath gear;
-    gear.addEllipse(QPointF(0, 0), 10, 10);
-    for (int i = 0; i < 8; ++i) {
-        QPainterPath tooth;
-        tooth.addRect(-3, -15, 6, 7);
-        gear = gear.united(QTransform().rotate(45.0 * i).map(tooth));
-    }
-    QPainterPath hole;
-    hole.addEllipse(QPointF(0, 0), 4.5, 4.5);
-    p.fillPath(gear.subtracted(hole), colour);
-    return QIcon(pm);
-}
-
-// The desktop's help icon where it has one; otherwise the style's question
-// mark, which reads as "help" at button size better than its help-button
-// image does.
-QIcon HelpIcon(const QStyle* style) {
-    QIcon icon = QIcon::fromTheme(QStringLiteral("help-contents"));
-    if (icon.isNull())
-        icon = QIcon::fromTheme(QStringLiteral("help-browser"));
-    if (icon.isNull())
-        icon = style->standardIcon(QStyle::SP_MessageBoxQuestion);
-    if (icon.isNull())
-        icon = style->standardIcon(QStyle::SP_DialogHelpButton);
-    return icon;
-}
-
-QIcon ConfigureIcon(const QWidget* w) {
-    QIcon icon = QIcon::fromTheme(QStringLiteral("configure"));
-    if (icon.isNull())
-        icon = QIcon::fromTheme(QStringLiteral("preferences-system"));
-    if (icon.isNull())
-        icon = GearIcon(w->palette().color(QPalette::ButtonText));
-    return icon;
 }
 
 QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns) {
@@ -147,7 +104,9 @@ void Ccalc::AfterCreate() {
     setObjectName(QStringLiteral("calc"));
     resize(480, 272);
     setWindowTitle(QString());
-    setWindowIcon(QIcon(QStringLiteral(":/img_qz_icon")));
+    // From a pixmap: a QIcon made from a file name first asks the MIME
+    // database what the file is, which costs a noticeable part of start-up.
+    setWindowIcon(QIcon(QPixmap(QStringLiteral(":/img_qz_icon"), "PNG")));
     Fill(this, kWindowColour);
 
     BuildWidgets();
@@ -277,7 +236,7 @@ void Ccalc::BuildWidgets() {
     bHelp_->setAccessibleName(QStringLiteral("Help"));
     bHelp_->setGeometry(436, 5, 28, 27);
     bHelp_->setFont(labelFont);
-    bHelp_->setIcon(HelpIcon(style()));
+    bHelp_->setIcon(HelpIcon(bHelp_->palette().color(QPalette::ButtonText)));
     connect(bHelp_, &QPushButton::clicked, this, [this] {
         Guarded([this] {
             OpenHelp();
@@ -290,7 +249,7 @@ void Ccalc::BuildWidgets() {
     bAbout_->setAccessibleName(QStringLiteral("About"));
     bAbout_->setGeometry(407, 5, 28, 27);
     bAbout_->setFont(labelFont);
-    bAbout_->setIcon(ConfigureIcon(bAbout_));
+    bAbout_->setIcon(GearIcon(bAbout_->palette().color(QPalette::ButtonText)));
     connect(bAbout_, &QPushButton::clicked, this, [this] {
         Guarded([this] {
             ShowAbout(this);

@@ -179,6 +179,34 @@ private slots:
         QVERIFY(!QApplication::activeModalWidget());
     }
 
+    // Between the title line and the OK button the dialog says what the
+    // program is. What it adds stays in that band, clear of both, and the
+    // OK button's tick exists at the button's icon size, so it is not a
+    // larger image scaled down.
+    void aboutContent() {
+        CfrmAbout about;
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        QCOMPARE(about.lTitle->geometry(), QRect(0, 0, 368, 22));
+        QCOMPARE(about.bOK->geometry(), QRect(144, 104, 80, 24));
+        QCOMPARE(about.bOK->text(), QString("OK"));
+        QVERIFY(about.bOK->icon().availableSizes().contains(about.bOK->iconSize()));
+
+        auto* text = about.findChild<QLabel*>("lAbout");
+        QVERIFY(text);
+        QVERIFY(text->text().contains("A calculator for programmers"));
+        QVERIFY(text->text().contains(QString::fromLatin1(qVersion())));
+        QVERIFY(text->width() >= text->sizeHint().width());  // not cut off
+
+        const QRect band(0, 22, 368, 104 - 22);
+        for (QWidget* child : about.findChildren<QWidget*>()) {
+            if (child == about.lTitle || child == about.bOK || !child->isVisible())
+                continue;
+            const QRect r(child->mapTo(&about, QPoint(0, 0)), child->size());
+            QVERIFY2(band.contains(r), qPrintable(child->objectName()));
+        }
+    }
+
     void dialogKeys_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("mods");

@@ -1,8 +1,11 @@
 // The main window as built: its widgets, their places, captions, colours,
 // tab order, the mode-dependent keypad and the splitter's limit.
 #include <QButtonGroup>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QIcon>
+#include <QImage>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QSplitter>
@@ -33,6 +36,47 @@ void DragSplitter(QSplitter* split, int dx) {
                         Qt::NoModifier);
     QApplication::sendEvent(h, &release);
 }
+
+// Pixels of a button's image as shown at the button's icon size.
+QImage ButtonImage(QPushButton* b) { return b->icon().pixmap(b->iconSize()).toImage(); }
+
+int CountPixels(const QImage& img, bool (*match)(QRgb)) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += match(img.pixel(x, y)) ? 1 : 0;
+    return n;
+}
+
+// An icon theme whose help and settings images are plain red squares; it is
+// the search path and theme of QIcon while the object lives.
+class LoudIconTheme {
+public:
+    LoudIconTheme() : oldPaths_(QIcon::themeSearchPaths()), oldName_(QIcon::themeName()) {
+        const QString dir = root_.path() + "/loud/16x16/actions";
+        QDir().mkpath(dir);
+        QFile index(root_.path() + "/loud/index.theme");
+        if (index.open(QIODevice::WriteOnly))
+            index.write("[Icon Theme]\nName=loud\nDirectories=16x16/actions\n\n"
+                        "[16x16/actions]\nSize=16\nType=Fixed\n");
+        index.close();
+        QImage red(16, 16, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        for (const char* name : {"help-contents", "help-browser", "help-about", "configure", "preferences-system"})
+            red.save(dir + "/" + name + ".png");
+        QIcon::setThemeSearchPaths({root_.path()});
+        QIcon::setThemeName("loud");
+    }
+    ~LoudIconTheme() {
+        QIcon::setThemeSearchPaths(oldPaths_);
+        QIcon::setThemeName(oldName_);
+    }
+
+private:
+    QTemporaryDir root_;
+    QStringList oldPaths_;
+    QString oldName_;
+};
 
 }  // namespace
 
@@ -111,6 +155,61 @@ private slots:
         for (const char* name : {"bHelp", "bAbout"}) {
             QVERIFY(Button(w, name)->text().isEmpty());
             QVERIFY(!Button(w, name)->icon().isNull());
+        }
+    }
+
+    // The help and settings images are the program's own drawings: whatever
+    // the desktop's icon theme holds (here red squares) shows nowhere, and
+    // each image exists at the button's icon size instead of being scaled
+    // down, blurred, from a larger one.
+    void imageButtonsIgnoreTheIconTheme() {
+        LoudIconTheme theme;
+        const QImage themed = QIcon::fromTheme("help-contents").pixmap(16, 16).toImage();
+        QVERIFY2(!themed.isNull() && themed.pixel(8, 8) == qRgb(255, 0, 0), "the test theme is not in use");
+
+        Ccalc w;
+        for (const char* name : {"bHelp", "bAbout"}) {
+            QPushButton* b = Button(w, name);
+            QVERIFY2(b->icon().availableSizes().contains(b->iconSize()), name);
+            const QImage img = ButtonImage(b);
+            const int red = CountPixels(img, [](QRgb p) {
+                return qAlpha(p) > 128 && qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) < 80;
+            });
+            const int drawn = CountPixels(img, [](QRgb p) { return qAlpha(p) > 128; });
+            QVERIFY2(red == 0, name);
+            // A drawing, neither empty nor a filled square.
+            QVERIFY2(drawn > img.width() * img.height() / 4, name);
+            QVERIFY2(drawn < img.width() * img.height() * 9 / 10, name);
+        }
+    }
+
+    // The help image is a disc with the question mark cut out of it: the
+    // stem and the dot on the centre line let the button face through, the
+    // disc around them does not.
+    void helpImageIsAQuestionMark() {
+        Ccalc w;
+        QPushButton* b = Button(w, "bHelp");
+        QCOMPARE(b->iconSize(), QSize(16, 16));
+        const QImage img = ButtonImage(b);
+        QCOMPARE(qAlpha(img.pixel(0, 0)), 0);      // outside the disc
+        QCOMPARE(qAlpha(img.pixel(8, 1)), 255);    // disc, above the mark
+        QCOMPARE(qAlpha(img.pixel(3, 8)), 255);    // disc, left of the mark
+        QCOMPARE(qAlpha(img.pixel(8, 9)), 0);      // stem
+        QCOMPARE(qAlpha(img.pixel(8, 12)), 0);     // dot
+        QCOMPARE(qAlpha(img.pixel(8, 14)), 255);   // disc, below the dot
+    }
+
+    // No key caption runs into its key's edges: each keeps at least 4 px of
+    // the 40 px face clear on either side in the label font.
+    void keyCaptionsFit() {
+        Ccalc w;
+        const QList<QPushButton*> keys = w.findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly);
+        QCOMPARE(keys.size(), 27);
+        for (QPushButton* b : keys) {
+            const int advance = QFontMetrics(b->font()).horizontalAdvance(b->text());
+            QVERIFY2(advance <= b->width() - 8, qPrintable(b->text() + " is " + QString::number(advance) + " px"));
+            QCOMPARE(b->font().family(), QApplication::font("QLabel").family());
+            QCOMPARE(b->font().pointSizeF(), QApplication::font("QLabel").pointSizeF());
         }
     }
 
