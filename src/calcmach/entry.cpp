@@ -1,12 +1,15 @@
 // Number entry: digits are folded into Y as they are typed (there is no text
 // buffer), backspace takes them out again, and EntryText shows the number
-// while it is being typed.
+// while it is being typed. Also the typing of characters and whole texts.
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
+#include <typeinfo>
 
 #include "calcmach.h"
 #include "fpu.h"
@@ -16,11 +19,21 @@ namespace {
 constexpr Word128 kLowOctet{0xFF, 0};
 constexpr Word128 kLowGroup{0xFFFF, 0};
 
-int DigitValue(char c) {
+constexpr int DigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
+
+// DigitValue as a table, 0xFF where it gives -1.
+constexpr std::array<uint8_t, 256> kDigitValues = [] {
+    std::array<uint8_t, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        const int d = DigitValue(static_cast<char>(c));
+        t[static_cast<std::size_t>(c)] = d < 0 ? 0xFF : static_cast<uint8_t>(d);
+    }
+    return t;
+}();
 
 // Modes outside the table (only reachable through a loaded or set value)
 // take digits in radix 10, like the modes that exist as names only.
@@ -39,6 +52,116 @@ Word128 DropGroupDigit(Word128 v, unsigned width, unsigned radix) {
     return (v & ~mask) | Word128(g, 0);
 }
 
+// The keys that DigitKey takes; every other character is a key string.
+bool IsEntryChar(char c) {
+    return c == '.' || c == ':' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+// Every integer mode but the addresses takes a digit as payload * radix +
+// digit, which is all the work of most keys typed.
+bool TakesPlainDigits(ValueMode m) { return m != vmIPv4 && m != vmIPv6 && m != vmFloat; }
+
+// How many of the eight keys at p, from the first on, are decimal digits,
+// and the value of those digits. The keys are read as one little-endian word
+// and converted in three multiplications instead of a step per digit.
+unsigned LeadingDecimalDigits(const char* p, uint64_t& value) {
+    static_assert(std::endian::native == std::endian::little);
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    // A byte is '0'..'9' when its high nibble is 3 and stays 3 with 6 added.
+    // Bytes up to the first other one are digits, so no carry from below
+    // spoils the test of that first other byte.
+    constexpr uint64_t kHigh = 0xF0F0F0F0F0F0F0F0u;
+    const uint64_t odd = ((w & kHigh) | (((w + 0x0606060606060606u) & kHigh) >> 4)) ^ 0x3333333333333333u;
+    const unsigned n = odd == 0 ? 8 : static_cast<unsigned>(std::countr_zero(odd)) / 8;
+    if (n == 0) return 0;
+    // The digits move to the top, behind leading zeros; the rest falls out.
+    w = (w - 0x3030303030303030u) << (8 * (8 - n));
+    w = w * 10 + (w >> 8);  // each odd byte: its pair of digits
+    w = (((w & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+         (((w >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
+        32;
+    value = w;
+    return n;
+}
+
+// 10^n for n = 0..8, and the largest radix power that may still be taken
+// times it within 64 bits.
+constexpr std::array<uint64_t, 9> kPow10 = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+constexpr std::array<uint64_t, 9> kMaxScaleBefore = [] {
+    std::array<uint64_t, 9> t{};
+    for (std::size_t n = 0; n < t.size(); ++n) t[n] = ~uint64_t{0} / kPow10[n];
+    return t;
+}();
+
+// Types the entry keys at the start of text, in a mode that TakesPlainDigits,
+// as DigitKey would one by one (a key that is no digit of the radix changes
+// nothing), and returns how many there were: at least one when text starts
+// with an entry key. A new entry starts from 0, and a negated entry takes its
+// digits negated, wrapping like any result.
+//
+// Digits are gathered in 64 bits while the radix power they stand for fits
+// there, and only then folded into the payload as payload * power + chunk:
+// modulo 2^128 that is the same number as folding them in one at a time, and
+// the chain of 128-bit multiplications, one per digit, was most of the time
+// of a typical line. Radix is the radix when known at compile time (10: up to
+// eight digits at a time), 0 when only runtimeRadix knows it.
+template <unsigned Radix>
+std::size_t TypeDigitsIn(CcalcMach& mach, std::string_view text, unsigned runtimeRadix) {
+    const unsigned radix = Radix != 0 ? Radix : runtimeRadix;
+    const uint64_t fullScale = radix != 0 ? ~uint64_t{0} / radix : 0;  // a larger power overflows
+    const bool neg = mach.EntryNeg;
+    u128 v = mach.NewEntry ? 0 : mach.Y.w().native();
+    uint64_t chunk = 0;
+    uint64_t scale = 1;  // radix ^ digits in chunk
+    const auto fold = [&] {
+        v = v * scale + (neg ? -u128{chunk} : u128{chunk});
+        chunk = 0;
+        scale = 1;
+    };
+    // Digits worth `power`, folding first when the chunk cannot take them.
+    const auto take = [&](uint64_t digits, uint64_t power, uint64_t maxScale) {
+        if (scale > maxScale) fold();
+        chunk = chunk * power + digits;
+        scale *= power;
+    };
+    char last = 0;  // no digit key is a NUL
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        if constexpr (Radix == 10) {
+            uint64_t value = 0;
+            const unsigned n = text.size() - i >= 8 ? LeadingDecimalDigits(text.data() + i, value) : 0;
+            if (n != 0) {
+                take(value, kPow10[n], kMaxScaleBefore[n]);
+                i += n - 1;
+                last = text[i];
+                continue;
+            }
+        }
+        const char c = text[i];
+        const unsigned d = kDigitValues[static_cast<unsigned char>(c)];
+        if (d >= radix) {
+            if (IsEntryChar(c)) continue;
+            break;
+        }
+        take(d, radix, fullScale);
+        last = c;
+    }
+    if (last != 0) {
+        fold();
+        mach.Y.setW(Word128::FromNative(v));
+        mach.NewEntry = false;
+        mach.LastKey = last;
+        mach.ShowY();
+    }
+    return i;
+}
+
+std::size_t TypePlainDigits(CcalcMach& mach, std::string_view text) {
+    const unsigned radix = EntryRadix(mach.Y.mode);
+    return radix == 10 ? TypeDigitsIn<10>(mach, text, radix) : TypeDigitsIn<0>(mach, text, radix);
+}
+
 }  // namespace
 
 void CcalcMach::EndEntry() {
@@ -50,9 +173,14 @@ void CcalcMach::EndEntry() {
 }
 
 bool CcalcMach::DigitKey(char c) {
-    const int d = DigitValue(c);
     const ValueMode m = Y.mode;
+    if (TakesPlainDigits(m)) {
+        if (kDigitValues[static_cast<unsigned char>(c)] >= EntryRadix(m)) return false;
+        TypePlainDigits(*this, std::string_view(&c, 1));
+        return true;
+    }
 
+    const int d = DigitValue(c);
     if (m == vmIPv4) {
         if (c != '.' && !(d >= 0 && d <= 9)) return false;
         Word128 v = Y.w();
@@ -106,7 +234,7 @@ bool CcalcMach::DigitKey(char c) {
             }
         }
         Y.setW(v);
-    } else if (m == vmFloat) {
+    } else {  // vmFloat
         if (c == '.') {
             if (NewEntry) {
                 NewEntry = false;
@@ -131,20 +259,38 @@ bool CcalcMach::DigitKey(char c) {
                 if (FracDigits < std::numeric_limits<int32_t>::max()) ++FracDigits;
             }
         }
-    } else {
-        const unsigned radix = EntryRadix(m);
-        if (d < 0 || static_cast<unsigned>(d) >= radix) return false;
-        const Word128 digit = Word128::FromI32(EntryNeg ? -d : d);
-        if (NewEntry) {
-            NewEntry = false;
-            Y.setW(digit);
-        } else {
-            Y.setW(Y.w() * Word128(radix, 0) + digit);
-        }
     }
     LastKey = c;
     ShowY();
     return true;
+}
+
+bool CcalcMach::KeyChar(char c) {
+    if (IsEntryChar(c)) return DigitKey(c);
+    return KeyString(std::string_view(&c, 1));
+}
+
+void CcalcMach::EvalText(std::string_view text, CalcValue& out) {
+    // A derived machine may take keys its own way and gets every key through
+    // the virtual calls. The machine itself, which evaluates long inputs line
+    // by line in qzcalc, takes the digits of the integer modes right here.
+    if (typeid(*this) == typeid(CcalcMach)) {
+        for (std::size_t i = 0; i < text.size();) {
+            if (!IsEntryChar(text[i])) {
+                CcalcMach::KeyString(text.substr(i, 1));
+                ++i;
+            } else if (TakesPlainDigits(Y.mode)) {
+                i += TypePlainDigits(*this, text.substr(i));
+            } else {
+                CcalcMach::DigitKey(text[i]);
+                ++i;
+            }
+        }
+    } else {
+        for (char c : text) KeyChar(c);
+    }
+    Equals();
+    out = *Shown;
 }
 
 bool CcalcMach::Backspace() {

@@ -1,5 +1,7 @@
 // The machine's frame: construction, the opcode table, operators,
-// parentheses, equals, clear, key dispatch and the display text.
+// parentheses, equals, clear, the keys other than digits and the display
+// text.
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -16,6 +18,32 @@ const char* const kKeyTexts[kOpcodeCount] = {
     "",   "+",  "-",  "*", "/",  "^", "&", "|", "%", "|<", ">|",
     "<<", ">>", "<",  "<=", ">", ">=", "?", "",  "",  "",   "",
 };
+
+namespace {
+
+// The opcode whose key text is key, opNone if there is none. Most keys are
+// one character, and for those a table beats comparing the key with every
+// key text; it is built on first use, so that a machine may take keys
+// during another file's static initialisation.
+int32_t KeyOp(std::string_view key) {
+    if (key.size() == 1) {
+        static const std::array<int8_t, 256> kSingleKeyOps = [] {
+            std::array<int8_t, 256> t{};
+            for (int32_t op = opEq; op >= opAdd; --op) {  // the lowest opcode wins, as in the loop below
+                const char* text = kKeyTexts[op];
+                if (text[0] != '\0' && text[1] == '\0')
+                    t[static_cast<unsigned char>(text[0])] = static_cast<int8_t>(op);
+            }
+            return t;
+        }();
+        return kSingleKeyOps[static_cast<unsigned char>(key[0])];
+    }
+    for (int32_t op = opAdd; op <= opEq; ++op)
+        if (key == kKeyTexts[op]) return op;
+    return opNone;
+}
+
+}  // namespace
 
 namespace calcmach_detail {
 
@@ -144,11 +172,9 @@ void CcalcMach::ClearAll() {
 
 bool CcalcMach::KeyString(std::string_view key) {
     if (key.empty()) return true;
-    for (int32_t op = opAdd; op <= opEq; ++op) {
-        if (key == kKeyTexts[op]) {
-            OpSet(op);
-            return true;
-        }
+    if (const int32_t op = KeyOp(key); op != opNone) {
+        OpSet(op);
+        return true;
     }
     if (key == "=") {
         Equals();
@@ -167,18 +193,6 @@ bool CcalcMach::KeyString(std::string_view key) {
         return false;
     }
     return true;
-}
-
-bool CcalcMach::KeyChar(char c) {
-    const bool entryChar = c == '.' || c == ':' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-    if (entryChar) return DigitKey(c);
-    return KeyString(std::string_view(&c, 1));
-}
-
-void CcalcMach::EvalText(std::string_view text, CalcValue& out) {
-    for (char c : text) KeyChar(c);
-    Equals();
-    out = *Shown;
 }
 
 std::string CcalcMach::DisplayText() const {

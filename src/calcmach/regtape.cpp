@@ -18,6 +18,19 @@ const char* RadixSuffix(ValueMode m) {
     }
 }
 
+// Composes the line apart from TapeLine, so that the call without a
+// receiver, made several times for every expression, does no more than
+// empty the prefix.
+[[gnu::noinline]] void WriteTapeLine(CcalcMach& mach) {
+    std::string line = mach.TapePrefix;
+    AppendCut(line, TapeSymbol(mach.PendingOp));
+    // The full value text, not the entry text: 1.50 being typed is 1.5 here.
+    AppendCut(line, ValueText(mach.Y));
+    AppendCut(line, RadixSuffix(mach.Y.mode));
+    mach.TapePrefix.clear();
+    mach.OnTapeLine(mach, line);
+}
+
 }  // namespace
 
 void CcalcMach::sto(int32_t n) {
@@ -38,15 +51,7 @@ void CcalcMach::rcl(int32_t n) {
 }
 
 void CcalcMach::TapeLine() {
-    if (OnTapeLine) {
-        std::string line = TapePrefix;
-        AppendCut(line, TapeSymbol(PendingOp));
-        // The full value text, not the entry text: 1.50 being typed is 1.5 here.
-        AppendCut(line, ValueText(Y));
-        AppendCut(line, RadixSuffix(Y.mode));
-        TapePrefix.clear();
-        OnTapeLine(*this, line);
-    }
+    if (OnTapeLine) WriteTapeLine(*this);
     TapePrefix.clear();
 }
 

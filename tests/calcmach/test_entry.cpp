@@ -252,4 +252,76 @@ TEST(Entry, ModeNumbersOutsideTheTableAreHarmless) {
     }
 }
 
+// EvalText takes whole runs of digits at once in the integer modes; it must
+// leave the machine exactly as typing the same characters one by one does,
+// also for runs longer than 64 bits hold, for keys a mode ignores inside a
+// run, and for an entry whose sign was changed before its digits.
+TEST(Entry, EvalTextTypesLikeSingleKeys) {
+    const std::vector<std::string> texts = {
+        "123456789012345678901234567890*98765+17",
+        "340282366920938463463374607431768211457",
+        Repeat("7", 70) + "+" + Repeat("1", 130) + "-" + Repeat("9", 19) + "*" + Repeat("9", 20),
+        "1234567.89012:345678901234567890123A4B5*2",
+        "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF1-1",
+        "12345678",
+        "123456789",
+        "00000000000000000000000000000000001",
+        "(12+3)*4-",
+        "1.2.3.4",
+        "FE80::1:2",
+        "9F.: 4 + 1 c 77",
+        "",
+    };
+    for (ValueMode mode : {vmDec, vmHex, vmOct, vmBin, vmIPv4, vmIPv6, vmFloat, vmTime}) {
+        for (bool negated : {false, true}) {
+            for (const std::string& text : texts) {
+                SCOPED_TRACE(std::string(ModeName(mode)) + (negated ? " neg " : " ") + text);
+                MachineRig whole(vmDec), single(vmDec);
+                for (MachineRig* rig : {&whole, &single}) {
+                    rig->m.Y.mode = mode;  // vmTime as the state loader sets it
+                    if (negated) rig->m.FnNeg();
+                }
+                CalcValue out;
+                whole.m.EvalText(text, out);
+                for (char c : text) single.m.KeyChar(c);
+                single.m.Equals();
+                EXPECT_EQ(out, *single.m.Shown);
+                EXPECT_EQ(whole.tape, single.tape);
+                EXPECT_EQ(whole.m.X, single.m.X);
+                EXPECT_EQ(whole.m.Y, single.m.Y);
+                EXPECT_EQ(whole.Display(), single.Display());
+            }
+        }
+    }
+}
+
+TEST(Entry, EvalTextDigitsOfLongRunsAreExact) {
+    MachineRig rig(vmDec);
+    CalcValue out;
+    rig.m.EvalText("123456789012345678901234567890*98765+17", out);
+    EXPECT_EQ(rig.Display(), "12193209766804320976680432097655867");
+    rig.m.FnNeg();
+    rig.m.EvalText("98765432109876543210987654321", out);
+    EXPECT_EQ(rig.Display(), "-98765432109876543210987654321");
+    MachineRig bin(vmBin);
+    bin.m.EvalText(Repeat("10", 40), out);  // 80 digits: more than one 64-bit chunk
+    EXPECT_EQ(bin.Display(), Repeat("10", 40));
+}
+
+// A machine derived to see its keys still gets every digit through its own
+// DigitKey when it evaluates a text.
+TEST(Entry, EvalTextOfADerivedMachineCallsItsKeys) {
+    struct CountingMachine : CcalcMach {
+        std::string digits;
+        bool DigitKey(char c) override {
+            digits += c;
+            return CcalcMach::DigitKey(c);
+        }
+    } m;
+    CalcValue out;
+    m.EvalText("12+3.4", out);
+    EXPECT_EQ(m.digits, "123.4");
+    EXPECT_EQ(out, CalcValue::Int(vmDec, Word128(46, 0)));  // "." is no key in dec
+}
+
 }  // namespace
