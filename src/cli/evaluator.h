@@ -42,9 +42,9 @@ private:
     // Puts the machine back into the state of a new one set to the mode.
     void Reset();
 
-    ValueMode mode_;
     std::string* tape_ = nullptr;  // where tape lines go, while evaluating
     CcalcMach mach_;
+    CalcValue start_;  // the entry of a new machine set to the mode
 };
 
 // Mode by its command-line name ("dec", "hex", ... "float"), any letter case.

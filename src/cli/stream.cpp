@@ -89,7 +89,8 @@ void OutputWriter::Emit(const EvalOutput& out) {
     Append(text.substr(done));
 }
 
-StreamResult EvaluateStream(int inFd, OutputWriter& out, ValueMode mode, bool tape, unsigned threads) {
+StreamResult EvaluateStream(int inFd, OutputWriter& out, ValueMode mode, bool tape, unsigned threads,
+                            std::size_t aloneBytes) {
     threads = std::max(1u, threads);
     std::vector<std::unique_ptr<Evaluator>> evals;
     std::vector<EvalOutput> outputs(threads);
@@ -98,10 +99,12 @@ StreamResult EvaluateStream(int inFd, OutputWriter& out, ValueMode mode, bool ta
     StreamResult result;
     std::string input;
     std::size_t scanned = 0;  // input before this holds no line end
+    std::size_t worked = 0;   // bytes of input evaluated so far
     bool eof = false;
-    const std::size_t target = kBlockTarget * threads;
 
     while (!eof || !input.empty()) {
+        const unsigned machines = worked < aloneBytes ? 1u : threads;
+        const std::size_t target = kBlockTarget * machines;
         // Read while a whole line is missing, or while more is waiting and
         // the blocks are not full yet.
         bool haveLine = input.find('\n', scanned) != std::string::npos;
@@ -122,7 +125,7 @@ StreamResult EvaluateStream(int inFd, OutputWriter& out, ValueMode mode, bool ta
         // Whole lines only, except for an unended last line at the end.
         const std::size_t lastNl = input.rfind('\n');
         const std::size_t end = eof ? input.size() : lastNl + 1;
-        const std::vector<std::string_view> parts = SplitLines(std::string_view(input).substr(0, end), threads);
+        const std::vector<std::string_view> parts = SplitLines(std::string_view(input).substr(0, end), machines);
 
         std::vector<char> good(parts.size(), 1);
         auto work = [&](std::size_t i) {
@@ -146,6 +149,7 @@ StreamResult EvaluateStream(int inFd, OutputWriter& out, ValueMode mode, bool ta
             if (!good[i]) result.allGood = false;
         }
 
+        worked += end;
         input.erase(0, end);
         scanned = input.size();
         if (!out.Flush()) return result;

@@ -33,7 +33,9 @@ struct StreamResult {
 
 // Evaluates every line of the input. Large amounts of waiting input are cut
 // into blocks that up to `threads` machines work on at once; what a block
-// printed is written in input order. Whatever has been evaluated is written
-// out before the next read may wait, so a program that talks to qzcalc
-// through pipes gets each answer before it sends the next line.
-StreamResult EvaluateStream(int inFd, OutputWriter& out, ValueMode mode, bool tape, unsigned threads);
+// printed is written in input order. The first `aloneBytes` of input are
+// worked on by one machine alone. Whatever has been evaluated is written out
+// before the next read may wait, so a program that talks to qzcalc through
+// pipes gets each answer before it sends the next line.
+StreamResult EvaluateStream(int inFd, OutputWriter& out, ValueMode mode, bool tape, unsigned threads,
+                            std::size_t aloneBytes = 0);

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -228,6 +229,26 @@ TEST(Qzcalc, LargeInputKeepsItsOrderWithAnyNumberOfJobs) {
         EXPECT_TRUE(r.out == want.out) << "the output differs from the machine's";
         EXPECT_EQ(r.status, 1);
     }
+}
+
+// Without -j the first 16 MiB of input are worked on by one machine and the
+// rest by one per processor: across that change the results and the fault
+// messages keep their order, as with one machine throughout.
+TEST(Qzcalc, InputPastTheSoloPartKeepsItsOrderWithoutJobs) {
+    std::string input;
+    int lines = 0;
+    for (; input.size() < (20u << 20); ++lines) {
+        if (lines % 49999 == 7) input += "1/0\n";
+        else input += std::to_string(lines) + "*3+123456789012345678901234567\n";
+    }
+    const Outcome one = Qzcalc({"-j", "1"}, input, true);
+    const Outcome dflt = Qzcalc({}, input, true);
+    EXPECT_TRUE(dflt.out == one.out) << "the output differs from one machine's";
+    EXPECT_EQ(dflt.status, 1);
+    EXPECT_EQ(std::count(dflt.out.begin(), dflt.out.end(), '\n'), lines);
+    const std::string last = std::to_string(lines - 1);
+    EXPECT_EQ(dflt.out.substr(dflt.out.rfind('\n', dflt.out.size() - 2) + 1),
+              Machine(vmDec, false, {last + "*3+123456789012345678901234567"}).out);
 }
 
 TEST(Qzcalc, OptionSpellings) {
