@@ -32,7 +32,7 @@ test: build
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do \
-	  [ -x "$$b" ] || continue; echo "== $$b"; "$$b" --benchmark_min_time=0.2 || exit 1; \
+	  [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; "$$b" --benchmark_min_time=0.2 || exit 1; \
 	done
 
 # Every test again with AddressSanitizer and UndefinedBehaviorSanitizer.
