@@ -944,10 +944,11 @@ private slots:
         QVERIFY2(Warnings().isEmpty(), qPrintable(Warnings().join('\n')));
         QVERIFY(restarts > 0);  // the last step always closes the window
 
-        // A session that never reached the deep paths would prove little.
-        QVERIFY(session.tapeLines_ > 0);
-        QVERIFY(session.modeSwitches_ > 0);
+        // A session that never reached the deep paths would prove little;
+        // short replays (QZ_ROBUST_STEPS) may legitimately miss some of them.
         if (steps >= 10000) {
+            QVERIFY(session.tapeLines_ > 0);
+            QVERIFY(session.modeSwitches_ > 0);
             QVERIFY(session.faults_ > 0);
             QVERIFY(session.helpErrors_ > 0);
             QVERIFY(session.exports_ > session.cancels_ + session.exportErrors_);
