@@ -48,7 +48,11 @@ if [ -z "$win" ]; then
 fi
 pass "window 'Zentabula  v2.0' shown"
 
-if xprop -id "$win" _NET_WM_ICON | grep -q 'Icon (48 x 48)'; then
+# The icon property may reach the X server a moment after the window maps
+# (a slow sanitizer build shows it), so give it a few seconds.
+has_icon() { xprop -id "$win" _NET_WM_ICON 2>/dev/null | grep -q 'Icon (48 x 48)'; }
+for _ in $(seq 50); do has_icon && break; sleep 0.1; done
+if has_icon; then
   pass "window carries the 48 x 48 icon"
 else
   fail "no 48 x 48 icon on the window"
