@@ -70,42 +70,37 @@ void CcalcMach::FnAbs() {
     EndEntry();
 }
 
+namespace {
+
 // SQRT, SIN and COS share their shape: the tape line shows the argument, the
 // entry ends, and only then the function runs, so a fault leaves the line
 // written, the entry ended and Y and the display as they were.
-void CcalcMach::FnSqrt() {
-    if (Y.mode != vmFloat) {
-        ShowError();
+template <class Fn>
+void FloatFunction(CcalcMach& m, std::string_view label, Fn fn) {
+    if (m.Y.mode != vmFloat) {
+        m.ShowError();
         return;
     }
-    TapeNote("SQRT ");
-    EndEntry();
-    Y.setF(fpu::Guarded([](long double v) { return std::sqrt(v); }, Y.f()));
-    ShowY();
+    m.TapeNote(label);
+    m.EndEntry();
+    m.Y.setF(fpu::Guarded(fn, m.Y.f()));
+    m.ShowY();
+}
+
+}  // namespace
+
+void CcalcMach::FnSqrt() {
+    FloatFunction(*this, "SQRT ", [](long double v) { return std::sqrt(v); });
 }
 
 // sinl and cosl reduce every finite argument exactly, so even 1E20 gets its
 // true sine; an infinite argument is an invalid operation.
 void CcalcMach::FnSin() {
-    if (Y.mode != vmFloat) {
-        ShowError();
-        return;
-    }
-    TapeNote("SIN ");
-    EndEntry();
-    Y.setF(fpu::Guarded([](long double v) { return std::sin(v); }, Y.f()));
-    ShowY();
+    FloatFunction(*this, "SIN ", [](long double v) { return std::sin(v); });
 }
 
 void CcalcMach::FnCos() {
-    if (Y.mode != vmFloat) {
-        ShowError();
-        return;
-    }
-    TapeNote("COS ");
-    EndEntry();
-    Y.setF(fpu::Guarded([](long double v) { return std::cos(v); }, Y.f()));
-    ShowY();
+    FloatFunction(*this, "COS ", [](long double v) { return std::cos(v); });
 }
 
 // The sign change keeps the entry running: EntryNeg makes the digits typed
