@@ -18,22 +18,22 @@
 
 namespace {
 
-QTableWidget* Table(QWidget* parent, int rows, int columns)
-{
+QTableWidget* Table(QWidget* parent, int rows, int columns) {
     auto* table = new QTableWidget(rows, columns, parent);
     table->horizontalHeader()->hide();
     table->verticalHeader()->hide();
     table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < columns; ++c)
-            table->setItem(r, c, new QTableWidgetItem(c == 0 ? QStringLiteral("R%1").arg(r, 0, 16) : QStringLiteral("0")));
+            table->setItem(
+                r, c,
+                new QTableWidgetItem(c == 0 ? QStringLiteral("R%1").arg(r, 0, 16) : QStringLiteral("0")));
     return table;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
 
     QWidget window;

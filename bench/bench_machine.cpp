@@ -114,7 +114,8 @@ std::vector<Shown> DisplayCases() {
     cases.push_back({"oct 43 digits", Showing(CalcValue::Int(vmOct, ones))});
     cases.push_back({"hex 32 digits", Showing(CalcValue::Int(vmHex, ones))});
     cases.push_back({"ipv4", Typed(vmIPv4, "192.168.100.200")});
-    cases.push_back({"ipv6 8 groups", Showing(CalcValue::Int(vmIPv6, Word128(0x1234567890ABCDEFu, 0xFEDCBA0987654321u)))});
+    cases.push_back({"ipv6 8 groups",
+                     Showing(CalcValue::Int(vmIPv6, Word128(0x1234567890ABCDEFu, 0xFEDCBA0987654321u)))});
     cases.push_back({"ipv6 ::", Typed(vmIPv6, "FE80::1")});
     cases.push_back({"float pi", Showing(kPiValue)});
     cases.push_back({"float 1/3", Showing(CalcValue::Float(1.0L / 3.0L))});

@@ -69,14 +69,20 @@ void RunNative(benchmark::State& state, Op op) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kCount));
 }
 
-#define QZ_PAIR(name, wordExpr, nativeExpr)                                                              \
-    void BM_##name##_Word128(benchmark::State& s) {                                                    \
-        RunWord128(s, [](Word128 a, Word128 b, uint8_t c) { (void)b, (void)c; return wordExpr; });     \
-    }                                                                                                  \
-    void BM_##name##_Native(benchmark::State& s) {                                                     \
-        RunNative(s, [](u128 a, u128 b, uint8_t c) { (void)b, (void)c; return nativeExpr; });          \
-    }                                                                                                  \
-    BENCHMARK(BM_##name##_Word128);                                                                    \
+#define QZ_PAIR(name, wordExpr, nativeExpr)                 \
+    void BM_##name##_Word128(benchmark::State& s) {         \
+        RunWord128(s, [](Word128 a, Word128 b, uint8_t c) { \
+            (void)b, (void)c;                               \
+            return wordExpr;                                \
+        });                                                 \
+    }                                                       \
+    void BM_##name##_Native(benchmark::State& s) {          \
+        RunNative(s, [](u128 a, u128 b, uint8_t c) {        \
+            (void)b, (void)c;                               \
+            return nativeExpr;                              \
+        });                                                 \
+    }                                                       \
+    BENCHMARK(BM_##name##_Word128);                         \
     BENCHMARK(BM_##name##_Native)
 
 u128 NativeShl(u128 a, unsigned c) { return c >= 128 ? 0 : a << c; }
@@ -92,7 +98,7 @@ u128 NativeRor(u128 a, unsigned c) {
 
 QZ_PAIR(Add, a + b, a + b);
 QZ_PAIR(Sub, a - b, a - b);
-QZ_PAIR(Mul, a * b, a * b);
+QZ_PAIR(Mul, a* b, a* b);
 QZ_PAIR(Shl, a << c, NativeShl(a, c));
 QZ_PAIR(Shr, a >> c, NativeShr(a, c));
 QZ_PAIR(Rol, rol(a, c), NativeRol(a, c));

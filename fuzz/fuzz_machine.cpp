@@ -56,14 +56,16 @@ void CheckInvariants(const CcalcMach& m) {
     Check(m.ParenDepth <= kMaxParenDepth, "parenthesis depth above 254");
     Check(m.TapePrefix.size() <= kMaxText, "tape prefix longer than 255 bytes");
     Check(m.PendingOp >= opNone && m.PendingOp <= opLogN, "pending opcode out of range");
-    Check(m.Shown == &m.X || m.Shown == &m.Y || m.Shown == &kErrorValue, "shown value is none of X, Y, error");
+    Check(m.Shown == &m.X || m.Shown == &m.Y || m.Shown == &kErrorValue,
+          "shown value is none of X, Y, error");
 }
 
 void Step(CcalcMach& m, Input& in) {
     switch (in.Byte() % 24) {
-        case 0: case 1: case 2: case 3:
-            m.KeyChar(static_cast<char>(in.Byte()));
-            break;
+        case 0:
+        case 1:
+        case 2:
+        case 3: m.KeyChar(static_cast<char>(in.Byte())); break;
         case 4: m.KeyString(in.Text(4)); break;
         case 5: m.OpSet(in.SmallOrAny()); break;
         case 6: m.sto(in.SmallOrAny()); break;

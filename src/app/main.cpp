@@ -10,8 +10,7 @@
 #include "ui/application.h"
 #include "ui/calc.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // Qt's own command-line options are taken here; the calculator has none.
     CqzApplication app(argc, argv);
     app.SetHelpFile(QStringLiteral("qz.inf"));

@@ -99,9 +99,9 @@ public:
 
     // State. Public so that the window and the state loader can read it (and
     // the loader can write Y's mode, the registers and Shown directly).
-    CalcValue X;                 // accumulator
-    CalcValue Y;                 // entry value
-    const CalcValue* Shown;      // &X, &Y, &kErrorValue (or a loader's scratch value)
+    CalcValue X;             // accumulator
+    CalcValue Y;             // entry value
+    const CalcValue* Shown;  // &X, &Y, &kErrorValue (or a loader's scratch value)
     std::array<CalcValue, kRegisterCount> Regs{};
     std::array<ParenFrame, 255> ParenStack{};
     uint8_t ParenDepth = 0;

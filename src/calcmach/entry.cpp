@@ -37,9 +37,7 @@ constexpr std::array<uint8_t, 256> kDigitValues = [] {
 
 // Modes outside the table (only reachable through a loaded or set value)
 // take digits in radix 10, like the modes that exist as names only.
-unsigned EntryRadix(ValueMode m) {
-    return m >= 0 && m < kModeCount ? kModeRadix[m] : 10u;
-}
+unsigned EntryRadix(ValueMode m) { return m >= 0 && m < kModeCount ? kModeRadix[m] : 10u; }
 
 void ZeroPayload(CalcValue& v) { std::memset(v.payload, 0, sizeof v.payload); }
 
@@ -53,9 +51,7 @@ Word128 DropGroupDigit(Word128 v, unsigned width, unsigned radix) {
 }
 
 // The keys that DigitKey takes; every other character is a key string.
-bool IsEntryChar(char c) {
-    return c == '.' || c == ':' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
-}
+bool IsEntryChar(char c) { return c == '.' || c == ':' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
 // Every integer mode but the addresses takes a digit as payload * radix +
 // digit, which is all the work of most keys typed.
@@ -253,7 +249,8 @@ bool CcalcMach::DigitKey(char c) {
             } else if (FracDigits == 0) {
                 // Only an absurdly long entry can overflow here; it raises the
                 // usual float overflow and leaves the entry as it was.
-                Y.setF(fpu::Guarded([](long double v, long double dd) { return v * 10.0L + dd; }, Y.f(), digit));
+                Y.setF(
+                    fpu::Guarded([](long double v, long double dd) { return v * 10.0L + dd; }, Y.f(), digit));
             } else {
                 Y.setF(Y.f() + digit * std::pow(10.0L, static_cast<long double>(-FracDigits)));
                 if (FracDigits < std::numeric_limits<int32_t>::max()) ++FracDigits;

@@ -9,14 +9,13 @@
 #include "machine_util.h"
 
 const char* const kTapeSymbols[kOpcodeCount] = {
-    "",    "+ ",   "- ",   "* ",    "/ ",    "^ ",    "& ",    "| ",
-    "% ",  "|< ",  ">| ",  "<< ",   ">> ",   "< ",    "<= ",   "> ",
-    "=> ", "?= ",  "LBits ", "ROUN ", "LOGn ", "= ",
+    "",    "+ ",  "- ", "* ",  "/ ", "^ ",  "& ",  "| ",     "% ",    "|< ",   ">| ",
+    "<< ", ">> ", "< ", "<= ", "> ", "=> ", "?= ", "LBits ", "ROUN ", "LOGn ", "= ",
 };
 
 const char* const kKeyTexts[kOpcodeCount] = {
-    "",   "+",  "-",  "*", "/",  "^", "&", "|", "%", "|<", ">|",
-    "<<", ">>", "<",  "<=", ">", ">=", "?", "",  "",  "",   "",
+    "",   "+",  "-", "*",  "/", "^",  "&", "|", "%", "|<", ">|",
+    "<<", ">>", "<", "<=", ">", ">=", "?", "",  "",  "",   "",
 };
 
 namespace {
@@ -47,9 +46,7 @@ int32_t KeyOp(std::string_view key) {
 
 namespace calcmach_detail {
 
-const char* TapeSymbol(int32_t op) {
-    return op >= 0 && op < kOpcodeCount ? kTapeSymbols[op] : "";
-}
+const char* TapeSymbol(int32_t op) { return op >= 0 && op < kOpcodeCount ? kTapeSymbols[op] : ""; }
 
 void AppendCut(std::string& text, std::string_view more) {
     if (text.size() >= kMaxText) return;

@@ -7,6 +7,7 @@
 // locale-aware conversions.
 #include "values.h"
 
+#include <locale.h>
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -15,7 +16,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 
 const char* const kModeNames[kModeCount] = {
     "vmDec", "vmBin", "vmOct", "vmHex", "vmIPv4", "vmIPv6", "vmFloat", "vmTime", "vmDate", "vmDtTm", "vmERR",
@@ -229,7 +229,8 @@ constexpr std::array<Pow5Value, kPow5Steps> MakeStepPow5() {
         for (int k = 0; k < 2; ++k) {
             u128 carry = 0;
             for (int i = 0; i <= top + 1; ++i) {
-                const u128 p = static_cast<u128>(big[static_cast<std::size_t>(i)]) * 7450580596923828125ull + carry;
+                const u128 p =
+                    static_cast<u128>(big[static_cast<std::size_t>(i)]) * 7450580596923828125ull + carry;
                 big[static_cast<std::size_t>(i)] = static_cast<uint64_t>(p);
                 carry = p >> 64;
             }
@@ -287,7 +288,8 @@ U192 Mul64x128(uint64_t a, u128 b) {
 U192 AddSmall(U192 v, u128 s) {
     const u128 low = static_cast<u128>(v.w[0]) + static_cast<uint64_t>(s);
     const u128 mid = static_cast<u128>(v.w[1]) + static_cast<uint64_t>(s >> 64) + (low >> 64);
-    return {{static_cast<uint64_t>(low), static_cast<uint64_t>(mid), v.w[2] + static_cast<uint64_t>(mid >> 64)}};
+    return {
+        {static_cast<uint64_t>(low), static_cast<uint64_t>(mid), v.w[2] + static_cast<uint64_t>(mid >> 64)}};
 }
 
 int BitLength(const U192& v) {
@@ -469,24 +471,15 @@ std::string FloatText(long double x) {
 
 std::string ValueText(const CalcValue& v) {
     switch (v.mode) {
-        case vmDec:
-            return sstr(v.w(), 10);
-        case vmBin:
-            return str(v.w(), 2);
-        case vmOct:
-            return str(v.w(), 8);
-        case vmHex:
-            return str(v.w(), 16);
-        case vmIPv4:
-            return ipv4str(v.w());
-        case vmIPv6:
-            return ipv6str(v.w(), true);
-        case vmFloat:
-            return FloatText(v.f());
-        case vmERR:
-            return "*** ERROR ***";
-        default:
-            return "*** NOT IMPLEMENTED ***";
+        case vmDec: return sstr(v.w(), 10);
+        case vmBin: return str(v.w(), 2);
+        case vmOct: return str(v.w(), 8);
+        case vmHex: return str(v.w(), 16);
+        case vmIPv4: return ipv4str(v.w());
+        case vmIPv6: return ipv6str(v.w(), true);
+        case vmFloat: return FloatText(v.f());
+        case vmERR: return "*** ERROR ***";
+        default: return "*** NOT IMPLEMENTED ***";
     }
 }
 

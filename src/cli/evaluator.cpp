@@ -10,7 +10,7 @@ struct NamedMode {
 };
 
 constexpr NamedMode kModes[] = {
-    {"dec", vmDec}, {"hex", vmHex}, {"oct", vmOct}, {"bin", vmBin},
+    {"dec", vmDec},   {"hex", vmHex},   {"oct", vmOct},     {"bin", vmBin},
     {"ipv4", vmIPv4}, {"ipv6", vmIPv6}, {"float", vmFloat},
 };
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <optional>
 #include <string>
-#include <thread>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "stream.h"
@@ -109,7 +109,8 @@ bool OptionValue(std::string_view arg, std::string_view shortName, std::string_v
         if (i + 1 < argc) value = argv[++i];
         return true;
     }
-    if (arg.size() > longName.size() && arg.substr(0, longName.size()) == longName && arg[longName.size()] == '=') {
+    if (arg.size() > longName.size() && arg.substr(0, longName.size()) == longName &&
+        arg[longName.size()] == '=') {
         value = arg.substr(longName.size() + 1);
         return true;
     }
@@ -152,9 +153,11 @@ int ParseArgs(int argc, char** argv, Options& opt) {
         } else if (OptionValue(arg, "-j", "--jobs", argc, argv, i, value)) {
             if (!value) return UsageError("option '" + std::string(arg) + "' needs a number");
             const std::string_view n = *value;
-            const bool digits = !n.empty() && n.size() <= 2 && n.find_first_not_of("0123456789") == std::string_view::npos;
+            const bool digits =
+                !n.empty() && n.size() <= 2 && n.find_first_not_of("0123456789") == std::string_view::npos;
             const int jobs = digits ? std::stoi(std::string(n)) : 0;
-            if (jobs < 1 || jobs > 64) return UsageError("invalid number of jobs '" + std::string(n) + "' (use 1 to 64)");
+            if (jobs < 1 || jobs > 64)
+                return UsageError("invalid number of jobs '" + std::string(n) + "' (use 1 to 64)");
             opt.jobs = static_cast<unsigned>(jobs);
             opt.jobsGiven = true;
         } else {

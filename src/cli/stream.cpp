@@ -125,7 +125,8 @@ StreamResult EvaluateStream(int inFd, OutputWriter& out, ValueMode mode, bool ta
         // Whole lines only, except for an unended last line at the end.
         const std::size_t lastNl = input.rfind('\n');
         const std::size_t end = eof ? input.size() : lastNl + 1;
-        const std::vector<std::string_view> parts = SplitLines(std::string_view(input).substr(0, end), machines);
+        const std::vector<std::string_view> parts =
+            SplitLines(std::string_view(input).substr(0, end), machines);
 
         std::vector<char> good(parts.size(), 1);
         auto work = [&](std::size_t i) {

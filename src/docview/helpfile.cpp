@@ -10,29 +10,23 @@
 #define QZ_HELP_DATADIR "/usr/local/share/qz"
 #endif
 
-QStringList HelpSearchDirs(const QString& currentDir, const QString& programDir)
-{
+QStringList HelpSearchDirs(const QString& currentDir, const QString& programDir) {
     QStringList dirs;
     auto add = [&dirs](const QString& dir) {
-        if (dir.isEmpty())
-            return;
+        if (dir.isEmpty()) return;
         const QString clean = QDir::cleanPath(dir);
-        if (!dirs.contains(clean))
-            dirs.append(clean);
+        if (!dirs.contains(clean)) dirs.append(clean);
     };
     add(currentDir);
     add(programDir);
-    if (!programDir.isEmpty())
-        add(QDir(programDir).filePath(QStringLiteral(QZ_HELP_RELDIR)));
+    if (!programDir.isEmpty()) add(QDir(programDir).filePath(QStringLiteral(QZ_HELP_RELDIR)));
     add(QStringLiteral(QZ_HELP_DATADIR));
     return dirs;
 }
 
-HelpLookup FindHelpFile(const QString& name, const QStringList& dirs)
-{
+HelpLookup FindHelpFile(const QString& name, const QStringList& dirs) {
     HelpLookup result;
-    if (name.isEmpty())
-        return result;
+    if (name.isEmpty()) return result;
 
     QStringList candidates;
     // "qz.inf" is looked up; "./qz.inf", "docs/qz.inf" or "/x/qz.inf" were
@@ -40,8 +34,7 @@ HelpLookup FindHelpFile(const QString& name, const QStringList& dirs)
     if (name.contains(QLatin1Char('/')))
         candidates.append(name);
     else
-        for (const QString& dir : dirs)
-            candidates.append(QDir(dir).filePath(name));
+        for (const QString& dir : dirs) candidates.append(QDir(dir).filePath(name));
 
     for (const QString& candidate : candidates) {
         result.tried.append(candidate);
@@ -54,8 +47,7 @@ HelpLookup FindHelpFile(const QString& name, const QStringList& dirs)
     return result;
 }
 
-QString NotFoundText(const QString& name, const QStringList& tried)
-{
+QString NotFoundText(const QString& name, const QStringList& tried) {
     QString text = QStringLiteral("Help file %1 was not found.").arg(name);
     if (!tried.isEmpty()) {
         text += QStringLiteral("\n\nLooked for:\n");

@@ -13,13 +13,11 @@
 
 namespace {
 
-HelpLookup Locate(const QString& name)
-{
+HelpLookup Locate(const QString& name) {
     return FindHelpFile(name, HelpSearchDirs(QDir::currentPath(), QCoreApplication::applicationDirPath()));
 }
 
-int PrintLocation(const QString& name)
-{
+int PrintLocation(const QString& name) {
     const HelpLookup found = Locate(name);
     if (found.path.isEmpty()) {
         QTextStream(stderr) << NotFoundText(name, found.tried);
@@ -31,8 +29,7 @@ int PrintLocation(const QString& name)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // Looking a file up needs no display, so it is done without one.
     if (argc == 3 && QByteArray(argv[1]) == "--where") {
         QCoreApplication app(argc, argv);
@@ -55,8 +52,7 @@ int main(int argc, char** argv)
         viewer.ShowMessage(QStringLiteral("Help"), NotFoundText(name, found.tried));
     else
         shown = viewer.LoadFile(found.path);
-    if (!shown)
-        QTextStream(stderr) << viewer.Browser()->toPlainText() << '\n';
+    if (!shown) QTextStream(stderr) << viewer.Browser()->toPlainText() << '\n';
     viewer.show();
     const int rc = app.exec();
     return shown ? rc : 1;

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QApplication>
+#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,7 +15,6 @@
 #include <QRegularExpression>
 #include <QShortcut>
 #include <QStyle>
-#include <QColor>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextCursor>
@@ -27,12 +27,10 @@ namespace {
 
 // One shortcut object per action: two QShortcuts on the same key would be
 // ambiguous and neither would fire.
-void AddShortcut(QWidget* owner, QList<QKeySequence> keys, const std::function<void()>& slot)
-{
+void AddShortcut(QWidget* owner, QList<QKeySequence> keys, const std::function<void()>& slot) {
     QList<QKeySequence> unique;
     for (const QKeySequence& key : keys)
-        if (!key.isEmpty() && !unique.contains(key))
-            unique.append(key);
+        if (!key.isEmpty() && !unique.contains(key)) unique.append(key);
     auto* shortcut = new QShortcut(owner);
     shortcut->setKeys(unique);
     shortcut->setContext(Qt::WindowShortcut);
@@ -40,8 +38,7 @@ void AddShortcut(QWidget* owner, QList<QKeySequence> keys, const std::function<v
 }
 
 // The first "# " heading names the document in the title bar.
-QString FirstHeading(const QString& markdown)
-{
+QString FirstHeading(const QString& markdown) {
     static const QRegularExpression heading(QStringLiteral("^#\\s+(.+?)\\s*#*\\s*$"),
                                             QRegularExpression::MultilineOption);
     const QRegularExpressionMatch m = heading.match(markdown);
@@ -50,8 +47,7 @@ QString FirstHeading(const QString& markdown)
 
 }  // namespace
 
-QString HeadingAnchor(const QString& heading)
-{
+QString HeadingAnchor(const QString& heading) {
     QString anchor;
     for (const QChar c : heading.trimmed().toLower()) {
         if (c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_'))
@@ -68,8 +64,7 @@ CdocViewer::CdocViewer(QWidget* parent)
       findField_(new QLineEdit(this)),
       prevButton_(new QPushButton(tr("&Previous"), this)),
       nextButton_(new QPushButton(tr("&Next"), this)),
-      findStatus_(new QLabel(this))
-{
+      findStatus_(new QLabel(this)) {
     setWindowTitle(tr("Help"));
     setWindowIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
 
@@ -122,12 +117,12 @@ CdocViewer::CdocViewer(QWidget* parent)
     browser_->setFocus();
 }
 
-bool CdocViewer::LoadFile(const QString& path)
-{
+bool CdocViewer::LoadFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        ShowMessage(tr("Help"), tr("Help file %1 could not be read: %2")
-                                    .arg(QDir::toNativeSeparators(path), file.errorString()));
+        ShowMessage(
+            tr("Help"),
+            tr("Help file %1 could not be read: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
         return false;
     }
     const QString markdown = QString::fromUtf8(file.readAll());
@@ -141,8 +136,7 @@ bool CdocViewer::LoadFile(const QString& path)
     return true;
 }
 
-void CdocViewer::ShowMessage(const QString& title, const QString& text)
-{
+void CdocViewer::ShowMessage(const QString& title, const QString& text) {
     setWindowTitle(title);
     browser_->setPlainText(text);
     SetFindEnabled(false);
@@ -152,25 +146,22 @@ bool CdocViewer::FindNext() { return Find(false, false); }
 
 bool CdocViewer::FindPrevious() { return Find(true, false); }
 
-void CdocViewer::FocusFindBar()
-{
-    if (!findField_->isEnabled())
-        return;
+void CdocViewer::FocusFindBar() {
+    if (!findField_->isEnabled()) return;
     findField_->setFocus(Qt::ShortcutFocusReason);
     findField_->selectAll();
 }
 
 QString CdocViewer::FindStatus() const { return findStatus_->text(); }
 
-bool CdocViewer::Find(bool backward, bool fromSelectionStart)
-{
+bool CdocViewer::Find(bool backward, bool fromSelectionStart) {
     const QString needle = findField_->text();
     if (needle.isEmpty() || !findField_->isEnabled()) {
         MarkFindResult(true, QString());
         return false;
     }
-    const QTextDocument::FindFlags flags = backward ? QTextDocument::FindBackward
-                                                    : QTextDocument::FindFlags();
+    const QTextDocument::FindFlags flags =
+        backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
     QTextCursor cursor = browser_->textCursor();
     if (fromSelectionStart) {
         cursor.setPosition(cursor.selectionStart());
@@ -193,13 +184,11 @@ bool CdocViewer::Find(bool backward, bool fromSelectionStart)
     return false;
 }
 
-void CdocViewer::AnchorHeadings()
-{
+void CdocViewer::AnchorHeadings() {
     // Qt's Markdown reader gives headings no anchors of their own.
     QTextDocument* doc = browser_->document();
     for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
-        if (block.blockFormat().headingLevel() == 0 || block.length() <= 1)
-            continue;
+        if (block.blockFormat().headingLevel() == 0 || block.length() <= 1) continue;
         QTextCursor cursor(block);
         cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
         QTextCharFormat anchor;
@@ -209,15 +198,13 @@ void CdocViewer::AnchorHeadings()
     }
 }
 
-void CdocViewer::StyleTables()
-{
+void CdocViewer::StyleTables() {
     // The reader's tables come with doubled, heavy borders; thin single
     // rules and a shaded header row read far more easily.
     const QList<QTextFrame*> frames = browser_->document()->rootFrame()->childFrames();
     for (QTextFrame* frame : frames) {
         auto* table = qobject_cast<QTextTable*>(frame);
-        if (!table)
-            continue;
+        if (!table) continue;
         QTextTableFormat format = table->format();
         format.setBorderCollapse(true);
         format.setBorder(1);
@@ -235,17 +222,14 @@ void CdocViewer::StyleTables()
     }
 }
 
-void CdocViewer::SetFindEnabled(bool on)
-{
+void CdocViewer::SetFindEnabled(bool on) {
     findField_->setEnabled(on);
     prevButton_->setEnabled(on);
     nextButton_->setEnabled(on);
 }
 
-void CdocViewer::MarkFindResult(bool found, const QString& status)
-{
+void CdocViewer::MarkFindResult(bool found, const QString& status) {
     findStatus_->setText(status);
     // A tinted field tells "no match" at a glance, without reading the label.
-    findField_->setStyleSheet(found ? QString()
-                                    : QStringLiteral("QLineEdit { background: #f6d5d5; }"));
+    findField_->setStyleSheet(found ? QString() : QStringLiteral("QLineEdit { background: #f6d5d5; }"));
 }

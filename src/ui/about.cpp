@@ -53,7 +53,8 @@ void CfrmAbout::AfterCreate() {
     icon->setFixedSize(48, 48);
     auto* about = new QLabel(content);
     about->setObjectName(QStringLiteral("lAbout"));
-    about->setText(QStringLiteral("A calculator for programmers\nBuilt with Qt %1").arg(QString::fromLatin1(qVersion())));
+    about->setText(QStringLiteral("A calculator for programmers\nBuilt with Qt %1")
+                       .arg(QString::fromLatin1(qVersion())));
     about->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     auto* row = new QHBoxLayout(content);
     row->setContentsMargins(0, 0, 0, 0);
@@ -73,10 +74,10 @@ void ShowAbout(QWidget* mainWindow) {
 
 void OpenHelp() {
     const CqzApplication* app = qzApp();
-    const QString viewer = app ? app->HelpViewerPath() : QCoreApplication::applicationDirPath() + QStringLiteral("/docview");
+    const QString viewer =
+        app ? app->HelpViewerPath() : QCoreApplication::applicationDirPath() + QStringLiteral("/docview");
     const QString helpFile = app ? app->HelpFile() : QStringLiteral("qz.inf");
-    if (!QFileInfo(viewer).isFile())
-        throw std::runtime_error("Failed to find the help viewer.");
+    if (!QFileInfo(viewer).isFile()) throw std::runtime_error("Failed to find the help viewer.");
     // A viewer that exists but cannot be started (not executable, for
     // example) is as much a failure for the user as a missing one.
     if (!QProcess::startDetached(viewer, {helpFile}))

@@ -26,8 +26,7 @@ QString CqzApplication::HelpViewerDir() const {
 QString CqzApplication::HelpViewerPath() const {
     QString path = HelpViewerDir() + QStringLiteral("/docview");
     const QString ext = QFileInfo(QCoreApplication::applicationFilePath()).suffix();
-    if (!ext.isEmpty())
-        path += QLatin1Char('.') + ext;
+    if (!ext.isEmpty()) path += QLatin1Char('.') + ext;
     return path;
 }
 

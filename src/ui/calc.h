@@ -76,7 +76,7 @@ public:
     // 0 none, 1 the next register digit recalls, 2 it stores.
     int RegPending = 0;
     std::array<CalcValue, kTapeRows> TapeValues{};
-    QString SaveDir;       // first folder of the export dialog; may be empty
+    QString SaveDir;        // first folder of the export dialog; may be empty
     std::string StatePath;  // the state file; empty: nothing is loaded or saved
 
     // Chooses the export file; an empty result cancels. Replaceable so the

@@ -40,9 +40,9 @@ struct ModeButton {
 
 // In tab order.
 constexpr ModeButton kModeButtons[] = {
-    {"modeIPv6", "IPv6", vmIPv6, 8, 52}, {"modeIPv4", "IPv4", vmIPv4, 60, 52},
-    {"ModeHex", "16", vmHex, 112, 40},   {"ModeDec", "10", vmDec, 156, 44},
-    {"ModeOct", "8", vmOct, 200, 32},    {"ModeBin", "2", vmBin, 240, 40},
+    {"modeIPv6", "IPv6", vmIPv6, 8, 52},    {"modeIPv4", "IPv4", vmIPv4, 60, 52},
+    {"ModeHex", "16", vmHex, 112, 40},      {"ModeDec", "10", vmDec, 156, 44},
+    {"ModeOct", "8", vmOct, 200, 32},       {"ModeBin", "2", vmBin, 240, 40},
     {"ModeFlt", "Float", vmFloat, 280, 56},
 };
 
@@ -85,9 +85,7 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns) {
 std::function<void(const QString&)> Ccalc::SaveFailedHook;
 
 Ccalc::Ccalc(QWidget* parent)
-    : CmrvForm(parent),
-      SaveDir(QString::fromLocal8Bit(DesktopDir())),
-      StatePath(::StatePath()) {
+    : CmrvForm(parent), SaveDir(QString::fromLocal8Bit(DesktopDir())), StatePath(::StatePath()) {
     AfterCreate();
 }
 
@@ -287,38 +285,33 @@ void Ccalc::UpdateDisplay() {
 
     const ValueMode mode = m.Mode();
     if (mode <= vmFloat) {
-        if (QAbstractButton* b = modeGroup_->button(mode); b && !b->isChecked())
-            b->setChecked(true);
+        if (QAbstractButton* b = modeGroup_->button(mode); b && !b->isChecked()) b->setChecked(true);
     }
 
     const bool isFloat = mode == vmFloat;
-    for (QPushButton* b : floatOnly_)
-        b->setEnabled(isFloat);
-    for (QPushButton* b : integerOnly_)
-        b->setEnabled(!isFloat);
+    for (QPushButton* b : floatOnly_) b->setEnabled(isFloat);
+    for (QPushButton* b : integerOnly_) b->setEnabled(!isFloat);
     bNeg_->setEnabled(mode == vmDec || isFloat);
 }
 
 void Ccalc::UpdateRegisters() {
     for (int n = 0; n < kRegisterCount; ++n) {
         const std::string text = ValueText(mach_->Regs[static_cast<std::size_t>(n)]);
-        registers_->item(n, 1)->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+        registers_->item(n, 1)->setText(
+            QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     }
 }
 
 void Ccalc::AdjustColumns() {
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, registers_);
     const int value = registers_->width() - bar - registers_->columnWidth(0) - 6;
-    if (value > 0)
-        registers_->setColumnWidth(1, value);
+    if (value > 0) registers_->setColumnWidth(1, value);
     const int line = tape_->width() - bar - 6;
-    if (line > 0)
-        tape_->setColumnWidth(0, line);
+    if (line > 0) tape_->setColumnWidth(0, line);
 }
 
 bool Ccalc::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Resize && (watched == registers_ || watched == tape_))
-        AdjustColumns();
+    if (event->type() == QEvent::Resize && (watched == registers_ || watched == tape_)) AdjustColumns();
     return CmrvForm::eventFilter(watched, event);
 }
 

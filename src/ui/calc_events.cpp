@@ -25,8 +25,7 @@ enum class Enable { Always, FloatOnly, IntegerOnly, DecOrFloat };
 // the usual 9 pt sans is 36 px on a 40 px key).
 QFont FittedFont(const QFont& font, const QString& caption, int keyWidth) {
     const int excess = QFontMetrics(font).horizontalAdvance(caption) - (keyWidth - 8);
-    if (excess <= 0 || caption.isEmpty())
-        return font;
+    if (excess <= 0 || caption.isEmpty()) return font;
     QFont tight = font;
     const qreal perLetter = std::ceil(static_cast<qreal>(excess) / static_cast<qreal>(caption.size()));
     tight.setLetterSpacing(QFont::AbsoluteSpacing, -std::min<qreal>(perLetter, 2));
@@ -34,26 +33,36 @@ QFont FittedFont(const QFont& font, const QString& caption, int keyWidth) {
 }
 
 bool IsAcceptedChar(char c) {
-    if (c == 8 || c == 13)
-        return true;
-    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))
-        return true;
+    if (c == 8 || c == 13) return true;
+    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')) return true;
     switch (c) {
-        case '%': case '&': case '(': case ')': case '*': case '+': case ',': case '-':
-        case '.': case '/': case ':': case '=': case 'R': case 'S': case '^':
-        case 'r': case 's': case 'x': case '|':
-            return true;
-        default:
-            return false;
+        case '%':
+        case '&':
+        case '(':
+        case ')':
+        case '*':
+        case '+':
+        case ',':
+        case '-':
+        case '.':
+        case '/':
+        case ':':
+        case '=':
+        case 'R':
+        case 'S':
+        case '^':
+        case 'r':
+        case 's':
+        case 'x':
+        case '|': return true;
+        default: return false;
     }
 }
 
 // Digit value of "0".."9", "A".."F"; -1 for anything else.
 int RegisterDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
@@ -75,33 +84,60 @@ void Ccalc::BuildKeypad() {
     };
     // Row by row, left to right: the creation, layout and tab order.
     static const Key keys[] = {
-        {"bLBits", "LBT", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opLBits); }); }},
-        {"bSHL", "SHL", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opShl); }); }},
-        {"bSHR", "SHR", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opShr); }); }},
-        {"bROL", "ROL", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opRol); }); }},
-        {"bROR", "ROR", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opRor); }); }},
-        {"bAnd", "AND", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opAnd); }); }},
-        {"bOr", "OR", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opOr); }); }},
-        {"bXor", "XOR", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opXor); }); }},
-        {"bNot", "NOT", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnNot(); }); }},
+        {"bLBits", "LBT", Enable::IntegerOnly,
+         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opLBits); }); }},
+        {"bSHL", "SHL", Enable::IntegerOnly,
+         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opShl); }); }},
+        {"bSHR", "SHR", Enable::IntegerOnly,
+         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opShr); }); }},
+        {"bROL", "ROL", Enable::IntegerOnly,
+         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opRol); }); }},
+        {"bROR", "ROR", Enable::IntegerOnly,
+         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opRor); }); }},
+        {"bAnd", "AND", Enable::IntegerOnly,
+         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opAnd); }); }},
+        {"bOr", "OR", Enable::IntegerOnly,
+         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opOr); }); }},
+        {"bXor", "XOR", Enable::IntegerOnly,
+         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opXor); }); }},
+        {"bNot", "NOT", Enable::IntegerOnly,
+         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnNot(); }); }},
 
-        {"bRBits", "RBT", Enable::IntegerOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnRBits(); }); }},
+        {"bRBits", "RBT", Enable::IntegerOnly,
+         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnRBits(); }); }},
         {"bSgn", "SGN", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnSgn(); }); }},
         {"bAbs", "ABS", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnAbs(); }); }},
-        {"bNeg", "\u00B1", Enable::DecOrFloat, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnNeg(); }); }},
-        {"bRound", "ROUN", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opRound); }); }},
+        {"bNeg", "\u00B1", Enable::DecOrFloat,
+         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnNeg(); }); }},
+        {"bRound", "ROUN", Enable::Always,
+         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opRound); }); }},
         {"bPow", "^", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opPow); }); }},
-        {"bSqrt", "\u221A", Enable::FloatOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnSqrt(); }); }},
+        {"bSqrt", "\u221A", Enable::FloatOnly,
+         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnSqrt(); }); }},
         {"bSin", "SIN", Enable::FloatOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnSin(); }); }},
         {"bCos", "COS", Enable::FloatOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnCos(); }); }},
 
-        {"bPi", "\u03C0", Enable::FloatOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.SetValue(kPiValue); }); }},
+        {"bPi", "\u03C0", Enable::FloatOnly,
+         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.SetValue(kPiValue); }); }},
         {"bOPar", "(", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpenParen(); }); }},
         {"bCPar", ")", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.CloseParen(); }); }},
-        {"bStore", "STO", Enable::Always, [](Ccalc& c) { c.EntryKeyChar("S"); c.FocusDisplay(); }},
-        {"bRecall", "RCL", Enable::Always, [](Ccalc& c) { c.EntryKeyChar("R"); c.FocusDisplay(); }},
-        {"bClr", "CLR", Enable::Always, [](Ccalc& c) { c.EntryKeyChar("x"); c.FocusDisplay(); }},
-        {"bClrA", "CLRA", Enable::Always, [](Ccalc& c) {
+        {"bStore", "STO", Enable::Always,
+         [](Ccalc& c) {
+             c.EntryKeyChar("S");
+             c.FocusDisplay();
+         }},
+        {"bRecall", "RCL", Enable::Always,
+         [](Ccalc& c) {
+             c.EntryKeyChar("R");
+             c.FocusDisplay();
+         }},
+        {"bClr", "CLR", Enable::Always,
+         [](Ccalc& c) {
+             c.EntryKeyChar("x");
+             c.FocusDisplay();
+         }},
+        {"bClrA", "CLRA", Enable::Always,
+         [](Ccalc& c) {
              c.MachineStep([](CcalcMach& m) { m.ClearAll(); });
              c.UpdateRegisters();
          }},
@@ -140,12 +176,10 @@ void Ccalc::BuildKeypad() {
 
 void Ccalc::OnDisplayKey(QKeyEvent* event) {
     Guarded([this, event] {
-        if (EntryKeyPress(event->key(), event->modifiers()))
-            return;
+        if (EntryKeyPress(event->key(), event->modifiers())) return;
         // Window shortcuts come before the character, so "q" and Escape
         // close the window instead of being typed.
-        if (ShortcutKey(entry_, event->key(), event->modifiers()))
-            return;
+        if (ShortcutKey(entry_, event->key(), event->modifiers())) return;
         const QByteArray text = event->text().toUtf8();
         if (!text.isEmpty())
             EntryKeyChar(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
@@ -159,8 +193,7 @@ bool Ccalc::EntryKeyPress(int key, Qt::KeyboardModifiers mods) {
         return true;
     }
     mods = ShortcutModifiers(mods);
-    if (mods != Qt::ControlModifier)
-        return false;
+    if (mods != Qt::ControlModifier) return false;
     if (key == Qt::Key_C || key == Qt::Key_X) {
         CopyToClipboard();
         return true;
@@ -173,8 +206,7 @@ bool Ccalc::EntryKeyPress(int key, Qt::KeyboardModifiers mods) {
 }
 
 bool Ccalc::ShortcutKey(QWidget* origin, int key, Qt::KeyboardModifiers mods) {
-    if (CmrvForm::ShortcutKey(origin, key, mods))
-        return true;
+    if (CmrvForm::ShortcutKey(origin, key, mods)) return true;
     mods = ShortcutModifiers(mods);
     if (key == Qt::Key_Q && mods == Qt::NoModifier) {
         close();
@@ -188,13 +220,10 @@ bool Ccalc::ShortcutKey(QWidget* origin, int key, Qt::KeyboardModifiers mods) {
 }
 
 void Ccalc::EntryKeyChar(std::string_view ch) {
-    if (ch.size() != 1)
-        return;
+    if (ch.size() != 1) return;
     char c = ch[0];
-    if (!IsAcceptedChar(c))
-        return;
-    if (c >= 'a' && c <= 'z')
-        c = static_cast<char>(c - 'a' + 'A');
+    if (!IsAcceptedChar(c)) return;
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
 
     if (RegPending != 0) {
         const int reg = RegisterDigit(c);
@@ -217,16 +246,14 @@ void Ccalc::EntryKeyChar(std::string_view ch) {
         case 'X': accepted = mach_->KeyChar('c'); break;
         default: accepted = mach_->KeyChar(c); break;
     }
-    if (accepted)
-        UpdateDisplay();
+    if (accepted) UpdateDisplay();
 }
 
 void Ccalc::CopyToClipboard() { QGuiApplication::clipboard()->setText(entry_->text()); }
 
 void Ccalc::PasteFromClipboard() {
     const QByteArray bytes = QGuiApplication::clipboard()->text().toUtf8();
-    for (const char b : bytes)
-        EntryKeyChar(std::string_view(&b, 1));
+    for (const char b : bytes) EntryKeyChar(std::string_view(&b, 1));
 }
 
 void Ccalc::StoreRegister(int n) {
@@ -245,8 +272,7 @@ void Ccalc::RegistersClick() {
     const int row = registers_->currentRow();
     // Without a focused row there is no register to act on; asking the
     // machine for register -1 would only raise an error dialog.
-    if (row < 0)
-        return;
+    if (row < 0) return;
     if (RegPending == 2)
         StoreRegister(row);
     else
@@ -257,8 +283,7 @@ void Ccalc::RegistersClick() {
 
 void Ccalc::TapeClick() {
     const int row = tape_->currentRow();
-    if (row < 0 || row >= kTapeRows)
-        return;
+    if (row < 0 || row >= kTapeRows) return;
     mach_->SetValue(TapeValues[static_cast<std::size_t>(row)]);
     UpdateDisplay();
 }

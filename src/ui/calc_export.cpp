@@ -14,8 +14,7 @@ constexpr std::size_t kColumn = 45;
 void RightAligned(std::string& out, std::string_view left, std::string_view right) {
     const std::size_t used = left.size() + right.size();
     out += left;
-    if (used < kColumn)
-        out.append(kColumn - used, ' ');
+    if (used < kColumn) out.append(kColumn - used, ' ');
     out += right;
     out += '\n';
 }
@@ -25,29 +24,25 @@ void RightAligned(std::string& out, std::string_view left, std::string_view righ
 std::string FormatTapeExport(const std::vector<std::string>& tapeRows,
                              const std::vector<std::pair<std::string, std::string>>& registers) {
     std::string out;
-    for (const std::string& row : tapeRows)
-        RightAligned(out, {}, row);
+    for (const std::string& row : tapeRows) RightAligned(out, {}, row);
     out += "\n\n";
     out.append(kColumn, '-');
     out += '\n';
     for (const auto& [name, value] : registers)
-        if (value != "0")
-            RightAligned(out, name, value);
+        if (value != "0") RightAligned(out, name, value);
     return out;
 }
 
 void Ccalc::ExportTape() {
-    const QString name = ChooseExportFile
-                             ? ChooseExportFile()
-                             : QFileDialog::getSaveFileName(this, QString(), SaveDir,
-                                                            QStringLiteral("Text Files (*.txt)"));
-    if (name.isEmpty())
-        return;
+    const QString name =
+        ChooseExportFile
+            ? ChooseExportFile()
+            : QFileDialog::getSaveFileName(this, QString(), SaveDir, QStringLiteral("Text Files (*.txt)"));
+    if (name.isEmpty()) return;
 
     std::vector<std::string> rows;
     rows.reserve(static_cast<std::size_t>(TapeRowCount()));
-    for (int k = 0; k < TapeRowCount(); ++k)
-        rows.push_back(TapeText(k));
+    for (int k = 0; k < TapeRowCount(); ++k) rows.push_back(TapeText(k));
     std::vector<std::pair<std::string, std::string>> regs;
     for (int n = 0; n < kRegisterCount; ++n)
         regs.emplace_back(registers_->item(n, 0)->text().toLatin1().toStdString(),
@@ -57,10 +52,12 @@ void Ccalc::ExportTape() {
     // Text mode gives the platform's line end.
     QFile file(name);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        throw std::runtime_error(QStringLiteral("Cannot create \"%1\": %2").arg(name, file.errorString()).toStdString());
+        throw std::runtime_error(
+            QStringLiteral("Cannot create \"%1\": %2").arg(name, file.errorString()).toStdString());
     const qint64 written = file.write(text.data(), static_cast<qint64>(text.size()));
     file.close();
     if (written != static_cast<qint64>(text.size()) || file.error() != QFileDevice::NoError)
-        throw std::runtime_error(QStringLiteral("Cannot write \"%1\": %2").arg(name, file.errorString()).toStdString());
+        throw std::runtime_error(
+            QStringLiteral("Cannot write \"%1\": %2").arg(name, file.errorString()).toStdString());
     FocusDisplay();
 }

@@ -13,28 +13,24 @@ public:
     ~CcalcStateLoader() override {
         // A read error can leave the loader in the middle of a tape section;
         // the machine must not keep pointing at our scratch value.
-        if (inTape_)
-            EndTape();
+        if (inTape_) EndTape();
     }
 
     void LoadMode(ValueMode mode) override { calc_.mach_->Y.mode = mode; }
     void LoadRegister(int k, const CalcValue& value) override {
-        if (k >= 0 && k < kRegisterCount)
-            calc_.mach_->Regs[static_cast<std::size_t>(k)] = value;
+        if (k >= 0 && k < kRegisterCount) calc_.mach_->Regs[static_cast<std::size_t>(k)] = value;
     }
     void RegistersLoaded() override { calc_.UpdateRegisters(); }
 
     void BeginTape() override {
-        if (inTape_)
-            return;
+        if (inTape_) return;
         inTape_ = true;
         savedShown_ = calc_.mach_->Shown;
         calc_.mach_->Shown = &scratch_;
         calc_.tape_->setUpdatesEnabled(false);
     }
     void EndTape() override {
-        if (!inTape_)
-            return;
+        if (!inTape_) return;
         inTape_ = false;
         calc_.mach_->Shown = savedShown_;
         calc_.tape_->setUpdatesEnabled(true);
@@ -44,11 +40,9 @@ public:
         // machine's own lines.
         scratch_ = value;
         const bool outside = !inTape_;
-        if (outside)
-            BeginTape();
+        if (outside) BeginTape();
         calc_.TapeAppend(text);
-        if (outside)
-            EndTape();
+        if (outside) EndTape();
     }
 
 private:
@@ -59,15 +53,13 @@ private:
 };
 
 void Ccalc::LoadState() {
-    if (StatePath.empty())
-        return;
+    if (StatePath.empty()) return;
     CcalcStateLoader loader(*this);
     LoadStateFile(StatePath, loader);
 }
 
 void Ccalc::SaveState() {
-    if (StatePath.empty() || !mach_)
-        return;
+    if (StatePath.empty() || !mach_) return;
     QString failure;
     try {
         StateSnapshot state;
@@ -78,13 +70,11 @@ void Ccalc::SaveState() {
         for (int k = 0; k < rows && k < kTapeRows; ++k)
             state.tape.push_back({TapeValues[static_cast<std::size_t>(k)], TapeText(k)});
         std::string error;
-        if (!SaveStateFile(StatePath, state, error))
-            failure = QString::fromLocal8Bit(error);
+        if (!SaveStateFile(StatePath, state, error)) failure = QString::fromLocal8Bit(error);
     } catch (const std::exception& e) {
         failure = QString::fromLocal8Bit(e.what());
     }
-    if (failure.isEmpty())
-        return;
+    if (failure.isEmpty()) return;
 
     // The window is going and the next run would silently start from the
     // old state, so the user hears of it now.

@@ -2,9 +2,7 @@
 
 #include <QKeyEvent>
 
-CdisplayPanel::CdisplayPanel(QWidget* parent) : QLabel(parent) {
-    setFocusPolicy(Qt::StrongFocus);
-}
+CdisplayPanel::CdisplayPanel(QWidget* parent) : QLabel(parent) { setFocusPolicy(Qt::StrongFocus); }
 
 void CdisplayPanel::keyPressEvent(QKeyEvent* event) {
     if (OnKey) {

@@ -16,8 +16,7 @@ bool CmrvForm::ShortcutKey(QWidget* /*origin*/, int key, Qt::KeyboardModifiers m
     const bool close = (key == Qt::Key_Q && mods == Qt::ControlModifier) ||
                        (key == Qt::Key_W && mods == Qt::ControlModifier) ||
                        (key == Qt::Key_Escape && mods == Qt::NoModifier);
-    if (!close)
-        return false;
+    if (!close) return false;
     this->close();
     return true;
 }
@@ -43,8 +42,7 @@ void CmrvDialog::showEvent(QShowEvent* event) {
 }
 
 bool CmrvDialog::ShortcutKey(QWidget* /*origin*/, int key, Qt::KeyboardModifiers mods) {
-    if (ShortcutModifiers(mods) != Qt::NoModifier)
-        return false;
+    if (ShortcutModifiers(mods) != Qt::NoModifier) return false;
     if (key == Qt::Key_Escape) {
         if (CancelButton)
             CancelButton->click();
@@ -83,7 +81,6 @@ CmrvDialog* CmrvDialog::CenterOnForm(QWidget* form) {
     // on the window manager's frame sizes. Integer division truncates toward
     // zero, which a dialog larger than the form relies on.
     const QRect f = form->geometry();
-    setGeometry(f.x() + (f.width() - width()) / 2, f.y() + (f.height() - height()) / 2, width(),
-                height());
+    setGeometry(f.x() + (f.width() - width()) / 2, f.y() + (f.height() - height()) / 2, width(), height());
     return this;
 }

@@ -15,19 +15,16 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* e) override {
-        if (e->button() == Qt::LeftButton)
-            grabOffset_ = e->position().toPoint().x();
+        if (e->button() == Qt::LeftButton) grabOffset_ = e->position().toPoint().x();
         QSplitterHandle::mousePressEvent(e);
     }
 
     void mouseMoveEvent(QMouseEvent* e) override {
-        if (!(e->buttons() & Qt::LeftButton))
-            return;
+        if (!(e->buttons() & Qt::LeftButton)) return;
         const int origin = owner_->contentsRect().left();
         const int pos = owner_->mapFromGlobal(e->globalPosition().toPoint()).x() - grabOffset_;
         int width = pos - origin;
-        if (owner_->CanResize(width))
-            moveSplitter(origin + width);
+        if (owner_->CanResize(width)) moveSplitter(origin + width);
     }
 
 private:

@@ -69,7 +69,8 @@ Word128 W128Div(Word128 a, Word128 b) {
     if (b.IsZero()) throw DivByZeroError();
     const bool negative = a.IsNegative() != b.IsNegative();
     const u128 ua = Magnitude(a), ub = Magnitude(b);
-    const u128 q = ((ua | ub) >> 64) == 0 ? u128{static_cast<uint64_t>(ua) / static_cast<uint64_t>(ub)} : ua / ub;
+    const u128 q =
+        ((ua | ub) >> 64) == 0 ? u128{static_cast<uint64_t>(ua) / static_cast<uint64_t>(ub)} : ua / ub;
     return Word128::FromNative(negative ? -q : q);
 }
 

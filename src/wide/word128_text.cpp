@@ -186,7 +186,8 @@ Word128 stou128(std::string_view text, uint8_t base, std::string_view alphabet) 
     // alphabet longer than 255 symbols is read without any wrap-around.
     std::array<uint8_t, 256> value;
     value.fill(0xFF);
-    for (std::size_t k = base; k-- > 0;) value[static_cast<unsigned char>(alpha[k])] = static_cast<uint8_t>(k);
+    for (std::size_t k = base; k-- > 0;)
+        value[static_cast<unsigned char>(alpha[k])] = static_cast<uint8_t>(k);
 
     u128 r = 0;
     for (const char c : text) {

@@ -14,16 +14,14 @@ private slots:
     void IconScalesForSmallerUses();
 };
 
-void TestIcon::ResourceIsA48PixelImageWithAlpha()
-{
+void TestIcon::ResourceIsA48PixelImageWithAlpha() {
     const QImage image(QStringLiteral(":/img_qz_icon"));
     QVERIFY2(!image.isNull(), "no image under :/img_qz_icon");
     QCOMPARE(image.size(), QSize(48, 48));
     QVERIFY(image.hasAlphaChannel());
 }
 
-void TestIcon::OutlineIsTransparentAndBodyOpaque()
-{
+void TestIcon::OutlineIsTransparentAndBodyOpaque() {
     // The calculator is drawn on a clear background, so it sits on any panel
     // or menu colour without a box around it.
     const QImage image = QImage(QStringLiteral(":/img_qz_icon")).convertToFormat(QImage::Format_ARGB32);
@@ -34,14 +32,12 @@ void TestIcon::OutlineIsTransparentAndBodyOpaque()
 
     int opaque = 0;
     for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            opaque += qAlpha(image.pixel(x, y)) == 255;
+        for (int x = 0; x < image.width(); ++x) opaque += qAlpha(image.pixel(x, y)) == 255;
     // The body covers most of the square but not all of it.
     QVERIFY2(opaque > 48 * 48 / 2 && opaque < 48 * 48, qPrintable(QString::number(opaque)));
 }
 
-void TestIcon::IconScalesForSmallerUses()
-{
+void TestIcon::IconScalesForSmallerUses() {
     const QIcon icon(QStringLiteral(":/img_qz_icon"));
     QVERIFY(!icon.isNull());
     const QPixmap small = icon.pixmap(16, 16);

@@ -44,8 +44,8 @@ struct MachineRig {
 
 private:
     static bool IsKeyText(std::string_view t) {
-        static const char* const keys[] = {"+",  "-",  "*", "/",  "^", "&", "|", "%", "|<", ">|", "<<", ">>",
-                                           "<",  "<=", ">", ">=", "?", "=", "(", ")", "c",  "ca"};
+        static const char* const keys[] = {"+",  "-", "*",  "/", "^",  "&", "|", "%", "|<", ">|", "<<",
+                                           ">>", "<", "<=", ">", ">=", "?", "=", "(", ")",  "c",  "ca"};
         for (const char* k : keys)
             if (t == k) return true;
         return false;

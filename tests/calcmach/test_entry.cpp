@@ -28,72 +28,77 @@ TEST_P(Typing, ShowsTheEntry) {
     EXPECT_TRUE(rig.tape.empty());  // entry and backspace write no lines
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    IntegerModes, Typing,
-    ::testing::Values(
-        Entry{vmDec, "0", "0"}, Entry{vmDec, "007", "7"}, Entry{vmDec, "1234567890", "1234567890"},
-        Entry{vmDec, "neg", "-0"}, Entry{vmDec, "neg 12", "-12"}, Entry{vmDec, "neg 0", "-0"},
-        Entry{vmDec, "12 neg 3", "-123"},
-        // No overflow check: 2^128 wraps to 0, 2^128 - 1 reads as -1.
-        Entry{vmDec, "340282366920938463463374607431768211456", "0"},
-        Entry{vmDec, "340282366920938463463374607431768211455", "-1"},
-        Entry{vmDec, "170141183460469231731687303715884105728", "-170141183460469231731687303715884105728"},
-        Entry{vmHex, "FF", "FF"}, Entry{vmHex, "DEADBEEF", "DEADBEEF"}, Entry{vmHex, "neg 1", "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"},
-        Entry{vmOct, "178", "17"}, Entry{vmOct, "777", "777"}, Entry{vmBin, "1012", "101"},
-        Entry{vmBin, "1.:A", "1"}, Entry{vmDec, "1.:A2", "12"},
-        Entry{vmHex, "123", "123"}));
+INSTANTIATE_TEST_SUITE_P(IntegerModes, Typing,
+                         ::testing::Values(Entry{vmDec, "0", "0"}, Entry{vmDec, "007", "7"},
+                                           Entry{vmDec, "1234567890", "1234567890"},
+                                           Entry{vmDec, "neg", "-0"}, Entry{vmDec, "neg 12", "-12"},
+                                           Entry{vmDec, "neg 0", "-0"}, Entry{vmDec, "12 neg 3", "-123"},
+                                           // No overflow check: 2^128 wraps to 0, 2^128 - 1 reads as -1.
+                                           Entry{vmDec, "340282366920938463463374607431768211456", "0"},
+                                           Entry{vmDec, "340282366920938463463374607431768211455", "-1"},
+                                           Entry{vmDec, "170141183460469231731687303715884105728",
+                                                 "-170141183460469231731687303715884105728"},
+                                           Entry{vmHex, "FF", "FF"}, Entry{vmHex, "DEADBEEF", "DEADBEEF"},
+                                           Entry{vmHex, "neg 1", "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"},
+                                           Entry{vmOct, "178", "17"}, Entry{vmOct, "777", "777"},
+                                           Entry{vmBin, "1012", "101"}, Entry{vmBin, "1.:A", "1"},
+                                           Entry{vmDec, "1.:A2", "12"}, Entry{vmHex, "123", "123"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    IPv4, Typing,
-    ::testing::Values(
-        Entry{vmIPv4, "192.168.0.1", "192.168.0.1"},
-        // A digit that would overflow the octet starts the next one.
-        Entry{vmIPv4, "256", "25.6"}, Entry{vmIPv4, "1921681", "192.168.1"}, Entry{vmIPv4, "10..1", "10.0.1"},
-        Entry{vmIPv4, "255", "255"}, Entry{vmIPv4, ".", "0"}, Entry{vmIPv4, ".1", "1"}, Entry{vmIPv4, "1.", "1.0"},
-        Entry{vmIPv4, "1:A", "1"}, Entry{vmIPv4, "neg 5", "5"},
-        // No octet limit; the oldest fall off the top.
-        Entry{vmIPv4, "1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.17", "2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.17"}));
+INSTANTIATE_TEST_SUITE_P(IPv4, Typing,
+                         ::testing::Values(Entry{vmIPv4, "192.168.0.1", "192.168.0.1"},
+                                           // A digit that would overflow the octet starts the next one.
+                                           Entry{vmIPv4, "256", "25.6"},
+                                           Entry{vmIPv4, "1921681", "192.168.1"},
+                                           Entry{vmIPv4, "10..1", "10.0.1"}, Entry{vmIPv4, "255", "255"},
+                                           Entry{vmIPv4, ".", "0"}, Entry{vmIPv4, ".1", "1"},
+                                           Entry{vmIPv4, "1.", "1.0"}, Entry{vmIPv4, "1:A", "1"},
+                                           Entry{vmIPv4, "neg 5", "5"},
+                                           // No octet limit; the oldest fall off the top.
+                                           Entry{vmIPv4, "1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.17",
+                                                 "2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.17"}));
 
 INSTANTIATE_TEST_SUITE_P(
     IPv6, Typing,
-    ::testing::Values(
-        Entry{vmIPv6, "1::2", "1::2"}, Entry{vmIPv6, "12345", "::1234:5"}, Entry{vmIPv6, "FE80::1", "fe80::1"},
-        Entry{vmIPv6, "FE80::", "fe80::"}, Entry{vmIPv6, "::1", "::1"}, Entry{vmIPv6, "::", "0"},
-        Entry{vmIPv6, "1:2:3:4:5:6:7:8", "1:2:3:4:5:6:7:8"}, Entry{vmIPv6, "1:2::3:4", "1:2::3:4"},
-        Entry{vmIPv6, "FE80::1:2:3:4:5:6", "fe80:0:1:2:3:4:5:6"},
-        // A seventh tail group would make nine groups: the address is void.
-        Entry{vmIPv6, "FE80::1:2:3:4:5:6:", "0"},
-        // A further "::" after the head is just a colon.
-        Entry{vmIPv6, "1::2::3", "1::2:0:3"},
-        Entry{vmIPv6, "1.G", "::1"}));
+    ::testing::Values(Entry{vmIPv6, "1::2", "1::2"}, Entry{vmIPv6, "12345", "::1234:5"},
+                      Entry{vmIPv6, "FE80::1", "fe80::1"}, Entry{vmIPv6, "FE80::", "fe80::"},
+                      Entry{vmIPv6, "::1", "::1"}, Entry{vmIPv6, "::", "0"},
+                      Entry{vmIPv6, "1:2:3:4:5:6:7:8", "1:2:3:4:5:6:7:8"},
+                      Entry{vmIPv6, "1:2::3:4", "1:2::3:4"},
+                      Entry{vmIPv6, "FE80::1:2:3:4:5:6", "fe80:0:1:2:3:4:5:6"},
+                      // A seventh tail group would make nine groups: the address is void.
+                      Entry{vmIPv6, "FE80::1:2:3:4:5:6:", "0"},
+                      // A further "::" after the head is just a colon.
+                      Entry{vmIPv6, "1::2::3", "1::2:0:3"}, Entry{vmIPv6, "1.G", "::1"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Float, Typing,
-    ::testing::Values(
-        Entry{vmFloat, "1.50", "1.50"}, Entry{vmFloat, ".", "0."}, Entry{vmFloat, "0.00", "0.00"},
-        Entry{vmFloat, "3.", "3."}, Entry{vmFloat, "1..5", "1.5"}, Entry{vmFloat, "1.A5", "1.5"},
-        Entry{vmFloat, "neg", "-0"}, Entry{vmFloat, "neg .", "-0."}, Entry{vmFloat, "neg 0.00", "-0.00"},
-        Entry{vmFloat, "neg 2.5", "-2.5"}, Entry{vmFloat, "2.5 neg", "-2.5"}, Entry{vmFloat, "0.1", "0.1"},
-        Entry{vmFloat, "0.000001", "0.000001"}, Entry{vmFloat, "123.4500", "123.4500"},
-        Entry{vmFloat, "12345678901234567890", "1.2345678901234568E19"},
-        Entry{vmFloat, "12345678901234567890.0", "12345678901234567890.0"}));
+    ::testing::Values(Entry{vmFloat, "1.50", "1.50"}, Entry{vmFloat, ".", "0."},
+                      Entry{vmFloat, "0.00", "0.00"}, Entry{vmFloat, "3.", "3."},
+                      Entry{vmFloat, "1..5", "1.5"}, Entry{vmFloat, "1.A5", "1.5"},
+                      Entry{vmFloat, "neg", "-0"}, Entry{vmFloat, "neg .", "-0."},
+                      Entry{vmFloat, "neg 0.00", "-0.00"}, Entry{vmFloat, "neg 2.5", "-2.5"},
+                      Entry{vmFloat, "2.5 neg", "-2.5"}, Entry{vmFloat, "0.1", "0.1"},
+                      Entry{vmFloat, "0.000001", "0.000001"}, Entry{vmFloat, "123.4500", "123.4500"},
+                      Entry{vmFloat, "12345678901234567890", "1.2345678901234568E19"},
+                      Entry{vmFloat, "12345678901234567890.0", "12345678901234567890.0"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Backspace, Typing,
-    ::testing::Values(
-        Entry{vmDec, "123 bs", "12"}, Entry{vmDec, "neg 12 bs", "-1"}, Entry{vmDec, "5 bs", "0"},
-        Entry{vmHex, "FFA bs", "FF"}, Entry{vmOct, "777 bs", "77"}, Entry{vmBin, "101 bs bs", "1"},
-        Entry{vmIPv4, "192.168 bs", "192.16"}, Entry{vmIPv4, "10. bs", "10"}, Entry{vmIPv4, "10.5 bs", "10"},
-        Entry{vmIPv4, "10..1 bs bs .2", "10.2"},
-        Entry{vmIPv6, "1234:5 bs", "::1234"}, Entry{vmIPv6, "1234: bs", "::1234"}, Entry{vmIPv6, "ABCD bs", "::abc"},
-        Entry{vmIPv6, "FE80::12 bs", "fe80::1"}, Entry{vmIPv6, "FE80::1 bs", "fe80::"},
-        // With the tail gone, backspace undoes the "::" itself.
-        Entry{vmIPv6, "FE80::1 bs bs 2", "::fe80:2"},
-        // An emptied group goes with its colon.
-        Entry{vmIPv6, "FE80::1:2 bs", "fe80::1"}, Entry{vmIPv6, "FE80::1:2 bs bs", "fe80::"},
-        Entry{vmFloat, "1.50 bs", "1.5"}, Entry{vmFloat, "1.50 bs bs", "1."}, Entry{vmFloat, "1.50 bs bs bs", "1"},
-        Entry{vmFloat, "1.23 bs", "1.2"}, Entry{vmFloat, "123 bs", "12"}, Entry{vmFloat, "neg 123 bs", "-12"},
-        Entry{vmFloat, "0.001 bs", "0.00"}, Entry{vmFloat, "9.99 bs 5", "9.95"}));
+    ::testing::Values(Entry{vmDec, "123 bs", "12"}, Entry{vmDec, "neg 12 bs", "-1"},
+                      Entry{vmDec, "5 bs", "0"}, Entry{vmHex, "FFA bs", "FF"}, Entry{vmOct, "777 bs", "77"},
+                      Entry{vmBin, "101 bs bs", "1"}, Entry{vmIPv4, "192.168 bs", "192.16"},
+                      Entry{vmIPv4, "10. bs", "10"}, Entry{vmIPv4, "10.5 bs", "10"},
+                      Entry{vmIPv4, "10..1 bs bs .2", "10.2"}, Entry{vmIPv6, "1234:5 bs", "::1234"},
+                      Entry{vmIPv6, "1234: bs", "::1234"}, Entry{vmIPv6, "ABCD bs", "::abc"},
+                      Entry{vmIPv6, "FE80::12 bs", "fe80::1"}, Entry{vmIPv6, "FE80::1 bs", "fe80::"},
+                      // With the tail gone, backspace undoes the "::" itself.
+                      Entry{vmIPv6, "FE80::1 bs bs 2", "::fe80:2"},
+                      // An emptied group goes with its colon.
+                      Entry{vmIPv6, "FE80::1:2 bs", "fe80::1"}, Entry{vmIPv6, "FE80::1:2 bs bs", "fe80::"},
+                      Entry{vmFloat, "1.50 bs", "1.5"}, Entry{vmFloat, "1.50 bs bs", "1."},
+                      Entry{vmFloat, "1.50 bs bs bs", "1"}, Entry{vmFloat, "1.23 bs", "1.2"},
+                      Entry{vmFloat, "123 bs", "12"}, Entry{vmFloat, "neg 123 bs", "-12"},
+                      Entry{vmFloat, "0.001 bs", "0.00"}, Entry{vmFloat, "9.99 bs 5", "9.95"}));
 
 TEST(Entry, BackspaceAfterDoubleColonRestoresTheSingleColon) {
     MachineRig typed(vmIPv6);
@@ -139,7 +144,7 @@ TEST(Entry, BackspaceWithNothingToDeleteClearsTheMachine) {
         std::vector<std::string> tape;
     };
     const Case cases[] = {
-        {vmDec, "5 + bs", {"5", "0"}},           // right after an operator
+        {vmDec, "5 + bs", {"5", "0"}},  // right after an operator
         {vmDec, "2 + 3 = bs", {"2", "+ 3", "= 5", "0"}},
         {vmDec, "0 bs", {"0"}},
         {vmFloat, "0 bs", {"0"}},
@@ -175,10 +180,11 @@ TEST(Entry, FloatBackspaceOnHugeWholeNumbers) {
         long double value;
         const char* display;
     };
-    for (const Case& c : {Case{"30000000000000000000 bs", 3e18L, "3E18"},
-                          Case{"neg 30000000000000000000 bs", -3e18L, "-3E18"},
-                          Case{"92233720368547758080 bs", 0x1p63L, "9.2233720368547758E18"},
-                          Case{"184467440737095516160 bs bs", 1844674407370955161.0L, "1.8446744073709552E18"}}) {
+    for (const Case& c :
+         {Case{"30000000000000000000 bs", 3e18L, "3E18"},
+          Case{"neg 30000000000000000000 bs", -3e18L, "-3E18"},
+          Case{"92233720368547758080 bs", 0x1p63L, "9.2233720368547758E18"},
+          Case{"184467440737095516160 bs bs", 1844674407370955161.0L, "1.8446744073709552E18"}}) {
         MachineRig rig(vmFloat);
         rig.Keys(c.keys);
         EXPECT_EQ(rig.m.Y.f(), c.value) << c.keys;

@@ -35,18 +35,20 @@ INSTANTIATE_TEST_SUITE_P(
         Sequence{vmDec, "10 - 4 - 3 =", "3", {"10", "- 4", "- 3", "= 3"}},
         Sequence{vmDec, "2 + ( 3 * 4 ) =", "14", {"2", "+ ( 3", "* 4", ") + 12", "+ 12", "= 14"}},
         Sequence{vmDec, "( 5 ) =", "5", {"( ) 5", "= 5"}},
-        Sequence{vmDec, "( 2 + 3 ) * ( 4 - 1 ) =", "15",
+        Sequence{vmDec,
+                 "( 2 + 3 ) * ( 4 - 1 ) =",
+                 "15",
                  {"( 2", "+ 3", ") 5", "5", "* ( 4", "- 1", ") * 3", "* 3", "= 15"}},
-        Sequence{vmDec, "2 * ( 3 + ( 4 - 1 ) ) =", "12",
+        Sequence{vmDec,
+                 "2 * ( 3 + ( 4 - 1 ) ) =",
+                 "12",
                  {"2", "* ( 3", "+ ( 4", "- 1", ") + 3", "+ 3", ") * 6", "* 6", "= 12"}},
         // An operator shows the entry while nothing was pending, the running
         // result afterwards.
-        Sequence{vmDec, "7 +", "7", {"7"}},
-        Sequence{vmDec, "7 + 2 *", "9", {"7", "+ 2"}},
+        Sequence{vmDec, "7 +", "7", {"7"}}, Sequence{vmDec, "7 + 2 *", "9", {"7", "+ 2"}},
         Sequence{vmDec, "7 + (", "0", {"7"}},
         // The second operator executes with the entry still holding 5.
-        Sequence{vmDec, "5 + + 3 =", "13", {"5", "+ 5", "+ 3", "= 13"}},
-        Sequence{vmDec, "5 =", "5", {"= 5"}},
+        Sequence{vmDec, "5 + + 3 =", "13", {"5", "+ 5", "+ 3", "= 13"}}, Sequence{vmDec, "5 =", "5", {"= 5"}},
         Sequence{vmDec, "5 = =", "5", {"= 5", "= 5"}},
         Sequence{vmDec, "2 + 3 = =", "5", {"2", "+ 3", "= 5", "= 5"}},
         // After "=" a digit starts a new number, an operator continues.
@@ -74,10 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
         Sequence{vmIPv6, "FE80::1 + 1 =", "fe80::2", {"fe80::1", "+ ::1", "= fe80::2"}},
         // The tape shows the value, not the entry text: 1.50 is written 1.5.
         Sequence{vmFloat, "1.50 + 2.25 =", "3.75", {"1.5", "+ 2.25", "= 3.75"}},
-        Sequence{vmFloat, "1 / 4 =", "0.25", {"1", "/ 4", "= 0.25"}},
-        Sequence{vmFloat, "c", "0", {"0"}},
-        Sequence{vmDec, "5 + 3 c", "0", {"5", "0"}},
-        Sequence{vmDec, "5 + ( 3 c 2 =", "2", {"5", "0", "= 2"}},
+        Sequence{vmFloat, "1 / 4 =", "0.25", {"1", "/ 4", "= 0.25"}}, Sequence{vmFloat, "c", "0", {"0"}},
+        Sequence{vmDec, "5 + 3 c", "0", {"5", "0"}}, Sequence{vmDec, "5 + ( 3 c 2 =", "2", {"5", "0", "= 2"}},
         Sequence{vmDec, "5 ca", "0", {"0"}}));
 
 INSTANTIATE_TEST_SUITE_P(
@@ -87,8 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
         Sequence{vmDec, "5 + ( ( 1 ) =", "*** ERROR ***", {"5", "+ ( ( ) 1"}},
         Sequence{vmDec, "5 + ( ( 1 ) = ) =", "6", {"5", "+ ( ( ) 1", ") + 1", "+ 1", "= 6"}},
         // The error display is not sticky.
-        Sequence{vmDec, ")", "*** ERROR ***", {}},
-        Sequence{vmDec, ") 7", "7", {}},
+        Sequence{vmDec, ")", "*** ERROR ***", {}}, Sequence{vmDec, ") 7", "7", {}},
         Sequence{vmDec, "4 ) + 1 =", "5", {"4", "+ 1", "= 5"}},
         // An unsupported operation leaves the error on the display, "="
         // then shows the accumulator again.
@@ -102,7 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
         Sequence{vmDec, "3 ^ 1 neg = 5", "*** ERROR ***", {"3", "^ -1", "= *** ERROR ***"}},
         // Clear keeps the error mode: the entry shows 0, the tape the error.
         Sequence{vmDec, "3 ^ 1 neg = c", "0", {"3", "^ -1", "= *** ERROR ***", "*** ERROR ***"}},
-        Sequence{vmDec, "3 ^ 1 neg = c mode:vmDec 5 + 1 =", "6",
+        Sequence{vmDec,
+                 "3 ^ 1 neg = c mode:vmDec 5 + 1 =",
+                 "6",
                  {"3", "^ -1", "= *** ERROR ***", "*** ERROR ***", "5", "+ 1", "= 6"}}));
 
 INSTANTIATE_TEST_SUITE_P(
@@ -161,7 +162,8 @@ TEST(Machine, OpSetOutOfRangeThrowsAndChangesNothing) {
             rig.m.OpSet(op);
             ADD_FAILURE() << "no error for opcode " << op;
         } catch (const RangeError& e) {
-            EXPECT_EQ(std::string(e.what()), "CcalcMach.OpSet: opcode " + std::to_string(op) + " is out of range.");
+            EXPECT_EQ(std::string(e.what()),
+                      "CcalcMach.OpSet: opcode " + std::to_string(op) + " is out of range.");
         }
         EXPECT_EQ(rig.tape, std::vector<std::string>{"4"});
         EXPECT_EQ(rig.m.PendingOp, opAdd);
@@ -322,21 +324,16 @@ TEST(KeyDispatch, KeyStringAndKeyChar) {
         const char* display;  // after typing 5 first
     };
     const Case cases[] = {
-        {vmDec, "", false, true, "5"},
-        {vmDec, "xyz", false, false, "5"},
-        {vmDec, "a", true, false, "5"},   // lower case is neither a digit nor a key
-        {vmDec, "q", true, false, "5"},   // not a key of the machine
-        {vmDec, "A", true, false, "5"},   // a digit the decimal mode rejects
-        {vmHex, "A", true, true, "5A"},
-        {vmHex, "G", true, false, "5"},
-        {vmDec, "7", true, true, "57"},
-        {vmDec, "c", true, true, "0"},
-        {vmDec, "\b", true, true, "0"},   // backspace: 5 becomes 0
-        {vmDec, "+", true, true, "5"},
-        {vmDec, ")", true, true, "*** ERROR ***"},
-        {vmDec, "C", true, false, "5"},   // C is a hex digit, rejected in decimal
-        {vmDec, "CA", false, false, "5"},
-        {vmDec, "c ", false, false, "5"},
+        {vmDec, "", false, true, "5"},    {vmDec, "xyz", false, false, "5"},
+        {vmDec, "a", true, false, "5"},  // lower case is neither a digit nor a key
+        {vmDec, "q", true, false, "5"},  // not a key of the machine
+        {vmDec, "A", true, false, "5"},  // a digit the decimal mode rejects
+        {vmHex, "A", true, true, "5A"},   {vmHex, "G", true, false, "5"},
+        {vmDec, "7", true, true, "57"},   {vmDec, "c", true, true, "0"},
+        {vmDec, "\b", true, true, "0"},  // backspace: 5 becomes 0
+        {vmDec, "+", true, true, "5"},    {vmDec, ")", true, true, "*** ERROR ***"},
+        {vmDec, "C", true, false, "5"},  // C is a hex digit, rejected in decimal
+        {vmDec, "CA", false, false, "5"}, {vmDec, "c ", false, false, "5"},
         {vmDec, "=", true, true, "5"},
     };
     for (const Case& c : cases) {

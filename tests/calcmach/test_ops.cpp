@@ -158,7 +158,8 @@ TEST_F(OpsTest, IntegerRound) {
         // 1.5 * 10^38 rounds up to 2 * 10^38 without X + H overflowing.
         {Hex("70D8F2FC87CA26B70E4F336000000000"), opRound, InHex(Dec(-38)),
          "96769950B50D88F41314448000000000"},
-        {Hex("70D8F2FC87CA26B70E4F335FFFFFFFFF"), opRound, InHex(Dec(-38)), "4B3B4CA85A86C47A098A224000000000"},
+        {Hex("70D8F2FC87CA26B70E4F335FFFFFFFFF"), opRound, InHex(Dec(-38)),
+         "4B3B4CA85A86C47A098A224000000000"},
     };
     for (const IntCase& c : cases) {
         SCOPED_TRACE(ValueText(c.x) + " ROUN " + ValueText(c.y));
@@ -197,10 +198,10 @@ TEST_F(OpsTest, UnsupportedOperationsShowTheErrorValue) {
         CalcValue xAfter;
     };
     const Case cases[] = {
-        {Flt(8), opShl, Flt(1), Flt(8)},  {Flt(8), opShr, Flt(1), Flt(8)},
-        {Flt(8), opRol, Flt(1), Flt(8)},  {Flt(8), opRor, Flt(1), Flt(8)},
-        {Flt(8), opLBits, Flt(1), Flt(8)}, {Dec(8), opShl, Flt(1), Flt(8)},
-        {Dec(8), opLogN, Dec(2), Dec(8)}, {Flt(8.5L), opLogN, Hex("2"), Hex("8")},
+        {Flt(8), opShl, Flt(1), Flt(8)},    {Flt(8), opShr, Flt(1), Flt(8)},
+        {Flt(8), opRol, Flt(1), Flt(8)},    {Flt(8), opRor, Flt(1), Flt(8)},
+        {Flt(8), opLBits, Flt(1), Flt(8)},  {Dec(8), opShl, Flt(1), Flt(8)},
+        {Dec(8), opLogN, Dec(2), Dec(8)},   {Flt(8.5L), opLogN, Hex("2"), Hex("8")},
         {Dec(8), opEquals, Dec(2), Dec(8)}, {Dec(8), 99, Dec(2), Dec(8)},
         {Dec(8), -1, Dec(2), Dec(8)},
     };

@@ -39,7 +39,7 @@ std::string ErrorText(const std::function<void()>& f) {
 }
 
 TEST(ValueModes, NameAndRadixTables) {
-    const char* names[] = {"vmDec", "vmBin", "vmOct", "vmHex", "vmIPv4", "vmIPv6",
+    const char* names[] = {"vmDec",   "vmBin",  "vmOct",  "vmHex",  "vmIPv4", "vmIPv6",
                            "vmFloat", "vmTime", "vmDate", "vmDtTm", "vmERR"};
     const int radix[] = {10, 2, 8, 16, 10, 16, 10, 10, 10, 10, 10};
     for (int i = 0; i < kModeCount; ++i) {
@@ -245,7 +245,8 @@ TEST(ReprReg, RangeErrors) {
     EXPECT_EQ(ErrorText([&] { ReprReg("", v); }), "ReprReg: unsupported type");
     EXPECT_EQ(ErrorText([&] { ReprReg("vmXX:1", v); }), "str2mode: invalid mode \"vmXX\"");
     EXPECT_EQ(ErrorText([&] { ReprReg("vmdec:1", v); }), "str2mode: invalid mode \"vmdec\"");
-    EXPECT_EQ(ErrorText([&] { ReprReg("vmERR:00000000000000000000000000000001", v); }), "ReprReg: unsupported type");
+    EXPECT_EQ(ErrorText([&] { ReprReg("vmERR:00000000000000000000000000000001", v); }),
+              "ReprReg: unsupported type");
 
     // The mode is taken before the payload is refused; the payload stays.
     CalcValue t = Value(vmHex, Small(77));
@@ -287,10 +288,35 @@ TEST(ReprReg, FloatTextsItReads) {
 }
 
 TEST(ReprReg, RejectsWhatTheFloatTextNeverWrites) {
-    const std::string bad[] = {"",      "-",      "nan",    "NAN",   "inf",    "INF",    "-INF",   "0x1p3",
-                               "+1",    " 1",     "1 ",     "1.",    ".5",     "1e5",    "1E",     "1E+5",
-                               "1,5",   "1.5E2x", "--1",    "1.2.3", "1E5000", "1E-",    "abc",    "-E5",
-                               "1.1897314953572319E4932",  std::string("1\0" "5", 3), "\xFF"};
+    const std::string bad[] = {"",
+                               "-",
+                               "nan",
+                               "NAN",
+                               "inf",
+                               "INF",
+                               "-INF",
+                               "0x1p3",
+                               "+1",
+                               " 1",
+                               "1 ",
+                               "1.",
+                               ".5",
+                               "1e5",
+                               "1E",
+                               "1E+5",
+                               "1,5",
+                               "1.5E2x",
+                               "--1",
+                               "1.2.3",
+                               "1E5000",
+                               "1E-",
+                               "abc",
+                               "-E5",
+                               "1.1897314953572319E4932",
+                               std::string("1\0"
+                                           "5",
+                                           3),
+                               "\xFF"};
     for (const std::string& t : bad) {
         CalcValue v = Value(vmHex, Small(77));
         try {
@@ -350,8 +376,8 @@ long double Extended(uint64_t significand, unsigned signAndExponent) {
 TEST(FloatText, EncodingsTheFpuRefuses) {
     std::feclearexcept(FE_ALL_EXCEPT);
     EXPECT_EQ(FloatText(Extended(0x4000000000000000ull, 0x3FFF)), "NAN");  // unnormal
-    EXPECT_EQ(FloatText(Extended(0, 0x3FFF)), "NAN");                     // unnormal zero
-    EXPECT_EQ(FloatText(Extended(0, 0x7FFF)), "NAN");                     // pseudo-infinity
+    EXPECT_EQ(FloatText(Extended(0, 0x3FFF)), "NAN");                      // unnormal zero
+    EXPECT_EQ(FloatText(Extended(0, 0x7FFF)), "NAN");                      // pseudo-infinity
     EXPECT_EQ(FloatText(Extended(0x4000000000000000ull, 0x7FFF)), "NAN");  // pseudo-NaN
     EXPECT_EQ(FloatText(Extended(0xA000000000000000ull, 0x7FFF)), "NAN");  // signalling NaN
     // A pseudo-denormal means the same number as its normal encoding.
@@ -380,8 +406,7 @@ TEST(ValuesRobustness, AnyPayloadAnyText) {
         try {
             ReprReg(text, out);
         } catch (const RangeError&) {
-        } catch (const ConvertError&) {
-        }
+        } catch (const ConvertError&) {}
     }
     EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0);
 }
@@ -496,7 +521,8 @@ TEST(FloatText, RandomBitPatternsMatchTheReference) {
     }
     // Moderate exponents, where most numbers live.
     for (int i = 0; i < 30000; ++i) {
-        const long double x = Extended(gen() | uint64_t{1} << 63, 0x3FFF - 100 + static_cast<unsigned>(gen() % 200));
+        const long double x =
+            Extended(gen() | uint64_t{1} << 63, 0x3FFF - 100 + static_cast<unsigned>(gen() % 200));
         ASSERT_TRUE(SameAsReference(x)) << i;
     }
 }
@@ -560,7 +586,8 @@ TEST(FloatText, PowersOfTenMatchTheReference) {
 TEST(FloatText, LeavesTheFloatStatusAlone) {
     std::feclearexcept(FE_ALL_EXCEPT);
     std::feraiseexcept(FE_DIVBYZERO);
-    for (const long double x : {LD::max(), 1e-4000L, LD::denorm_min(), 1.0L / 3, 12345678901234567.5L, -1e300L})
+    for (const long double x :
+         {LD::max(), 1e-4000L, LD::denorm_min(), 1.0L / 3, 12345678901234567.5L, -1e300L})
         EXPECT_FALSE(FloatText(x).empty());
     EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), FE_DIVBYZERO);  // kept, and nothing added
     std::feclearexcept(FE_ALL_EXCEPT);

@@ -50,14 +50,16 @@ std::string Slurp(const std::string& path) {
 // Runs qzcalc with stdin from a file; mergeErr sends stderr where stdout
 // goes, to see the order of the two.
 Outcome Qzcalc(const std::vector<std::string>& args, const std::string& input = "", bool mergeErr = false,
-           const char* outPath = nullptr) {
+               const char* outPath = nullptr) {
     const std::string in = TempFile(input), out = TempFile(""), err = TempFile("");
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 0, in.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&fa, 1, outPath ? outPath : out.c_str(), O_WRONLY | O_TRUNC, 0);
-    if (mergeErr) posix_spawn_file_actions_adddup2(&fa, 1, 2);
-    else posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_TRUNC, 0);
+    if (mergeErr)
+        posix_spawn_file_actions_adddup2(&fa, 1, 2);
+    else
+        posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_TRUNC, 0);
     std::vector<char*> argv{const_cast<char*>(QZCALC_PATH)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -79,7 +81,8 @@ Outcome Machine(ValueMode mode, bool tape, const std::vector<std::string>& exprs
     r.status = 0;
     for (const std::string& e : exprs) {
         CcalcMach m;
-        if (tape) m.OnTapeLine = [&](CcalcMach&, std::string_view line) { r.out += std::string(line) + "\n"; };
+        if (tape)
+            m.OnTapeLine = [&](CcalcMach&, std::string_view line) { r.out += std::string(line) + "\n"; };
         m.SetMode(mode);
         try {
             CalcValue v;
@@ -114,15 +117,25 @@ struct ModeCase {
 
 const std::vector<ModeCase>& ModeCases() {
     static const std::vector<ModeCase> cases = {
-        {"dec", vmDec, {"2+3*4", "2+(3*4)", "0-1", "170141183460469231731687303715884105727+1", "7/2", "2^10", "5<3", "1/0", "(5", ")", "12 + 3", "5++3="},
+        {"dec",
+         vmDec,
+         {"2+3*4", "2+(3*4)", "0-1", "170141183460469231731687303715884105727+1", "7/2", "2^10", "5<3", "1/0",
+          "(5", ")", "12 + 3", "5++3="},
          {"20", "14", "-1", "-170141183460469231731687303715884105728", "3", "1024", "0"}},
-        {"hex", vmHex, {"FF+1", "0-1", "F0&3C", "F0|F", "F0%FF", "10/0", "ff+1"},
+        {"hex",
+         vmHex,
+         {"FF+1", "0-1", "F0&3C", "F0|F", "F0%FF", "10/0", "ff+1"},
          {"100", "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF", "30", "FF", "F"}},
         {"oct", vmOct, {"7+1", "777*10", "8+1"}, {"10", "7770", "1"}},
         {"bin", vmBin, {"1+1", "1010*11", "2+1"}, {"10", "11110", "1"}},
-        {"ipv4", vmIPv4, {"10.0.0.255+1", "192.168.1.1", "1.2.3.4*2"}, {"10.0.1.0", "192.168.1.1", "2.4.6.8"}},
+        {"ipv4",
+         vmIPv4,
+         {"10.0.0.255+1", "192.168.1.1", "1.2.3.4*2"},
+         {"10.0.1.0", "192.168.1.1", "2.4.6.8"}},
         {"ipv6", vmIPv6, {"::1+1", "2001:DB8::1", "FFFF::+1"}, {"::2", "2001:db8::1", "ffff::1"}},
-        {"float", vmFloat, {"1/4", "1/3", "2^0.5", "1.5*2", "1/0", "0/0", "10^5000", "2^(0-1)"},
+        {"float",
+         vmFloat,
+         {"1/4", "1/3", "2^0.5", "1.5*2", "1/0", "0/0", "10^5000", "2^(0-1)"},
          {"0.25", "0.33333333333333333", "1.414213562373095", "3"}},
     };
     return cases;
@@ -159,8 +172,11 @@ TEST(Qzcalc, FaultsAndTheErrorValue) {
     };
     const std::vector<Case> cases = {
         {{"1/0", "7"}, "", "7\n", "error: Word128: divide by zero\n", 1},
-        {{"-m", "float", "1/0", "0/0", "10^5000"}, "", "",
-         "error: Division by zero\nerror: Invalid floating point operation\nerror: Floating point overflow\n", 1},
+        {{"-m", "float", "1/0", "0/0", "10^5000"},
+         "",
+         "",
+         "error: Division by zero\nerror: Invalid floating point operation\nerror: Floating point overflow\n",
+         1},
         {{}, "1\n1/0\n2\n", "1\n2\n", "error: Word128: divide by zero\n", 1},
         {{"(5", "2^(0-1)"}, "", "*** ERROR ***\n*** ERROR ***\n", "", 0},
         {{}, "(1+2\n", "*** ERROR ***\n", "", 0},
@@ -217,9 +233,13 @@ TEST(Qzcalc, StandardInputClearsBetweenLines) {
 TEST(Qzcalc, LargeInputKeepsItsOrderWithAnyNumberOfJobs) {
     std::vector<std::string> exprs;
     for (int i = 0; i < 120000; ++i) {
-        if (i % 9973 == 17) exprs.push_back("1/0");
-        else if (i % 5003 == 3) exprs.push_back(std::to_string(i).insert(0, 1, '('));
-        else exprs.push_back(std::to_string(i) + "*" + std::to_string(i * 7 + 1) + "+123456789012345678901234567");
+        if (i % 9973 == 17)
+            exprs.push_back("1/0");
+        else if (i % 5003 == 3)
+            exprs.push_back(std::to_string(i).insert(0, 1, '('));
+        else
+            exprs.push_back(std::to_string(i) + "*" + std::to_string(i * 7 + 1) +
+                            "+123456789012345678901234567");
     }
     const std::string input = Lines(exprs);
     const Outcome want = Machine(vmDec, false, exprs, true);
@@ -238,8 +258,10 @@ TEST(Qzcalc, InputPastTheSoloPartKeepsItsOrderWithoutJobs) {
     std::string input;
     int lines = 0;
     for (; input.size() < (20u << 20); ++lines) {
-        if (lines % 49999 == 7) input += "1/0\n";
-        else input += std::to_string(lines) + "*3+123456789012345678901234567\n";
+        if (lines % 49999 == 7)
+            input += "1/0\n";
+        else
+            input += std::to_string(lines) + "*3+123456789012345678901234567\n";
     }
     const Outcome one = Qzcalc({"-j", "1"}, input, true);
     const Outcome dflt = Qzcalc({}, input, true);
@@ -253,8 +275,11 @@ TEST(Qzcalc, InputPastTheSoloPartKeepsItsOrderWithoutJobs) {
 
 TEST(Qzcalc, OptionSpellings) {
     for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"-m", "hex", "FF+1"}, {"-mhex", "FF+1"}, {"--mode=hex", "FF+1"},
-                                               {"--mode", "HEX", "FF+1"}, {"FF+1", "-m", "hex"},
+         std::vector<std::vector<std::string>>{{"-m", "hex", "FF+1"},
+                                               {"-mhex", "FF+1"},
+                                               {"--mode=hex", "FF+1"},
+                                               {"--mode", "HEX", "FF+1"},
+                                               {"FF+1", "-m", "hex"},
                                                {"-m", "dec", "-m", "hex", "-j3", "FF+1"}}) {
         const Outcome r = Qzcalc(args);
         EXPECT_EQ(r.out, "100\n") << args[0];
@@ -272,8 +297,10 @@ TEST(Qzcalc, UsageErrorsExitWith2) {
     };
     const std::vector<Case> cases = {
         {{"-x", "1"}, "qzcalc: unknown option '-x' (put -- before an expression that starts with -)\n"},
-        {{"--frobnicate"}, "qzcalc: unknown option '--frobnicate' (put -- before an expression that starts with -)\n"},
-        {{"-m", "decimal", "1"}, "qzcalc: unknown mode 'decimal' (use dec, hex, oct, bin, ipv4, ipv6 or float)\n"},
+        {{"--frobnicate"},
+         "qzcalc: unknown option '--frobnicate' (put -- before an expression that starts with -)\n"},
+        {{"-m", "decimal", "1"},
+         "qzcalc: unknown mode 'decimal' (use dec, hex, oct, bin, ipv4, ipv6 or float)\n"},
         {{"1", "-m"}, "qzcalc: option '-m' needs a mode\n"},
         {{"-j", "0"}, "qzcalc: invalid number of jobs '0' (use 1 to 64)\n"},
         {{"--jobs=many"}, "qzcalc: invalid number of jobs 'many' (use 1 to 64)\n"},
@@ -295,8 +322,9 @@ TEST(Qzcalc, HelpAndVersion) {
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(r.out.rfind("Usage: qzcalc [-m MODE] [--tape]", 0), 0u);
-        for (const char* word : {"--mode", "--tape", "--jobs", "--version", "dec", "hex", "oct", "bin", "ipv4",
-                                 "ipv6", "float", "+ - * /", "& | %", "< > ?", "( )", "error: ", "Exit status"})
+        for (const char* word :
+             {"--mode", "--tape", "--jobs", "--version", "dec", "hex", "oct", "bin", "ipv4", "ipv6", "float",
+              "+ - * /", "& | %", "< > ?", "( )", "error: ", "Exit status"})
             EXPECT_NE(r.out.find(word), std::string::npos) << word;
     }
     const Outcome v = Qzcalc({"--version"});
@@ -321,7 +349,8 @@ TEST(Qzcalc, AnswersEachLineAsItComesThroughAPipe) {
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_adddup2(&fa, toChild[0], 0);
     posix_spawn_file_actions_adddup2(&fa, fromChild[1], 1);
-    for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]}) posix_spawn_file_actions_addclose(&fa, fd);
+    for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]})
+        posix_spawn_file_actions_addclose(&fa, fd);
     char* argv[] = {const_cast<char*>(QZCALC_PATH), const_cast<char*>("-j2"), nullptr};
     pid_t pid = -1;
     ASSERT_EQ(posix_spawn(&pid, QZCALC_PATH, &fa, nullptr, argv, environ), 0);
@@ -329,7 +358,8 @@ TEST(Qzcalc, AnswersEachLineAsItComesThroughAPipe) {
     ::close(toChild[0]);
     ::close(fromChild[1]);
 
-    for (const auto& [line, answer] : std::vector<std::pair<std::string, std::string>>{{"1+1\n", "2\n"}, {"6*7\n", "42\n"}}) {
+    for (const auto& [line, answer] :
+         std::vector<std::pair<std::string, std::string>>{{"1+1\n", "2\n"}, {"6*7\n", "42\n"}}) {
         ASSERT_EQ(::write(toChild[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
         std::string got;
         while (got.size() < answer.size()) {

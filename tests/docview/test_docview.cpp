@@ -15,8 +15,7 @@
 
 namespace {
 
-void WriteFile(const QString& path, const QByteArray& text)
-{
+void WriteFile(const QString& path, const QByteArray& text) {
     QFile f(path);
     QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
     f.write(text);
@@ -62,16 +61,14 @@ private:
     QString guidePath_;
 };
 
-void TestDocview::init()
-{
+void TestDocview::init() {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
     guidePath_ = Path(QStringLiteral("guide.md"));
     WriteFile(guidePath_, kGuide);
 }
 
-void TestDocview::FirstFolderThatHasTheFileWins_data()
-{
+void TestDocview::FirstFolderThatHasTheFileWins_data() {
     // Which of the three folders a, b, c hold the file, and which must win.
     QTest::addColumn<QStringList>("holders");
     QTest::addColumn<QString>("winner");
@@ -82,8 +79,7 @@ void TestDocview::FirstFolderThatHasTheFileWins_data()
     QTest::newRow("none") << QStringList{} << "" << 3;
 }
 
-void TestDocview::FirstFolderThatHasTheFileWins()
-{
+void TestDocview::FirstFolderThatHasTheFileWins() {
     QFETCH(QStringList, holders);
     QFETCH(QString, winner);
     QFETCH(int, triedCount);
@@ -91,8 +87,7 @@ void TestDocview::FirstFolderThatHasTheFileWins()
     for (const QString& d : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
         QVERIFY(QDir(dir_->path()).mkpath(d));
         dirs.append(Path(d));
-        if (holders.contains(d))
-            WriteFile(Path(d + "/qz.inf"), "# " + d.toUtf8() + "\n");
+        if (holders.contains(d)) WriteFile(Path(d + "/qz.inf"), "# " + d.toUtf8() + "\n");
     }
     const HelpLookup found = FindHelpFile(QStringLiteral("qz.inf"), dirs);
     QCOMPARE(found.path, winner.isEmpty() ? QString() : Path(winner + "/qz.inf"));
@@ -100,8 +95,7 @@ void TestDocview::FirstFolderThatHasTheFileWins()
     QCOMPARE(found.tried.first(), Path(QStringLiteral("a/qz.inf")));
 }
 
-void TestDocview::FolderNamedLikeTheFileIsSkipped()
-{
+void TestDocview::FolderNamedLikeTheFileIsSkipped() {
     QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("a/qz.inf")));
     QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("b")));
     WriteFile(Path(QStringLiteral("b/qz.inf")), "x");
@@ -110,8 +104,7 @@ void TestDocview::FolderNamedLikeTheFileIsSkipped()
     QCOMPARE(found.path, Path(QStringLiteral("b/qz.inf")));
 }
 
-void TestDocview::NameWithFolderIsUsedAsGiven()
-{
+void TestDocview::NameWithFolderIsUsedAsGiven() {
     // The search folders hold a file of the same name, but a path was asked for.
     QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("dirs")));
     WriteFile(Path(QStringLiteral("dirs/guide.md")), "decoy");
@@ -126,8 +119,7 @@ void TestDocview::NameWithFolderIsUsedAsGiven()
     QCOMPARE(lost.tried, QStringList{missing});
 }
 
-void TestDocview::SearchFoldersStartHereThenBesideTheProgram()
-{
+void TestDocview::SearchFoldersStartHereThenBesideTheProgram() {
     const QStringList dirs = HelpSearchDirs(QStringLiteral("/work/here"), QStringLiteral("/opt/qz/bin"));
     QVERIFY2(dirs.size() >= 3, qPrintable(dirs.join(',')));
     QCOMPARE(dirs.at(0), QStringLiteral("/work/here"));
@@ -141,8 +133,7 @@ void TestDocview::SearchFoldersStartHereThenBesideTheProgram()
     QCOMPARE(same.size(), dirs.size() - 1);
 }
 
-void TestDocview::MissingFileMessageListsEveryPlace()
-{
+void TestDocview::MissingFileMessageListsEveryPlace() {
     const QStringList tried{QStringLiteral("/one/qz.inf"), QStringLiteral("/two/qz.inf")};
     const QString text = NotFoundText(QStringLiteral("qz.inf"), tried);
     QVERIFY2(text.startsWith(QStringLiteral("Help file qz.inf was not found.")), qPrintable(text));
@@ -151,8 +142,7 @@ void TestDocview::MissingFileMessageListsEveryPlace()
     QVERIFY(text.indexOf(QStringLiteral("/one/")) < text.indexOf(QStringLiteral("/two/")));
 }
 
-void TestDocview::ShowsMarkdownRenderedWithHeadingAsTitle()
-{
+void TestDocview::ShowsMarkdownRenderedWithHeadingAsTitle() {
     CdocViewer viewer;
     QVERIFY(viewer.LoadFile(guidePath_));
     QCOMPARE(viewer.windowTitle(), QStringLiteral("Guide Title"));
@@ -163,16 +153,14 @@ void TestDocview::ShowsMarkdownRenderedWithHeadingAsTitle()
     QVERIFY(viewer.FindField()->isEnabled());
 }
 
-void TestDocview::UnreadableFileIsReportedInTheWindow()
-{
+void TestDocview::UnreadableFileIsReportedInTheWindow() {
     CdocViewer viewer;
     QVERIFY(!viewer.LoadFile(Path(QStringLiteral("absent.inf"))));
     QVERIFY(viewer.Browser()->toPlainText().contains(QStringLiteral("absent.inf")));
     QVERIFY(!viewer.FindField()->isEnabled());
 }
 
-void TestDocview::FindWalksForwardAndWraps()
-{
+void TestDocview::FindWalksForwardAndWraps() {
     CdocViewer viewer;
     QVERIFY(viewer.LoadFile(guidePath_));
     viewer.FindField()->setText(QStringLiteral("apple"));
@@ -194,8 +182,7 @@ void TestDocview::FindWalksForwardAndWraps()
     QCOMPARE(viewer.FindStatus(), QStringLiteral("Wrapped to the top"));
 }
 
-void TestDocview::FindBackwardWrapsToTheEnd()
-{
+void TestDocview::FindBackwardWrapsToTheEnd() {
     CdocViewer viewer;
     QVERIFY(viewer.LoadFile(guidePath_));
     viewer.FindField()->setText(QStringLiteral("apple"));
@@ -205,8 +192,7 @@ void TestDocview::FindBackwardWrapsToTheEnd()
     QCOMPARE(viewer.FindStatus(), QStringLiteral("Wrapped to the end"));
 }
 
-void TestDocview::FindWithoutMatchKeepsSelection()
-{
+void TestDocview::FindWithoutMatchKeepsSelection() {
     CdocViewer viewer;
     QVERIFY(viewer.LoadFile(guidePath_));
     viewer.FindField()->setText(QStringLiteral("apple"));
@@ -219,8 +205,7 @@ void TestDocview::FindWithoutMatchKeepsSelection()
     QCOMPARE(viewer.Browser()->textCursor().selectionStart(), at);
 }
 
-void TestDocview::KeysDriveTheFindBar()
-{
+void TestDocview::KeysDriveTheFindBar() {
     CdocViewer viewer;
     QVERIFY(viewer.LoadFile(guidePath_));
     viewer.show();
@@ -251,8 +236,7 @@ void TestDocview::KeysDriveTheFindBar()
     QVERIFY(viewer.Browser()->textCursor().selectionStart() > second);
 }
 
-void TestDocview::EscapeClosesTheWindow()
-{
+void TestDocview::EscapeClosesTheWindow() {
     CdocViewer viewer;
     QVERIFY(viewer.LoadFile(guidePath_));
     viewer.show();
@@ -263,8 +247,7 @@ void TestDocview::EscapeClosesTheWindow()
     QVERIFY(!viewer.isVisible());
 }
 
-void TestDocview::MessageSwitchesSearchOff()
-{
+void TestDocview::MessageSwitchesSearchOff() {
     CdocViewer viewer;
     QVERIFY(viewer.LoadFile(guidePath_));
     viewer.ShowMessage(QStringLiteral("Help"), QStringLiteral("Help file qz.inf was not found."));
@@ -274,28 +257,28 @@ void TestDocview::MessageSwitchesSearchOff()
     QVERIFY(!viewer.FindNext());
 }
 
-void TestDocview::HeadingAnchorNames_data()
-{
+void TestDocview::HeadingAnchorNames_data() {
     QTest::addColumn<QString>("heading");
     QTest::addColumn<QString>("anchor");
-    QTest::newRow("numbered") << "8. Registers" << "8-registers";
-    QTest::newRow("colon") << "2. Calculating: strictly left to right" << "2-calculating-strictly-left-to-right";
-    QTest::newRow("comma") << "Modes, and how values change" << "modes-and-how-values-change";
-    QTest::newRow("hyphen kept") << "The command-line calculator" << "the-command-line-calculator";
+    QTest::newRow("numbered") << "8. Registers"
+                              << "8-registers";
+    QTest::newRow("colon") << "2. Calculating: strictly left to right"
+                           << "2-calculating-strictly-left-to-right";
+    QTest::newRow("comma") << "Modes, and how values change"
+                           << "modes-and-how-values-change";
+    QTest::newRow("hyphen kept") << "The command-line calculator"
+                                 << "the-command-line-calculator";
 }
 
-void TestDocview::HeadingAnchorNames()
-{
+void TestDocview::HeadingAnchorNames() {
     QFETCH(QString, heading);
     QFETCH(QString, anchor);
     QCOMPARE(HeadingAnchor(heading), anchor);
 }
 
-void TestDocview::LinksJumpToHeadings()
-{
+void TestDocview::LinksJumpToHeadings() {
     QByteArray text = "# Long\n\n[Go to the end](#far-away)\n\n";
-    for (int i = 0; i < 200; ++i)
-        text += "Filler paragraph " + QByteArray::number(i) + ".\n\n";
+    for (int i = 0; i < 200; ++i) text += "Filler paragraph " + QByteArray::number(i) + ".\n\n";
     text += "## Far away\n\nThe end.\n";
     WriteFile(guidePath_, text);
 

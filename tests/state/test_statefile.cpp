@@ -28,15 +28,19 @@ TEST(FormatState, WritesTheExactLayoutWithCrLf) {
     s.regs[15] = IntValue(vmDec, ~0ull, ~0ull);
     s.tape = {{IntValue(vmDec, 5), "5"}, {IntValue(vmDec, 3), "+ 3"}, {IntValue(vmDec, 8), "= 8"}};
 
-    std::vector<std::string> want = {"[globals]", "mode=vmHex", "", "[registers]",
+    std::vector<std::string> want = {"[globals]",
+                                     "mode=vmHex",
+                                     "",
+                                     "[registers]",
                                      "vmDec:0000000000000000000000000000002A",
-                                     "vmHex:000000000000000000000000000000FF", "vmFloat:1.5",
+                                     "vmHex:000000000000000000000000000000FF",
+                                     "vmFloat:1.5",
                                      "vmERR:80000000000000000000000000000000"};
     for (int k = 4; k < 15; ++k) want.push_back(kZeroLine);
     want.push_back("vmDec:FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF");
-    want.insert(want.end(), {"", "[tape]", "vmDec:00000000000000000000000000000005=5",
-                             "vmDec:00000000000000000000000000000003=+ 3",
-                             "vmDec:00000000000000000000000000000008== 8"});
+    want.insert(want.end(),
+                {"", "[tape]", "vmDec:00000000000000000000000000000005=5",
+                 "vmDec:00000000000000000000000000000003=+ 3", "vmDec:00000000000000000000000000000008== 8"});
     EXPECT_EQ(FormatState(s), Crlf(want));
 }
 
@@ -130,23 +134,35 @@ TEST(LoadState, RegistersGoByPosition) {
     std::vector<std::string> twenty = {"[registers]"};
     for (int k = 0; k < 20; ++k) twenty.push_back(HexLine(vmHex, k + 1));
     const std::vector<Case> cases = {
-        {"three lines", {"[registers]", HexLine(vmHex, 1), HexLine(vmHex, 2), HexLine(vmHex, 3)},
-         "R0R1R2|", {0, 1, 2}},
-        {"twenty lines", twenty, "R0R1R2R3R4R5R6R7R8R9R10R11R12R13R14R15|",
+        {"three lines",
+         {"[registers]", HexLine(vmHex, 1), HexLine(vmHex, 2), HexLine(vmHex, 3)},
+         "R0R1R2|",
+         {0, 1, 2}},
+        {"twenty lines",
+         twenty,
+         "R0R1R2R3R4R5R6R7R8R9R10R11R12R13R14R15|",
          {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
         {"unreadable lines advance",
-         {"[registers]", HexLine(vmHex, 1), "vmTime:00000000000000000000000000000002", "nonsense",
-          "vmhex:5", "vmHex :5", HexLine(vmHex, 6)},
-         "R0R5|", {0, 5}},
+         {"[registers]", HexLine(vmHex, 1), "vmTime:00000000000000000000000000000002", "nonsense", "vmhex:5",
+          "vmHex :5", HexLine(vmHex, 6)},
+         "R0R5|",
+         {0, 5}},
         {"blank lines do not count",
-         {"[registers]", "", HexLine(vmHex, 1), "   ", "\t", HexLine(vmHex, 2)}, "R0R1|", {0, 1}},
+         {"[registers]", "", HexLine(vmHex, 1), "   ", "\t", HexLine(vmHex, 2)},
+         "R0R1|",
+         {0, 1}},
         {"a repeated section starts at R0",
          {"[registers]", HexLine(vmHex, 1), HexLine(vmHex, 2), "[registers]", HexLine(vmHex, 1)},
-         "R0R1|R0|", {0, 1, 0}},
+         "R0R1|R0|",
+         {0, 1, 0}},
         {"a header ends the section at once",
-         {"[registers]", HexLine(vmHex, 1), "[tape]", HexLine(vmHex, 2) + "=x"}, "R0|[T]", {0}},
+         {"[registers]", HexLine(vmHex, 1), "[tape]", HexLine(vmHex, 2) + "=x"},
+         "R0|[T]",
+         {0}},
         {"an unknown header ends it too",
-         {"[registers]", HexLine(vmHex, 1), "[Registers]", HexLine(vmHex, 2)}, "R0|", {0}},
+         {"[registers]", HexLine(vmHex, 1), "[Registers]", HexLine(vmHex, 2)},
+         "R0|",
+         {0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -262,10 +278,9 @@ TEST(LoadState, RepeatedTapeSectionsAddRows) {
 }
 
 TEST(LoadState, OtherLetterCaseHeaderIsIgnoredUpToTheNextHeader) {
-    const RecordingSink got = Load(Crlf({"[tape]", HexLine(vmDec, 1) + "=one", "[Tape]",
-                                         HexLine(vmDec, 2) + "=two", "[registers]", HexLine(vmDec, 3),
-                                         "[TAPE]", HexLine(vmDec, 4) + "=four", "[tape]",
-                                         HexLine(vmDec, 5) + "=five"}));
+    const RecordingSink got = Load(Crlf(
+        {"[tape]", HexLine(vmDec, 1) + "=one", "[Tape]", HexLine(vmDec, 2) + "=two", "[registers]",
+         HexLine(vmDec, 3), "[TAPE]", HexLine(vmDec, 4) + "=four", "[tape]", HexLine(vmDec, 5) + "=five"}));
     EXPECT_EQ(got.log, "[T]R0|[T]");
     ASSERT_EQ(got.tape.size(), 2u);
     EXPECT_EQ(got.tape[0].text, "one");
@@ -302,8 +317,8 @@ TEST(LoadState, LineFeedOnlyAndCrLfReadTheSame) {
 
 TEST(LoadState, TextsAreCutAt255Bytes) {
     const std::string zeros(249, '0');  // "vmHex:" and these fill 255 bytes
-    const RecordingSink got = Load("[registers]\nvmHex:" + zeros + "7\n[tape]\nvmHex:" + zeros + "7=" +
-                                   std::string(300, 'x') + "\n");
+    const RecordingSink got = Load("[registers]\nvmHex:" + zeros + "7\n[tape]\nvmHex:" + zeros +
+                                   "7=" + std::string(300, 'x') + "\n");
     ASSERT_EQ(got.regs.size(), 1u);
     EXPECT_EQ(got.regs[0].value, IntValue(vmHex, 0));
     ASSERT_EQ(got.tape.size(), 1u);
@@ -323,8 +338,8 @@ TEST(LoadState, IgnoresEverythingOutsideSections) {
 TEST(LoadState, NulBytesDoNotCutTheFileShort) {
     const std::string nul(1, '\0');
     const std::string text = nul + nul + "[globals]\r\nmode=vmHex" + nul + "\r\n" + nul + nul + nul +
-                             "\r\n[registers]\r\n" + HexLine(vmHex, 1) + nul + "junk\r\n" + HexLine(vmHex, 2) +
-                             "\r\n[tape]\r\n" + HexLine(vmHex, 3) + "=3" + nul + "3\r\n";
+                             "\r\n[registers]\r\n" + HexLine(vmHex, 1) + nul + "junk\r\n" +
+                             HexLine(vmHex, 2) + "\r\n[tape]\r\n" + HexLine(vmHex, 3) + "=3" + nul + "3\r\n";
     const RecordingSink got = Load(text);
     EXPECT_EQ(got.modes, std::vector<ValueMode>{vmHex});
     EXPECT_EQ(got.log, "MR0R1|[T]");

@@ -28,15 +28,19 @@ class EnvGuard {
 public:
     ~EnvGuard() {
         for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second) ::setenv(it->first.c_str(), it->second->c_str(), 1);
-            else ::unsetenv(it->first.c_str());
+            if (it->second)
+                ::setenv(it->first.c_str(), it->second->c_str(), 1);
+            else
+                ::unsetenv(it->first.c_str());
         }
     }
     void Set(const char* name, const std::optional<std::string>& value) {
         const char* old = std::getenv(name);
         saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        if (value) ::setenv(name, value->c_str(), 1);
-        else ::unsetenv(name);
+        if (value)
+            ::setenv(name, value->c_str(), 1);
+        else
+            ::unsetenv(name);
     }
 
 private:
@@ -240,7 +244,8 @@ TEST_F(StateFileTest, InterruptedSaveKeepsTheOldFile) {
     ::close(pipeFd[1]);
     std::string error;
     char buf[512];
-    for (ssize_t n; (n = ::read(pipeFd[0], buf, sizeof buf)) > 0;) error.append(buf, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::read(pipeFd[0], buf, sizeof buf)) > 0;)
+        error.append(buf, static_cast<std::size_t>(n));
     ::close(pipeFd[0]);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
@@ -295,9 +300,11 @@ TEST_F(StateFileTest, FileLoadsLikeTheSameText) {
         const RecordingSink fromText = Load(content);
         EXPECT_EQ(fromFile.log, fromText.log);
         ASSERT_EQ(fromFile.tape.size(), fromText.tape.size());
-        for (std::size_t i = 0; i < fromFile.tape.size(); ++i) EXPECT_EQ(fromFile.tape[i].text, fromText.tape[i].text);
+        for (std::size_t i = 0; i < fromFile.tape.size(); ++i)
+            EXPECT_EQ(fromFile.tape[i].text, fromText.tape[i].text);
         ASSERT_EQ(fromFile.regs.size(), fromText.regs.size());
-        for (std::size_t i = 0; i < fromFile.regs.size(); ++i) EXPECT_EQ(fromFile.regs[i].value, fromText.regs[i].value);
+        for (std::size_t i = 0; i < fromFile.regs.size(); ++i)
+            EXPECT_EQ(fromFile.regs[i].value, fromText.regs[i].value);
     }
 }
 
@@ -347,7 +354,8 @@ TEST_F(StateFileTest, DamagedLinesDoNotLoseTheGoodOnes) {
 TEST_F(StateFileTest, TenMegabyteFileLoadsAndTheWindowKeepsTheLast100Rows) {
     std::string text = "[globals]\r\nmode=vmDec\r\n[tape]\r\n";
     int rows = 0;
-    for (; text.size() < 10u * 1024 * 1024; ++rows) text += HexLine(vmDec, rows) + "=" + std::to_string(rows) + "\r\n";
+    for (; text.size() < 10u * 1024 * 1024; ++rows)
+        text += HexLine(vmDec, rows) + "=" + std::to_string(rows) + "\r\n";
     WriteFile(path_, text);
     StateSnapshot got;
     SnapshotSink sink(got);

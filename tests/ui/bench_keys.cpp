@@ -36,8 +36,7 @@ private slots:
         }
         w.findChild<QRadioButton*>(mode)->click();
         // A full tape, so every new line also drops the oldest.
-        for (int i = 0; i < 100; ++i)
-            Type(w, "1=");
+        for (int i = 0; i < 100; ++i) Type(w, "1=");
         QCOMPARE(w.TapeRowCount(), 100);
 
         QWidget* display = Entry(w);
@@ -47,8 +46,7 @@ private slots:
             at = (at + 1) % cycle.size();
             QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(QLatin1Char(c)));
             QApplication::sendEvent(display, &press);
-            if (painted)
-                QCoreApplication::processEvents();
+            if (painted) QCoreApplication::processEvents();
         }
         QVERIFY(Errors().isEmpty());
         QCOMPARE(w.TapeRowCount(), 100);
@@ -59,8 +57,7 @@ private slots:
     void startAndEnd() {
         {
             Ccalc w;
-            for (int i = 0; i < 100; ++i)
-                Type(w, "1=");
+            for (int i = 0; i < 100; ++i) Type(w, "1=");
         }
         QBENCHMARK {
             Ccalc w;

@@ -47,20 +47,46 @@ private slots:
         QTest::addColumn<QString>("keys");
         QTest::addColumn<QString>("display");
         QTest::addColumn<QStringList>("tape");
-        QTest::newRow("enter is equals") << "ModeFlt" << "2+3\r" << "5" << QStringList{"2", "+ 3", "= 5"};
-        QTest::newRow("equals key") << "ModeFlt" << "2+3=" << "5" << QStringList{"2", "+ 3", "= 5"};
-        QTest::newRow("left to right") << "ModeDec" << "2+3*4=" << "20" << QStringList{"2", "+ 3", "* 4", "= 20"};
-        QTest::newRow("hex digits folded") << "ModeHex" << "ff+1=" << "100" << QStringList{"FFh", "+ 1h", "= 100h"};
-        QTest::newRow("x clears") << "ModeFlt" << "5x" << "0" << QStringList{"0"};
-        QTest::newRow("capital X ignored") << "ModeFlt" << "5X" << "5" << QStringList{};
-        QTest::newRow("backspace") << "ModeDec" << "123\b" << "12" << QStringList{};
-        QTest::newRow("keys outside the set") << "ModeDec" << "1#2!3 4_" << "1234" << QStringList{};
-        QTest::newRow("letters only in hex") << "ModeDec" << "1a2" << "12" << QStringList{};
-        QTest::newRow("float point") << "ModeFlt" << "1.50" << "1.50" << QStringList{};
-        QTest::newRow("parentheses typed") << "ModeDec" << "2*(3+4)=" << "14"
-                                           << QStringList{"2", "* ( 3", "+ 4", ") * 7", "* 7", "= 14"};
-        QTest::newRow("xor key") << "ModeHex" << "c%a=" << "6" << QStringList{"Ch", "% Ah", "= 6h"};
-        QTest::newRow("ipv4 dots") << "modeIPv4" << "10..1" << "10.0.1" << QStringList{};
+        QTest::newRow("enter is equals") << "ModeFlt"
+                                         << "2+3\r"
+                                         << "5" << QStringList{"2", "+ 3", "= 5"};
+        QTest::newRow("equals key") << "ModeFlt"
+                                    << "2+3="
+                                    << "5" << QStringList{"2", "+ 3", "= 5"};
+        QTest::newRow("left to right") << "ModeDec"
+                                       << "2+3*4="
+                                       << "20" << QStringList{"2", "+ 3", "* 4", "= 20"};
+        QTest::newRow("hex digits folded") << "ModeHex"
+                                           << "ff+1="
+                                           << "100" << QStringList{"FFh", "+ 1h", "= 100h"};
+        QTest::newRow("x clears") << "ModeFlt"
+                                  << "5x"
+                                  << "0" << QStringList{"0"};
+        QTest::newRow("capital X ignored") << "ModeFlt"
+                                           << "5X"
+                                           << "5" << QStringList{};
+        QTest::newRow("backspace") << "ModeDec"
+                                   << "123\b"
+                                   << "12" << QStringList{};
+        QTest::newRow("keys outside the set") << "ModeDec"
+                                              << "1#2!3 4_"
+                                              << "1234" << QStringList{};
+        QTest::newRow("letters only in hex") << "ModeDec"
+                                             << "1a2"
+                                             << "12" << QStringList{};
+        QTest::newRow("float point") << "ModeFlt"
+                                     << "1.50"
+                                     << "1.50" << QStringList{};
+        QTest::newRow("parentheses typed")
+            << "ModeDec"
+            << "2*(3+4)="
+            << "14" << QStringList{"2", "* ( 3", "+ 4", ") * 7", "* 7", "= 14"};
+        QTest::newRow("xor key") << "ModeHex"
+                                 << "c%a="
+                                 << "6" << QStringList{"Ch", "% Ah", "= 6h"};
+        QTest::newRow("ipv4 dots") << "modeIPv4"
+                                   << "10..1"
+                                   << "10.0.1" << QStringList{};
     }
 
     void typing() {
@@ -80,14 +106,22 @@ private slots:
         QTest::addColumn<int>("reg");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("display");
-        QTest::newRow("s then 3 stores") << "42s3" << 3 << "42" << "42";
-        QTest::newRow("capital S") << "42S3" << 3 << "42" << "42";
-        QTest::newRow("letter register") << "7sf" << 15 << "7" << "7";
-        QTest::newRow("S twice still stores") << "9SS4" << 4 << "9" << "9";
-        QTest::newRow("s then + cancels") << "5s+2=" << 2 << "0" << "7";
-        QTest::newRow("r then a recalls RA") << "6sax8ra" << 10 << "6" << "6";
-        QTest::newRow("recall then digit") << "6s1x1r1" << 1 << "6" << "6";
-        QTest::newRow("r then x cancels and clears") << "6rx" << 0 << "0" << "0";
+        QTest::newRow("s then 3 stores") << "42s3" << 3 << "42"
+                                         << "42";
+        QTest::newRow("capital S") << "42S3" << 3 << "42"
+                                   << "42";
+        QTest::newRow("letter register") << "7sf" << 15 << "7"
+                                         << "7";
+        QTest::newRow("S twice still stores") << "9SS4" << 4 << "9"
+                                              << "9";
+        QTest::newRow("s then + cancels") << "5s+2=" << 2 << "0"
+                                          << "7";
+        QTest::newRow("r then a recalls RA") << "6sax8ra" << 10 << "6"
+                                             << "6";
+        QTest::newRow("recall then digit") << "6s1x1r1" << 1 << "6"
+                                           << "6";
+        QTest::newRow("r then x cancels and clears") << "6rx" << 0 << "0"
+                                                     << "0";
     }
 
     void registerKeys() {
@@ -111,30 +145,146 @@ private slots:
         QTest::addColumn<QString>("display");
         QTest::addColumn<QString>("lastTape");
         const QString top = "80000000000000000000000000000000";
-        QTest::newRow("LBT") << "ModeHex" << "20" << "bLBits" << "8=" << "FF000000" << "= FF000000h";
-        QTest::newRow("SHL") << "ModeHex" << "1" << "bSHL" << "4=" << "10" << "= 10h";
-        QTest::newRow("SHR") << "ModeHex" << "100" << "bSHR" << "4=" << "10" << "= 10h";
-        QTest::newRow("ROL") << "ModeHex" << top << "bROL" << "1=" << "1" << "= 1h";
-        QTest::newRow("ROR") << "ModeHex" << "1" << "bROR" << "1=" << top << "= " + top + "h";
-        QTest::newRow("AND") << "ModeHex" << "C" << "bAnd" << "A=" << "8" << "= 8h";
-        QTest::newRow("OR") << "ModeHex" << "C" << "bOr" << "A=" << "E" << "= Eh";
-        QTest::newRow("XOR") << "ModeHex" << "C" << "bXor" << "A=" << "6" << "= 6h";
-        QTest::newRow("NOT") << "ModeHex" << "0" << "bNot" << "" << "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF" << "NOT 0h";
-        QTest::newRow("RBT") << "ModeHex" << "8" << "bRBits" << "" << "FF" << "RBits 8h";
-        QTest::newRow("SGN") << "ModeDec" << "0-5=" << "bSgn" << "" << "-1" << "SGN -1";
-        QTest::newRow("ABS") << "ModeDec" << "0-7=" << "bAbs" << "" << "7" << "ABS 7";
-        QTest::newRow("sign change") << "ModeDec" << "12" << "bNeg" << "" << "-12" << "";
-        QTest::newRow("ROUN") << "ModeDec" << "1249" << "bRound" << "100=" << "1249" << "= 1249";
-        QTest::newRow("power") << "ModeDec" << "2" << "bPow" << "10=" << "1024" << "= 1024";
-        QTest::newRow("square root") << "ModeFlt" << "16" << "bSqrt" << "" << "4" << "SQRT 16";
-        QTest::newRow("sine") << "ModeFlt" << "0" << "bSin" << "" << "0" << "SIN 0";
-        QTest::newRow("cosine") << "ModeFlt" << "0" << "bCos" << "" << "1" << "COS 0";
-        QTest::newRow("pi") << "ModeFlt" << "" << "bPi" << "" << "3.1415926535897932" << "";
-        QTest::newRow("open parenthesis") << "ModeDec" << "2*" << "bOPar" << "3+4)=" << "14" << "= 14";
-        QTest::newRow("close parenthesis") << "ModeDec" << "2*(3+4" << "bCPar" << "=" << "14" << "= 14";
-        QTest::newRow("STO") << "ModeDec" << "7" << "bStore" << "5x" << "0" << "0";
-        QTest::newRow("RCL") << "ModeDec" << "9s2x" << "bRecall" << "2" << "9" << "0";
-        QTest::newRow("CLR") << "ModeDec" << "5+3" << "bClr" << "" << "0" << "0";
+        QTest::newRow("LBT") << "ModeHex"
+                             << "20"
+                             << "bLBits"
+                             << "8="
+                             << "FF000000"
+                             << "= FF000000h";
+        QTest::newRow("SHL") << "ModeHex"
+                             << "1"
+                             << "bSHL"
+                             << "4="
+                             << "10"
+                             << "= 10h";
+        QTest::newRow("SHR") << "ModeHex"
+                             << "100"
+                             << "bSHR"
+                             << "4="
+                             << "10"
+                             << "= 10h";
+        QTest::newRow("ROL") << "ModeHex" << top << "bROL"
+                             << "1="
+                             << "1"
+                             << "= 1h";
+        QTest::newRow("ROR") << "ModeHex"
+                             << "1"
+                             << "bROR"
+                             << "1=" << top << "= " + top + "h";
+        QTest::newRow("AND") << "ModeHex"
+                             << "C"
+                             << "bAnd"
+                             << "A="
+                             << "8"
+                             << "= 8h";
+        QTest::newRow("OR") << "ModeHex"
+                            << "C"
+                            << "bOr"
+                            << "A="
+                            << "E"
+                            << "= Eh";
+        QTest::newRow("XOR") << "ModeHex"
+                             << "C"
+                             << "bXor"
+                             << "A="
+                             << "6"
+                             << "= 6h";
+        QTest::newRow("NOT") << "ModeHex"
+                             << "0"
+                             << "bNot"
+                             << ""
+                             << "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"
+                             << "NOT 0h";
+        QTest::newRow("RBT") << "ModeHex"
+                             << "8"
+                             << "bRBits"
+                             << ""
+                             << "FF"
+                             << "RBits 8h";
+        QTest::newRow("SGN") << "ModeDec"
+                             << "0-5="
+                             << "bSgn"
+                             << ""
+                             << "-1"
+                             << "SGN -1";
+        QTest::newRow("ABS") << "ModeDec"
+                             << "0-7="
+                             << "bAbs"
+                             << ""
+                             << "7"
+                             << "ABS 7";
+        QTest::newRow("sign change") << "ModeDec"
+                                     << "12"
+                                     << "bNeg"
+                                     << ""
+                                     << "-12"
+                                     << "";
+        QTest::newRow("ROUN") << "ModeDec"
+                              << "1249"
+                              << "bRound"
+                              << "100="
+                              << "1249"
+                              << "= 1249";
+        QTest::newRow("power") << "ModeDec"
+                               << "2"
+                               << "bPow"
+                               << "10="
+                               << "1024"
+                               << "= 1024";
+        QTest::newRow("square root") << "ModeFlt"
+                                     << "16"
+                                     << "bSqrt"
+                                     << ""
+                                     << "4"
+                                     << "SQRT 16";
+        QTest::newRow("sine") << "ModeFlt"
+                              << "0"
+                              << "bSin"
+                              << ""
+                              << "0"
+                              << "SIN 0";
+        QTest::newRow("cosine") << "ModeFlt"
+                                << "0"
+                                << "bCos"
+                                << ""
+                                << "1"
+                                << "COS 0";
+        QTest::newRow("pi") << "ModeFlt"
+                            << ""
+                            << "bPi"
+                            << ""
+                            << "3.1415926535897932"
+                            << "";
+        QTest::newRow("open parenthesis") << "ModeDec"
+                                          << "2*"
+                                          << "bOPar"
+                                          << "3+4)="
+                                          << "14"
+                                          << "= 14";
+        QTest::newRow("close parenthesis") << "ModeDec"
+                                           << "2*(3+4"
+                                           << "bCPar"
+                                           << "="
+                                           << "14"
+                                           << "= 14";
+        QTest::newRow("STO") << "ModeDec"
+                             << "7"
+                             << "bStore"
+                             << "5x"
+                             << "0"
+                             << "0";
+        QTest::newRow("RCL") << "ModeDec"
+                             << "9s2x"
+                             << "bRecall"
+                             << "2"
+                             << "9"
+                             << "0";
+        QTest::newRow("CLR") << "ModeDec"
+                             << "5+3"
+                             << "bClr"
+                             << ""
+                             << "0"
+                             << "0";
     }
 
     void keypad() {
@@ -154,8 +304,7 @@ private slots:
         QCOMPARE(DisplayText(w), display);
         const QStringList tape = TapeLines(w);
         QCOMPARE(tape.isEmpty() ? QString() : tape.last(), lastTape);
-        if (button == "bStore")
-            QCOMPARE(Register(w, 5), QString("7"));
+        if (button == "bStore") QCOMPARE(Register(w, 5), QString("7"));
     }
 
     void roundToHundreds() {
@@ -208,8 +357,7 @@ private slots:
             QVERIFY2(QApplication::focusWidget() == Entry(w), name);
         }
         // Keys sent to whatever has the focus now reach the calculator.
-        for (char c : QByteArray("6*7\r"))
-            QTest::keyClick(static_cast<QWidget*>(nullptr), c);
+        for (char c : QByteArray("6*7\r")) QTest::keyClick(static_cast<QWidget*>(nullptr), c);
         QCOMPARE(DisplayText(w), QString("42"));
     }
 
@@ -221,9 +369,11 @@ private slots:
         QTest::newRow("Ctrl+Q") << int(Qt::Key_Q) << int(Qt::ControlModifier) << true;
         QTest::newRow("Ctrl+W") << int(Qt::Key_W) << int(Qt::ControlModifier) << true;
         QTest::newRow("Q") << int(Qt::Key_Q) << int(Qt::NoModifier) << true;
-        QTest::newRow("keypad Ctrl+Q") << int(Qt::Key_Q) << int(Qt::ControlModifier | Qt::KeypadModifier) << true;
+        QTest::newRow("keypad Ctrl+Q")
+            << int(Qt::Key_Q) << int(Qt::ControlModifier | Qt::KeypadModifier) << true;
         QTest::newRow("Shift+Escape") << int(Qt::Key_Escape) << int(Qt::ShiftModifier) << false;
-        QTest::newRow("Ctrl+Shift+Q") << int(Qt::Key_Q) << int(Qt::ControlModifier | Qt::ShiftModifier) << false;
+        QTest::newRow("Ctrl+Shift+Q")
+            << int(Qt::Key_Q) << int(Qt::ControlModifier | Qt::ShiftModifier) << false;
         QTest::newRow("Alt+Q") << int(Qt::Key_Q) << int(Qt::AltModifier) << false;
         QTest::newRow("Ctrl+Alt+W") << int(Qt::Key_W) << int(Qt::ControlModifier | Qt::AltModifier) << false;
         QTest::newRow("W") << int(Qt::Key_W) << int(Qt::NoModifier) << false;
@@ -255,7 +405,8 @@ private slots:
         QTest::addColumn<bool>("exports");
         QTest::newRow("Ctrl+P") << int(Qt::Key_P) << int(Qt::ControlModifier) << true;
         QTest::newRow("Ctrl+S") << int(Qt::Key_S) << int(Qt::ControlModifier) << true;
-        QTest::newRow("Ctrl+Shift+S") << int(Qt::Key_S) << int(Qt::ControlModifier | Qt::ShiftModifier) << false;
+        QTest::newRow("Ctrl+Shift+S")
+            << int(Qt::Key_S) << int(Qt::ControlModifier | Qt::ShiftModifier) << false;
         QTest::newRow("P") << int(Qt::Key_P) << int(Qt::NoModifier) << false;
     }
 
@@ -294,11 +445,16 @@ private slots:
         QTest::addColumn<QString>("clipboard");
         QTest::addColumn<QString>("display");
         QTest::addColumn<QStringList>("tape");
-        QTest::newRow("sum with return") << "12+3\r" << "15" << QStringList{"12", "+ 3", "= 15"};
-        QTest::newRow("line feeds ignored") << "1\n2\r\n" << "12" << QStringList{"= 12"};
-        QTest::newRow("foreign characters ignored") << QString::fromUtf8("4\u00E9\u20AC5 ") << "45" << QStringList{};
-        QTest::newRow("register keys") << "8s2x" << "0" << QStringList{"0"};
-        QTest::newRow("empty") << "" << "0" << QStringList{};
+        QTest::newRow("sum with return") << "12+3\r"
+                                         << "15" << QStringList{"12", "+ 3", "= 15"};
+        QTest::newRow("line feeds ignored") << "1\n2\r\n"
+                                            << "12" << QStringList{"= 12"};
+        QTest::newRow("foreign characters ignored")
+            << QString::fromUtf8("4\u00E9\u20AC5 ") << "45" << QStringList{};
+        QTest::newRow("register keys") << "8s2x"
+                                       << "0" << QStringList{"0"};
+        QTest::newRow("empty") << ""
+                               << "0" << QStringList{};
     }
 
     void paste() {
@@ -316,8 +472,7 @@ private slots:
     void pasteOfEveryByteDoesNotCrash() {
         Ccalc w;
         QByteArray all;
-        for (int i = 1; i < 256; ++i)
-            all.append(char(i));
+        for (int i = 1; i < 256; ++i) all.append(char(i));
         QGuiApplication::clipboard()->setText(QString::fromLatin1(all));
         w.PasteFromClipboard();
         QVERIFY(!DisplayText(w).isEmpty());

@@ -19,10 +19,8 @@ namespace {
 class CThrower : public QObject {
 public:
     bool event(QEvent* e) override {
-        if (e->type() == QEvent::User)
-            throw std::runtime_error("thrown from an event handler");
-        if (e->type() == QEvent::User + 1)
-            throw 42;
+        if (e->type() == QEvent::User) throw std::runtime_error("thrown from an event handler");
+        if (e->type() == QEvent::User + 1) throw 42;
         return QObject::event(e);
     }
 };
@@ -44,8 +42,7 @@ void WhenModal(std::function<void(QWidget*)> fn) {
 QString WriteViewer(const QString& dir) {
     const QString path = dir + "/docview";
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return {};
+    if (!f.open(QIODevice::WriteOnly)) return {};
     f.write("#!/bin/sh\necho \"$@\" >> \"$(dirname \"$0\")/calls.txt\"\n");
     f.close();
     f.setPermissions(f.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);
@@ -54,8 +51,7 @@ QString WriteViewer(const QString& dir) {
 
 QStringList ViewerCalls(const QString& dir) {
     QFile f(dir + "/calls.txt");
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
+    if (!f.open(QIODevice::ReadOnly)) return {};
     return QString::fromLocal8Bit(f.readAll()).split('\n', Qt::SkipEmptyParts);
 }
 
@@ -78,7 +74,7 @@ private slots:
         Type(w, "5/0=");
         QCOMPARE(Errors(), QStringList{"Word128: divide by zero"});
         QCOMPARE(DisplayText(w), QString("0"));  // the failed refresh did not run
-        Type(w, "=");                             // the division is still pending
+        Type(w, "=");                            // the division is still pending
         QCOMPARE(Errors().size(), 2);
         Type(w, "x2+2=");
         QCOMPARE(DisplayText(w), QString("4"));
@@ -105,8 +101,7 @@ private slots:
         int buttons = 0;
         WhenModal([&](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
-            if (!box)
-                return;
+            if (!box) return;
             text = box->text();
             info = box->informativeText();
             buttons = int(box->buttons().size());
@@ -135,7 +130,8 @@ private slots:
         Ccalc w;
         Button(w, "bHelp")->click();
         QTest::keyClick(Entry(w), Qt::Key_F1);
-        QCOMPARE(Errors(), (QStringList{"Failed to find the help viewer.", "Failed to find the help viewer."}));
+        QCOMPARE(Errors(),
+                 (QStringList{"Failed to find the help viewer.", "Failed to find the help viewer."}));
         Type(w, "2+2=");
         QCOMPARE(DisplayText(w), QString("4"));
     }
@@ -162,8 +158,7 @@ private slots:
         QRect where;
         WhenModal([&](QWidget* modal) {
             auto* about = qobject_cast<CfrmAbout*>(modal);
-            if (!about)
-                return;
+            if (!about) return;
             name = about->objectName();
             title = about->windowTitle();
             line = about->lTitle->text();
@@ -200,8 +195,7 @@ private slots:
 
         const QRect band(0, 22, 368, 104 - 22);
         for (QWidget* child : about.findChildren<QWidget*>()) {
-            if (child == about.lTitle || child == about.bOK || !child->isVisible())
-                continue;
+            if (child == about.lTitle || child == about.bOK || !child->isVisible()) continue;
             const QRect r(child->mapTo(&about, QPoint(0, 0)), child->size());
             QVERIFY2(band.contains(r), qPrintable(child->objectName()));
         }
@@ -212,7 +206,8 @@ private slots:
         QTest::addColumn<int>("mods");
         QTest::addColumn<int>("result");  // -1: still open
         QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << int(QDialog::Accepted);
-        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << int(QDialog::Accepted);
+        QTest::newRow("keypad Enter")
+            << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << int(QDialog::Accepted);
         QTest::newRow("Escape") << int(Qt::Key_Escape) << int(Qt::NoModifier) << int(QDialog::Rejected);
         QTest::newRow("Ctrl+Return") << int(Qt::Key_Return) << int(Qt::ControlModifier) << -1;
         QTest::newRow("Shift+Escape") << int(Qt::Key_Escape) << int(Qt::ShiftModifier) << -1;

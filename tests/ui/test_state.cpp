@@ -133,7 +133,8 @@ private slots:
             QVERIFY(SaveFailures().isEmpty());
         }
         QCOMPARE(SaveFailures().size(), 1);
-        QVERIFY2(SaveFailures().first().contains("missing folder/qz.state"), qPrintable(SaveFailures().first()));
+        QVERIFY2(SaveFailures().first().contains("missing folder/qz.state"),
+                 qPrintable(SaveFailures().first()));
         QVERIFY(!QFile::exists(HomeDir() + "/missing folder"));
     }
 

@@ -49,8 +49,7 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         Mode(w, "ModeDec");
-        for (int i = 1; i <= 101; ++i)
-            Type(w, (QByteArray::number(i) + "=").constData());
+        for (int i = 1; i <= 101; ++i) Type(w, (QByteArray::number(i) + "=").constData());
         QCOMPARE(w.TapeRowCount(), 100);
         QCOMPARE(QString::fromStdString(w.TapeText(0)), QString("= 2"));
         QCOMPARE(QString::fromStdString(w.TapeText(99)), QString("= 101"));
@@ -102,8 +101,7 @@ private slots:
         QCOMPARE(w.TapeRowCount(), 0);
         QCOMPARE(Registers(w)->item(2, 1)->text(), QString("7"));
         QCOMPARE(DisplayText(w), QString("7"));
-        for (const CalcValue& v : w.TapeValues)
-            QVERIFY(v == kZeroValue);
+        for (const CalcValue& v : w.TapeValues) QVERIFY(v == kZeroValue);
         Type(w, "9=");
         QCOMPARE(TapeLines(w), QStringList{"= 9"});
         Type(w, "x");
@@ -146,8 +144,7 @@ private slots:
             emit Registers(w)->clicked(QModelIndex());
             QVERIFY2(Errors().isEmpty(), qPrintable(Errors().join('\n')));
             QCOMPARE(DisplayText(w), QString("4"));
-            for (int n = 0; n < 16; ++n)
-                QCOMPARE(Registers(w)->item(n, 1)->text(), QString("0"));
+            for (int n = 0; n < 16; ++n) QCOMPARE(Registers(w)->item(n, 1)->text(), QString("0"));
         }
     }
 
@@ -174,8 +171,8 @@ private slots:
         stale.close();
         w.ChooseExportFile = [&] { return path; };
         Button(w, "bPrt")->click();
-        const QByteArray expected = Blanks(43) + "12\n" + Blanks(41) + "+ 34\n" + Blanks(41) + "= 46\n" + "\n\n" +
-                                    kRule + "R1" + Blanks(41) + "46\n" + "RF" + Blanks(41) + "FF\n";
+        const QByteArray expected = Blanks(43) + "12\n" + Blanks(41) + "+ 34\n" + Blanks(41) + "= 46\n" +
+                                    "\n\n" + kRule + "R1" + Blanks(41) + "46\n" + "RF" + Blanks(41) + "FF\n";
         QCOMPARE(ReadAll(path), expected);
     }
 
@@ -228,8 +225,7 @@ private slots:
         QStringList filters;
         QTimer::singleShot(0, [&] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
+            if (!dialog) return;
             folder = dialog->directory().absolutePath();
             filters = dialog->nameFilters();
             dialog->reject();

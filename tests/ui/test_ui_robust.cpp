@@ -60,18 +60,19 @@ const char* const kKeypad[] = {
 constexpr int kPrtIndex = 25;
 // The keypad buttons that call the machine and refresh the whole display.
 const char* const kRefreshing[] = {
-    "bLBits", "bSHL", "bSHR",   "bROL", "bROR",  "bAnd", "bOr", "bXor",  "bNot",  "bRBits", "bSgn",
-    "bAbs",   "bNeg", "bRound", "bPow", "bSqrt", "bSin", "bCos", "bPi", "bOPar", "bCPar",  "bClrA",
+    "bLBits", "bSHL", "bSHR",   "bROL", "bROR",  "bAnd", "bOr",  "bXor", "bNot",  "bRBits", "bSgn",
+    "bAbs",   "bNeg", "bRound", "bPow", "bSqrt", "bSin", "bCos", "bPi",  "bOPar", "bCPar",  "bClrA",
 };
 const char* const kFloatOnly[] = {"bSqrt", "bSin", "bCos", "bPi"};
-const char* const kIntegerOnly[] = {"bAnd", "bOr", "bXor", "bNot", "bLBits", "bRBits", "bSHL", "bSHR", "bROL", "bROR"};
+const char* const kIntegerOnly[] = {"bAnd",   "bOr",  "bXor", "bNot", "bLBits",
+                                    "bRBits", "bSHL", "bSHR", "bROL", "bROR"};
 
 struct ModeRadio {
     const char* name;
     ValueMode mode;
 };
 constexpr ModeRadio kModes[] = {
-    {"modeIPv6", vmIPv6}, {"modeIPv4", vmIPv4}, {"ModeHex", vmHex}, {"ModeDec", vmDec},
+    {"modeIPv6", vmIPv6}, {"modeIPv4", vmIPv4}, {"ModeHex", vmHex},   {"ModeDec", vmDec},
     {"ModeOct", vmOct},   {"ModeBin", vmBin},   {"ModeFlt", vmFloat},
 };
 
@@ -115,16 +116,14 @@ Stroke ForCode(unsigned code, bool keypad) {
     } else if (code >= 0x20 && code < 0x7f) {
         // Qt numbers the printable ASCII keys by their characters.
         s.key = static_cast<int>(code);
-        if (keypad && std::strchr("0123456789+-*/.", static_cast<int>(code)))
-            s.mods = Qt::KeypadModifier;
+        if (keypad && std::strchr("0123456789+-*/.", static_cast<int>(code))) s.mods = Qt::KeypadModifier;
     } else if (code == 8) {
         s.key = Qt::Key_Backspace;
     } else if (code == 9) {
         s.key = Qt::Key_Tab;
     } else if (code == 13) {
         s.key = keypad ? Qt::Key_Enter : Qt::Key_Return;
-        if (keypad)
-            s.mods = Qt::KeypadModifier;
+        if (keypad) s.mods = Qt::KeypadModifier;
     } else if (code == 27) {
         s.key = Qt::Key_Escape;
     } else if (code == 127) {
@@ -146,9 +145,13 @@ Stroke ForCode(unsigned code, bool keypad) {
 QString Describe(const Stroke& s) {
     QString text;
     for (const QChar c : s.text)
-        text += c.unicode() >= 0x21 && c.unicode() < 0x7f ? QString(c)
-                                                           : QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-    return QStringLiteral("key 0x%1 mods 0x%2 text \"%3\"").arg(s.key, 0, 16).arg(s.mods.toInt(), 0, 16).arg(text);
+        text += c.unicode() >= 0x21 && c.unicode() < 0x7f
+                    ? QString(c)
+                    : QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    return QStringLiteral("key 0x%1 mods 0x%2 text \"%3\"")
+        .arg(s.key, 0, 16)
+        .arg(s.mods.toInt(), 0, 16)
+        .arg(text);
 }
 
 // Sends one key press and its release the way the window system does:
@@ -160,19 +163,19 @@ void SendStroke(QWidget* target, const Stroke& s) {
     QSpontaneKeyEvent::setSpontaneous(&press);
     if (!qt_sendShortcutOverrideEvent(target, press.timestamp(), s.key, s.mods, s.text))
         QApplication::sendEvent(target, &press);
-    if (!alive)
-        return;
+    if (!alive) return;
     QKeyEvent release(QEvent::KeyRelease, s.key, s.mods, s.text);
     QSpontaneKeyEvent::setSpontaneous(&release);
     QApplication::sendEvent(target, &release);
 }
 
-QString Latin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+QString Latin1(const std::string& s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // The state file's reader trims every byte 0..32 off a line's end.
 std::string TrimmedEnd(std::string s) {
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32)
-        s.pop_back();
+    while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32) s.pop_back();
     return s;
 }
 
@@ -187,12 +190,9 @@ QStringList& Warnings() {
     return warnings;
 }
 void RecordWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (message.contains(QLatin1String("not accepted by receiving widget")))
-        return;
-    if (type != QtDebugMsg && type != QtInfoMsg)
-        Warnings().append(message);
-    if (gPreviousHandler)
-        gPreviousHandler(type, context, message);
+    if (message.contains(QLatin1String("not accepted by receiving widget"))) return;
+    if (type != QtDebugMsg && type != QtInfoMsg) Warnings().append(message);
+    if (gPreviousHandler) gPreviousHandler(type, context, message);
 }
 
 QStringList& SaveFailures() {
@@ -221,8 +221,7 @@ Kept Expected(Ccalc& w) {
     }
     for (int row = 0; row < w.TapeRowCount(); ++row) {
         const CalcValue& v = w.TapeValues[static_cast<std::size_t>(row)];
-        if (!HasRegisterText(v))
-            continue;
+        if (!HasRegisterText(v)) continue;
         k.tape << Latin1(TrimmedEnd(w.TapeText(row)));
         k.tapeValues << Latin1(ValueText(v));
     }
@@ -233,8 +232,7 @@ Kept Shown(Ccalc& w) {
     Kept k;
     k.mode = w.Mach().Mode();
     auto* regs = w.findChild<QTableWidget*>(QStringLiteral("registers"));
-    for (int n = 0; n < kRegisterCount; ++n)
-        k.registers << regs->item(n, 1)->text();
+    for (int n = 0; n < kRegisterCount; ++n) k.registers << regs->item(n, 1)->text();
     for (int row = 0; row < w.TapeRowCount(); ++row) {
         k.tape << Latin1(w.TapeText(row));
         k.tapeValues << Latin1(ValueText(w.TapeValues[static_cast<std::size_t>(row)]));
@@ -247,7 +245,10 @@ QString FirstDifference(const char* what, const QStringList& got, const QStringL
         const QString g = i < got.size() ? got[i] : QStringLiteral("<none>");
         const QString e = i < want.size() ? want[i] : QStringLiteral("<none>");
         if (g != e)
-            return QStringLiteral("%1 %2 is \"%3\", before the restart \"%4\"").arg(QLatin1String(what)).arg(i).arg(g, e);
+            return QStringLiteral("%1 %2 is \"%3\", before the restart \"%4\"")
+                .arg(QLatin1String(what))
+                .arg(i)
+                .arg(g, e);
     }
     return {};
 }
@@ -264,19 +265,16 @@ public:
         registers_ = w.findChild<QTableWidget*>(QStringLiteral("registers"));
         tape_ = w.findChild<QTableWidget*>(QStringLiteral("tape"));
         keypad_.clear();
-        for (const char* name : kKeypad)
-            keypad_.push_back(Button(w, name));
+        for (const char* name : kKeypad) keypad_.push_back(Button(w, name));
         help_ = Button(w, "bHelp");
         about_ = Button(w, "bAbout");
         radios_.clear();
         for (const ModeRadio& m : kModes)
             radios_.push_back(w.findChild<QRadioButton*>(QString::fromLatin1(m.name)));
         floatOnly_.clear();
-        for (const char* name : kFloatOnly)
-            floatOnly_.push_back(Button(w, name));
+        for (const char* name : kFloatOnly) floatOnly_.push_back(Button(w, name));
         integerOnly_.clear();
-        for (const char* name : kIntegerOnly)
-            integerOnly_.push_back(Button(w, name));
+        for (const char* name : kIntegerOnly) integerOnly_.push_back(Button(w, name));
         w.ChooseExportFile = [this] { return ChooseFile(); };
         // A new window starts refreshed.
         stale_ = lagging_ = false;
@@ -356,7 +354,8 @@ public:
             stale_ = false;
         // A store does not refresh the display, though the machine ends the
         // entry ("-0" stays shown, "0" is meant).
-        if (!refreshed_ && (storeMayRun_ || std::memcmp(&regsBefore_, &w_->Mach().Regs, sizeof regsBefore_) != 0))
+        if (!refreshed_ &&
+            (storeMayRun_ || std::memcmp(&regsBefore_, &w_->Mach().Regs, sizeof regsBefore_) != 0))
             lagging_ = true;
         else if (refreshed_ && !faulted)
             lagging_ = false;
@@ -372,14 +371,10 @@ public:
     // What must hold after every step; empty when all is well. The full
     // check adds the register and tape lists row by row.
     QString Problem(bool full) {
-        if (!w_->isVisible())
-            return QStringLiteral("the window closed");
-        if (QApplication::activeModalWidget())
-            return QStringLiteral("a modal dialog stayed open");
-        if (modeMiss_)
-            return QStringLiteral("a click on a mode button did not switch the mode");
-        if (aboutStuck_)
-            return QStringLiteral("the about dialog did not close on Enter");
+        if (!w_->isVisible()) return QStringLiteral("the window closed");
+        if (QApplication::activeModalWidget()) return QStringLiteral("a modal dialog stayed open");
+        if (modeMiss_) return QStringLiteral("a click on a mode button did not switch the mode");
+        if (aboutStuck_) return QStringLiteral("the about dialog did not close on Enter");
         const QString shown = entry_->text();
         if (shown.isEmpty() || shown.size() > 255)
             return QStringLiteral("display text of %1 characters: \"%2\"").arg(shown.size()).arg(shown);
@@ -390,11 +385,11 @@ public:
             return QStringLiteral("%1 register rows").arg(registers_->rowCount());
         if (!pendingExport_.isEmpty()) {
             const QString problem = CheckExport();
-            if (!problem.isEmpty())
-                return problem;
+            if (!problem.isEmpty()) return problem;
         }
         if (!stale_ && !lagging_ && shown != Latin1(m.DisplayText()))
-            return QStringLiteral("display shows \"%1\", the machine \"%2\"").arg(shown, Latin1(m.DisplayText()));
+            return QStringLiteral("display shows \"%1\", the machine \"%2\"")
+                .arg(shown, Latin1(m.DisplayText()));
         if (!stale_) {
             const bool counter = !parenCt_->isHidden();
             if (counter != (m.ParenDepth != 0) ||
@@ -409,8 +404,9 @@ public:
                     if (radios_[i]->isChecked() != (kModes[i].mode == mode))
                         return QStringLiteral("mode %1, yet %2 is %3")
                             .arg(mode)
-                            .arg(radios_[i]->objectName(),
-                                 radios_[i]->isChecked() ? QStringLiteral("checked") : QStringLiteral("unchecked"));
+                            .arg(radios_[i]->objectName(), radios_[i]->isChecked()
+                                                               ? QStringLiteral("checked")
+                                                               : QStringLiteral("unchecked"));
                 for (const QPushButton* b : floatOnly_)
                     if (b->isEnabled() != (mode == vmFloat))
                         return QStringLiteral("%1 enabled wrongly in mode %2").arg(b->objectName()).arg(mode);
@@ -419,8 +415,7 @@ public:
                         return QStringLiteral("%1 enabled wrongly in mode %2").arg(b->objectName()).arg(mode);
             }
         }
-        if (!full)
-            return {};
+        if (!full) return {};
         for (int n = 0; n < kRegisterCount; ++n) {
             const QString want = Latin1(ValueText(m.Regs[static_cast<std::size_t>(n)]));
             const QTableWidgetItem* item = registers_->item(n, 1);
@@ -432,14 +427,17 @@ public:
         for (int row = 0; row < tape_->rowCount(); ++row) {
             const QTableWidgetItem* item = tape_->item(row, 0);
             if (!item || item->text().size() > 255)
-                return QStringLiteral("tape row %1 is \"%2\"").arg(row).arg(item ? item->text() : QStringLiteral("<no item>"));
+                return QStringLiteral("tape row %1 is \"%2\"")
+                    .arg(row)
+                    .arg(item ? item->text() : QStringLiteral("<no item>"));
         }
         return {};
     }
 
     QString Summary() const {
-        return QStringLiteral("machine faults %1, help errors %2, exports %3 (%4 failed, %5 cancelled), "
-                              "about dialogs %6, tape lines %7, mode switches %8")
+        return QStringLiteral(
+                   "machine faults %1, help errors %2, exports %3 (%4 failed, %5 cancelled), "
+                   "about dialogs %6, tape lines %7, mode switches %8")
             .arg(faults_)
             .arg(helpErrors_)
             .arg(exports_)
@@ -452,8 +450,7 @@ public:
 
     QString Recent() const { return recent_.join(QStringLiteral("\n  ")); }
     void Note(const QString& what) {
-        if (recent_.size() == 40)
-            recent_.removeFirst();
+        if (recent_.size() == 40) recent_.removeFirst();
         recent_.append(what);
     }
 
@@ -475,8 +472,7 @@ private:
     void CountTape() {
         const int rows = tape_->rowCount();
         const QString newest = rows ? tape_->item(rows - 1, 0)->text() : QString();
-        if (rows > lastTapeRows_ || (rows == Ccalc::kTapeRows && newest != lastTapeText_))
-            ++tapeLines_;
+        if (rows > lastTapeRows_ || (rows == Ccalc::kTapeRows && newest != lastTapeText_)) ++tapeLines_;
         lastTapeRows_ = rows;
         lastTapeText_ = newest;
     }
@@ -484,21 +480,18 @@ private:
     // Where a real key goes: the focused widget, or the window itself.
     QWidget* Target() {
         QWidget* f = QApplication::focusWidget();
-        if (!f || f->window() != w_)
-            f = w_->focusWidget();
+        if (!f || f->window() != w_) f = w_->focusWidget();
         return f ? f : w_;
     }
 
     void Send(const Stroke& s) {
-        if (ClosesWindow(s.key, s.mods))
-            return;
+        if (ClosesWindow(s.key, s.mods)) return;
         QWidget* target = Target();
         if (s.key == Qt::Key_V && (s.mods & Qt::ControlModifier) &&
             QGuiApplication::clipboard()->text().contains(QLatin1Char('s'), Qt::CaseInsensitive))
             storeMayRun_ = true;
         // Space, Select and whatever else a style may take for a click.
-        if (target == about_)
-            ArmAboutCloser();
+        if (target == about_) ArmAboutCloser();
         Note(target->objectName() + QStringLiteral(" <- ") + Describe(s));
         SendStroke(target, s);
     }
@@ -513,8 +506,9 @@ private:
     // A character beyond Latin-1: its UTF-8 form has two to four bytes,
     // none of which may count as a key of its own.
     void TypeWide() {
-        static const char32_t kSamples[] = {U'\u00B1', U'\u03C0', U'\u221A', U'\u0660', U'\uFF11', U'\uFF0B',
-                                            U'\u2212', U'\u00D7', U'\u20AC', U'\U0001F600', U'\U00010030'};
+        static const char32_t kSamples[] = {U'\u00B1', U'\u03C0',     U'\u221A',    U'\u0660',
+                                            U'\uFF11', U'\uFF0B',     U'\u2212',    U'\u00D7',
+                                            U'\u20AC', U'\U0001F600', U'\U00010030'};
         char32_t cp;
         switch (Pick(4)) {
             case 0: cp = kSamples[Pick(static_cast<int>(std::size(kSamples)))]; break;
@@ -526,29 +520,30 @@ private:
         s.text = QString::fromUcs4(&cp, 1);
         s.key = Chance(50) ? Qt::Key_unknown : static_cast<int>(cp);
         // Input methods may commit several characters with one key.
-        if (Chance(10))
-            s.text += QLatin1Char(kAccepted[Pick(16)]);
+        if (Chance(10)) s.text += QLatin1Char(kAccepted[Pick(16)]);
         Send(s);
     }
 
     void PressAnyKey() {
         static const int kKeys[] = {
-            Qt::Key_F1,     Qt::Key_F1,      Qt::Key_F2,        Qt::Key_F5,       Qt::Key_F10,    Qt::Key_F12,
-            Qt::Key_Tab,    Qt::Key_Backtab, Qt::Key_Backspace, Qt::Key_Return,   Qt::Key_Enter,  Qt::Key_Insert,
-            Qt::Key_Delete, Qt::Key_Home,    Qt::Key_End,       Qt::Key_Left,     Qt::Key_Right,  Qt::Key_Up,
-            Qt::Key_Down,   Qt::Key_PageUp,  Qt::Key_PageDown,  Qt::Key_Space,    Qt::Key_Shift,  Qt::Key_Control,
-            Qt::Key_Alt,    Qt::Key_Meta,    Qt::Key_Menu,      Qt::Key_CapsLock, Qt::Key_Select, Qt::Key_Escape,
-            Qt::Key_C,      Qt::Key_X,       Qt::Key_V,         Qt::Key_P,        Qt::Key_S,      Qt::Key_Q,
-            Qt::Key_W,      Qt::Key_A,       Qt::Key_R,         Qt::Key_0,        Qt::Key_5,      Qt::Key_Plus,
-            Qt::Key_Slash,  Qt::Key_Period,  Qt::Key_ParenLeft, Qt::Key_Equal,    Qt::Key_unknown,
+            Qt::Key_F1,       Qt::Key_F1,      Qt::Key_F2,       Qt::Key_F5,        Qt::Key_F10,
+            Qt::Key_F12,      Qt::Key_Tab,     Qt::Key_Backtab,  Qt::Key_Backspace, Qt::Key_Return,
+            Qt::Key_Enter,    Qt::Key_Insert,  Qt::Key_Delete,   Qt::Key_Home,      Qt::Key_End,
+            Qt::Key_Left,     Qt::Key_Right,   Qt::Key_Up,       Qt::Key_Down,      Qt::Key_PageUp,
+            Qt::Key_PageDown, Qt::Key_Space,   Qt::Key_Shift,    Qt::Key_Control,   Qt::Key_Alt,
+            Qt::Key_Meta,     Qt::Key_Menu,    Qt::Key_CapsLock, Qt::Key_Select,    Qt::Key_Escape,
+            Qt::Key_C,        Qt::Key_X,       Qt::Key_V,        Qt::Key_P,         Qt::Key_S,
+            Qt::Key_Q,        Qt::Key_W,       Qt::Key_A,        Qt::Key_R,         Qt::Key_0,
+            Qt::Key_5,        Qt::Key_Plus,    Qt::Key_Slash,    Qt::Key_Period,    Qt::Key_ParenLeft,
+            Qt::Key_Equal,    Qt::Key_unknown,
         };
-        static const Qt::KeyboardModifier kMods[] = {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier,
-                                                     Qt::MetaModifier,  Qt::KeypadModifier,  Qt::GroupSwitchModifier};
+        static const Qt::KeyboardModifier kMods[] = {Qt::ShiftModifier,  Qt::ControlModifier,
+                                                     Qt::AltModifier,    Qt::MetaModifier,
+                                                     Qt::KeypadModifier, Qt::GroupSwitchModifier};
         Stroke s;
         s.key = kKeys[Pick(static_cast<int>(std::size(kKeys)))];
         for (const Qt::KeyboardModifier m : kMods)
-            if (Chance(25))
-                s.mods |= m;
+            if (Chance(25)) s.mods |= m;
         const bool ctrl = s.mods & Qt::ControlModifier;
         if (s.key >= Qt::Key_A && s.key <= Qt::Key_Z && ctrl)
             s.text = QChar(static_cast<char16_t>(s.key - Qt::Key_A + 1));
@@ -577,9 +572,9 @@ private:
             else
                 Send({Qt::Key_Backtab, Qt::ShiftModifier, QStringLiteral("\t")});
         }
-        static const int kKeys[] = {Qt::Key_Left,     Qt::Key_Right,  Qt::Key_Up,   Qt::Key_Down,
-                                    Qt::Key_Space,    Qt::Key_Home,   Qt::Key_End,  Qt::Key_PageUp,
-                                    Qt::Key_PageDown, Qt::Key_Return, Qt::Key_1,    Qt::Key_A};
+        static const int kKeys[] = {Qt::Key_Left,     Qt::Key_Right,  Qt::Key_Up,  Qt::Key_Down,
+                                    Qt::Key_Space,    Qt::Key_Home,   Qt::Key_End, Qt::Key_PageUp,
+                                    Qt::Key_PageDown, Qt::Key_Return, Qt::Key_1,   Qt::Key_A};
         const int presses = 1 + Pick(4);
         for (int i = 0; i < presses && used < budget; ++i, ++used) {
             Stroke s;
@@ -603,13 +598,14 @@ private:
         const char c = kRepeated[Pick(static_cast<int>(sizeof kRepeated) - 1)];
         const int n = std::min(budget, 20 + Pick(300));
         const Stroke s = ForCode(static_cast<unsigned char>(c), false);
-        for (int i = 0; i < n; ++i)
-            Send(s);
+        for (int i = 0; i < n; ++i) Send(s);
         return std::max(n, 1);
     }
 
-    void Click(QWidget* widget, QPoint at, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers mods = {}) {
-        const QString name = widget->objectName().isEmpty() ? widget->parentWidget()->objectName() : widget->objectName();
+    void Click(QWidget* widget, QPoint at, Qt::MouseButton button = Qt::LeftButton,
+               Qt::KeyboardModifiers mods = {}) {
+        const QString name =
+            widget->objectName().isEmpty() ? widget->parentWidget()->objectName() : widget->objectName();
         Note(QStringLiteral("click %1 at %2,%3 button %4 mods 0x%5")
                  .arg(name)
                  .arg(at.x())
@@ -621,8 +617,9 @@ private:
 
     void ClickKeypad() {
         QPushButton* b = keypad_[Pick(static_cast<int>(keypad_.size()))];
-        const bool refreshes = std::any_of(std::begin(kRefreshing), std::end(kRefreshing),
-                                           [b](const char* n) { return b->objectName() == QLatin1String(n); });
+        const bool refreshes =
+            std::any_of(std::begin(kRefreshing), std::end(kRefreshing),
+                        [b](const char* n) { return b->objectName() == QLatin1String(n); });
         const bool enabled = b->isEnabled();
         Click(b, b->rect().center());
         refreshed_ = refreshes && enabled;
@@ -645,26 +642,21 @@ private:
 
     void ClickCell(QTableWidget* list, int row, int column) {
         QTableWidgetItem* item = list->item(row, column);
-        if (!item)
-            return;
+        if (!item) return;
         list->scrollToItem(item);
         const QRect cell = list->visualItemRect(item).intersected(list->viewport()->rect());
-        if (cell.isEmpty())
-            return;
+        if (cell.isEmpty()) return;
         Qt::MouseButton button = Qt::LeftButton;
-        if (Chance(5))
-            button = Chance(50) ? Qt::RightButton : Qt::MiddleButton;
+        if (Chance(5)) button = Chance(50) ? Qt::RightButton : Qt::MiddleButton;
         Qt::KeyboardModifiers mods;
-        if (Chance(5))
-            mods = Chance(50) ? Qt::ControlModifier : Qt::ShiftModifier;
+        if (Chance(5)) mods = Chance(50) ? Qt::ControlModifier : Qt::ShiftModifier;
         Click(list->viewport(), cell.center(), button, mods);
     }
 
     void ClickRegister() { ClickCell(registers_, Pick(kRegisterCount), Pick(2)); }
 
     void ClickTape() {
-        if (tape_->rowCount() > 0)
-            ClickCell(tape_, Pick(tape_->rowCount()), 0);
+        if (tape_->rowCount() > 0) ClickCell(tape_, Pick(tape_->rowCount()), 0);
     }
 
     // Anywhere on either list, rows or the empty space below them.
@@ -674,7 +666,9 @@ private:
         Click(port, QPoint(Pick(port->width()), Pick(port->height())));
     }
 
-    void ClickDisplay() { Click(entry_, QPoint(1 + Pick(entry_->width() - 2), 1 + Pick(entry_->height() - 2))); }
+    void ClickDisplay() {
+        Click(entry_, QPoint(1 + Pick(entry_->width() - 2), 1 + Pick(entry_->height() - 2)));
+    }
 
     void Paste() {
         static const char kPasteBytes[] = "0123456789abcdefABCDEF+-*/=()%&|^:.,rRsSx\r\n\b\t qQ#";
@@ -725,8 +719,7 @@ private:
     void ArmAboutCloser() {
         QTimer::singleShot(0, w_, [this] {
             QWidget* dialog = QApplication::activeModalWidget();
-            if (!dialog)
-                return;
+            if (!dialog) return;
             ++abouts_;
             SendStroke(dialog->focusWidget() ? dialog->focusWidget() : dialog,
                        {Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r")});
@@ -742,17 +735,12 @@ private:
     QString ChooseFile() {
         ++exports_;
         switch (Pick(4)) {
-            case 0:
-                ++cancels_;
-                return {};
-            case 1:
-                badExport_ = true;
-                return scratch_ + QStringLiteral("/no such folder/tape.txt");
+            case 0: ++cancels_; return {};
+            case 1: badExport_ = true; return scratch_ + QStringLiteral("/no such folder/tape.txt");
             default:
                 pendingExport_ = scratch_ + QStringLiteral("/tape %1.txt").arg(exports_);
                 pendingRows_.clear();
-                for (int row = 0; row < tape_->rowCount(); ++row)
-                    pendingRows_ << tape_->item(row, 0)->text();
+                for (int row = 0; row < tape_->rowCount(); ++row) pendingRows_ << tape_->item(row, 0)->text();
                 return pendingExport_;
         }
     }
@@ -817,8 +805,7 @@ std::unique_ptr<Ccalc> OpenWindow() {
     auto w = std::make_unique<Ccalc>();
     w->show();
     QApplication::setActiveWindow(w.get());
-    if (!QTest::qWaitForWindowActive(w.get()))
-        return nullptr;
+    if (!QTest::qWaitForWindowActive(w.get())) return nullptr;
     return w;
 }
 
@@ -828,23 +815,22 @@ QString Restart(std::unique_ptr<Ccalc>& w) {
     const Kept before = Expected(*w);
     w->close();
     w.reset();
-    if (!SaveFailures().isEmpty())
-        return QStringLiteral("saving failed: ") + SaveFailures().join('\n');
-    if (!QFile::exists(StateFile()))
-        return QStringLiteral("no state file after closing");
+    if (!SaveFailures().isEmpty()) return QStringLiteral("saving failed: ") + SaveFailures().join('\n');
+    if (!QFile::exists(StateFile())) return QStringLiteral("no state file after closing");
     w = OpenWindow();
-    if (!w)
-        return QStringLiteral("the new window did not become active");
+    if (!w) return QStringLiteral("the new window did not become active");
     const Kept after = Shown(*w);
     if (after.mode != before.mode)
         return QStringLiteral("mode %1, before the restart %2").arg(after.mode).arg(before.mode);
     if (before.mode <= vmFloat)
         for (const ModeRadio& m : kModes)
-            if (w->findChild<QRadioButton*>(QString::fromLatin1(m.name))->isChecked() != (m.mode == before.mode))
-                return QStringLiteral("mode %1 restored, but %2 is not the one selected").arg(before.mode).arg(QLatin1String(m.name));
+            if (w->findChild<QRadioButton*>(QString::fromLatin1(m.name))->isChecked() !=
+                (m.mode == before.mode))
+                return QStringLiteral("mode %1 restored, but %2 is not the one selected")
+                    .arg(before.mode)
+                    .arg(QLatin1String(m.name));
     QString problem = FirstDifference("register", after.registers, before.registers);
-    if (problem.isEmpty())
-        problem = FirstDifference("tape row", after.tape, before.tape);
+    if (problem.isEmpty()) problem = FirstDifference("tape row", after.tape, before.tape);
     if (problem.isEmpty())
         problem = FirstDifference("value of tape row", after.tapeValues, before.tapeValues);
     if (problem.isEmpty() && !Errors().isEmpty())
@@ -914,14 +900,12 @@ private slots:
         while (done < steps) {
             done += session.Step(steps - done);
             QString problem = session.TakeErrors();
-            if (problem.isEmpty())
-                problem = session.Problem(done % 8 == 0);
+            if (problem.isEmpty()) problem = session.Problem(done % 8 == 0);
             if (problem.isEmpty() && !unanswered.isEmpty())
                 problem = QStringLiteral("a modal %1 stayed open").arg(unanswered);
             if (problem.isEmpty() && done >= static_cast<long long>(steps) * (restarts + 1) / kRestarts) {
                 problem = session.Problem(true);
-                if (problem.isEmpty())
-                    problem = Restart(w);
+                if (problem.isEmpty()) problem = Restart(w);
                 if (problem.isEmpty() && !session.Bind(*w))
                     problem = QStringLiteral("the new window lacks a control");
                 session.Note(QStringLiteral("closed and opened again"));
@@ -940,7 +924,8 @@ private slots:
             }
         }
         std::printf("%s\n", qPrintable(session.Summary()));
-        std::printf("%d steps and %d restarts in %lld ms\n", done, restarts, static_cast<long long>(clock.elapsed()));
+        std::printf("%d steps and %d restarts in %lld ms\n", done, restarts,
+                    static_cast<long long>(clock.elapsed()));
         QVERIFY2(Warnings().isEmpty(), qPrintable(Warnings().join('\n')));
         QVERIFY(restarts > 0);  // the last step always closes the window
 

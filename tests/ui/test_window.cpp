@@ -20,7 +20,8 @@ using namespace uitest;
 namespace {
 
 const char* const kFloatOnly[] = {"bSqrt", "bSin", "bCos", "bPi"};
-const char* const kIntegerOnly[] = {"bAnd", "bOr", "bXor", "bNot", "bLBits", "bRBits", "bSHL", "bSHR", "bROL", "bROR"};
+const char* const kIntegerOnly[] = {"bAnd",   "bOr",  "bXor", "bNot", "bLBits",
+                                    "bRBits", "bSHL", "bSHR", "bROL", "bROR"};
 
 // Drags the splitter's handle sideways by dx pixels.
 void DragSplitter(QSplitter* split, int dx) {
@@ -43,8 +44,7 @@ QImage ButtonImage(QPushButton* b) { return b->icon().pixmap(b->iconSize()).toIm
 int CountPixels(const QImage& img, bool (*match)(QRgb)) {
     int n = 0;
     for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            n += match(img.pixel(x, y)) ? 1 : 0;
+        for (int x = 0; x < img.width(); ++x) n += match(img.pixel(x, y)) ? 1 : 0;
     return n;
 }
 
@@ -57,12 +57,14 @@ public:
         QDir().mkpath(dir);
         QFile index(root_.path() + "/loud/index.theme");
         if (index.open(QIODevice::WriteOnly))
-            index.write("[Icon Theme]\nName=loud\nDirectories=16x16/actions\n\n"
-                        "[16x16/actions]\nSize=16\nType=Fixed\n");
+            index.write(
+                "[Icon Theme]\nName=loud\nDirectories=16x16/actions\n\n"
+                "[16x16/actions]\nSize=16\nType=Fixed\n");
         index.close();
         QImage red(16, 16, QImage::Format_ARGB32);
         red.fill(Qt::red);
-        for (const char* name : {"help-contents", "help-browser", "help-about", "configure", "preferences-system"})
+        for (const char* name :
+             {"help-contents", "help-browser", "help-about", "configure", "preferences-system"})
             red.save(dir + "/" + name + ".png");
         QIcon::setThemeSearchPaths({root_.path()});
         QIcon::setThemeName("loud");
@@ -93,29 +95,44 @@ private slots:
         QTest::addColumn<QString>("caption");
         // The two lists sit inside the splitter; their places are checked
         // relative to "outputs", where the user sees them.
-        QTest::newRow("outputs") << "outputs" << "calc" << QRect(8, 4, 464, 80) << "";
-        QTest::newRow("registers") << "registers" << "outputs" << QRect(2, 2, 226, 76) << "";
-        QTest::newRow("tape") << "tape" << "outputs" << QRect(236, 2, 226, 76) << "";
-        QTest::newRow("entry") << "entry" << "calc" << QRect(8, 88, 464, 32) << "0";
-        QTest::newRow("ParenCt") << "ParenCt" << "entry" << QRect(6, 6, 24, 20) << "(0";
-        QTest::newRow("modes") << "modes" << "calc" << QRect(8, 120, 464, 32) << "";
-        QTest::newRow("modeIPv6") << "modeIPv6" << "modes" << QRect(8, 9, 52, 20) << "IPv6";
-        QTest::newRow("modeIPv4") << "modeIPv4" << "modes" << QRect(60, 9, 52, 20) << "IPv4";
-        QTest::newRow("ModeHex") << "ModeHex" << "modes" << QRect(112, 9, 40, 20) << "16";
-        QTest::newRow("ModeDec") << "ModeDec" << "modes" << QRect(156, 9, 44, 20) << "10";
-        QTest::newRow("ModeOct") << "ModeOct" << "modes" << QRect(200, 9, 32, 20) << "8";
-        QTest::newRow("ModeBin") << "ModeBin" << "modes" << QRect(240, 9, 40, 20) << "2";
-        QTest::newRow("ModeFlt") << "ModeFlt" << "modes" << QRect(280, 9, 56, 20) << "Float";
-        QTest::newRow("bHelp") << "bHelp" << "modes" << QRect(436, 5, 28, 27) << "";
-        QTest::newRow("bAbout") << "bAbout" << "modes" << QRect(407, 5, 28, 27) << "";
+        QTest::newRow("outputs") << "outputs"
+                                 << "calc" << QRect(8, 4, 464, 80) << "";
+        QTest::newRow("registers") << "registers"
+                                   << "outputs" << QRect(2, 2, 226, 76) << "";
+        QTest::newRow("tape") << "tape"
+                              << "outputs" << QRect(236, 2, 226, 76) << "";
+        QTest::newRow("entry") << "entry"
+                               << "calc" << QRect(8, 88, 464, 32) << "0";
+        QTest::newRow("ParenCt") << "ParenCt"
+                                 << "entry" << QRect(6, 6, 24, 20) << "(0";
+        QTest::newRow("modes") << "modes"
+                               << "calc" << QRect(8, 120, 464, 32) << "";
+        QTest::newRow("modeIPv6") << "modeIPv6"
+                                  << "modes" << QRect(8, 9, 52, 20) << "IPv6";
+        QTest::newRow("modeIPv4") << "modeIPv4"
+                                  << "modes" << QRect(60, 9, 52, 20) << "IPv4";
+        QTest::newRow("ModeHex") << "ModeHex"
+                                 << "modes" << QRect(112, 9, 40, 20) << "16";
+        QTest::newRow("ModeDec") << "ModeDec"
+                                 << "modes" << QRect(156, 9, 44, 20) << "10";
+        QTest::newRow("ModeOct") << "ModeOct"
+                                 << "modes" << QRect(200, 9, 32, 20) << "8";
+        QTest::newRow("ModeBin") << "ModeBin"
+                                 << "modes" << QRect(240, 9, 40, 20) << "2";
+        QTest::newRow("ModeFlt") << "ModeFlt"
+                                 << "modes" << QRect(280, 9, 56, 20) << "Float";
+        QTest::newRow("bHelp") << "bHelp"
+                               << "modes" << QRect(436, 5, 28, 27) << "";
+        QTest::newRow("bAbout") << "bAbout"
+                                << "modes" << QRect(407, 5, 28, 27) << "";
 
         const char* keypad[27][2] = {
-            {"bLBits", "LBT"}, {"bSHL", "SHL"},    {"bSHR", "SHR"},        {"bROL", "ROL"},   {"bROR", "ROR"},
-            {"bAnd", "AND"},   {"bOr", "OR"},      {"bXor", "XOR"},        {"bNot", "NOT"},   {"bRBits", "RBT"},
-            {"bSgn", "SGN"},   {"bAbs", "ABS"},    {"bNeg", "\u00B1"},     {"bRound", "ROUN"}, {"bPow", "^"},
-            {"bSqrt", "\u221A"}, {"bSin", "SIN"},  {"bCos", "COS"},        {"bPi", "\u03C0"}, {"bOPar", "("},
-            {"bCPar", ")"},    {"bStore", "STO"},  {"bRecall", "RCL"},     {"bClr", "CLR"},   {"bClrA", "CLRA"},
-            {"bPrt", "Save"},  {"bTape", "TAPE"},
+            {"bLBits", "LBT"},   {"bSHL", "SHL"},   {"bSHR", "SHR"},    {"bROL", "ROL"},    {"bROR", "ROR"},
+            {"bAnd", "AND"},     {"bOr", "OR"},     {"bXor", "XOR"},    {"bNot", "NOT"},    {"bRBits", "RBT"},
+            {"bSgn", "SGN"},     {"bAbs", "ABS"},   {"bNeg", "\u00B1"}, {"bRound", "ROUN"}, {"bPow", "^"},
+            {"bSqrt", "\u221A"}, {"bSin", "SIN"},   {"bCos", "COS"},    {"bPi", "\u03C0"},  {"bOPar", "("},
+            {"bCPar", ")"},      {"bStore", "STO"}, {"bRecall", "RCL"}, {"bClr", "CLR"},    {"bClrA", "CLRA"},
+            {"bPrt", "Save"},    {"bTape", "TAPE"},
         };
         const int lefts[9] = {8, 61, 114, 167, 220, 273, 326, 379, 432};
         const int tops[3] = {164, 200, 236};
@@ -139,10 +156,8 @@ private slots:
         QVERIFY(owner);
         QVERIFY(owner->isAncestorOf(widget));
         QCOMPARE(QRect(widget->mapTo(owner, QPoint(0, 0)), widget->size()), geometry);
-        if (auto* b = qobject_cast<QAbstractButton*>(widget))
-            QCOMPARE(b->text(), caption);
-        if (auto* l = qobject_cast<QLabel*>(widget))
-            QCOMPARE(l->text(), caption);
+        if (auto* b = qobject_cast<QAbstractButton*>(widget)) QCOMPARE(b->text(), caption);
+        if (auto* l = qobject_cast<QLabel*>(widget)) QCOMPARE(l->text(), caption);
         QVERIFY(widget->toolTip().isEmpty());
         if (widget->focusPolicy() != Qt::NoFocus)
             QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(name));
@@ -191,12 +206,12 @@ private slots:
         QPushButton* b = Button(w, "bHelp");
         QCOMPARE(b->iconSize(), QSize(16, 16));
         const QImage img = ButtonImage(b);
-        QCOMPARE(qAlpha(img.pixel(0, 0)), 0);      // outside the disc
-        QCOMPARE(qAlpha(img.pixel(8, 1)), 255);    // disc, above the mark
-        QCOMPARE(qAlpha(img.pixel(3, 8)), 255);    // disc, left of the mark
-        QCOMPARE(qAlpha(img.pixel(8, 9)), 0);      // stem
-        QCOMPARE(qAlpha(img.pixel(8, 12)), 0);     // dot
-        QCOMPARE(qAlpha(img.pixel(8, 14)), 255);   // disc, below the dot
+        QCOMPARE(qAlpha(img.pixel(0, 0)), 0);     // outside the disc
+        QCOMPARE(qAlpha(img.pixel(8, 1)), 255);   // disc, above the mark
+        QCOMPARE(qAlpha(img.pixel(3, 8)), 255);   // disc, left of the mark
+        QCOMPARE(qAlpha(img.pixel(8, 9)), 0);     // stem
+        QCOMPARE(qAlpha(img.pixel(8, 12)), 0);    // dot
+        QCOMPARE(qAlpha(img.pixel(8, 14)), 255);  // disc, below the dot
     }
 
     // No key caption runs into its key's edges: each keeps at least 4 px of
@@ -207,7 +222,8 @@ private slots:
         QCOMPARE(keys.size(), 27);
         for (QPushButton* b : keys) {
             const int advance = QFontMetrics(b->font()).horizontalAdvance(b->text());
-            QVERIFY2(advance <= b->width() - 8, qPrintable(b->text() + " is " + QString::number(advance) + " px"));
+            QVERIFY2(advance <= b->width() - 8,
+                     qPrintable(b->text() + " is " + QString::number(advance) + " px"));
             QCOMPARE(b->font().family(), QApplication::font("QLabel").family());
             QCOMPARE(b->font().pointSizeF(), QApplication::font("QLabel").pointSizeF());
         }
@@ -215,17 +231,17 @@ private slots:
 
     void tabOrder() {
         Ccalc w;
-        QStringList expected{"entry", "registers", "tape", "modeIPv6", "modeIPv4", "ModeHex", "ModeDec",
-                             "ModeOct", "ModeBin", "ModeFlt", "bHelp", "bAbout"};
-        for (const char* b : {"bLBits", "bSHL", "bSHR", "bROL", "bROR", "bAnd", "bOr", "bXor", "bNot",
-                              "bRBits", "bSgn", "bAbs", "bNeg", "bRound", "bPow", "bSqrt", "bSin", "bCos",
-                              "bPi", "bOPar", "bCPar", "bStore", "bRecall", "bClr", "bClrA", "bPrt", "bTape"})
+        QStringList expected{"entry",   "registers", "tape",    "modeIPv6", "modeIPv4", "ModeHex",
+                             "ModeDec", "ModeOct",   "ModeBin", "ModeFlt",  "bHelp",    "bAbout"};
+        for (const char* b :
+             {"bLBits", "bSHL",  "bSHR",  "bROL",   "bROR",    "bAnd", "bOr",   "bXor", "bNot",
+              "bRBits", "bSgn",  "bAbs",  "bNeg",   "bRound",  "bPow", "bSqrt", "bSin", "bCos",
+              "bPi",    "bOPar", "bCPar", "bStore", "bRecall", "bClr", "bClrA", "bPrt", "bTape"})
             expected << b;
         QStringList chain;
         QWidget* at = Entry(w);
         do {
-            if (at->focusPolicy() & Qt::TabFocus)
-                chain << at->objectName();
+            if (at->focusPolicy() & Qt::TabFocus) chain << at->objectName();
             at = at->nextInFocusChain();
         } while (at != Entry(w));
         QCOMPARE(chain, expected);
@@ -240,10 +256,8 @@ private slots:
         QVERIFY(Entry(w)->alignment() & Qt::AlignRight);
         QVERIFY(w.findChild<QLabel*>("ParenCt")->isHidden());
         QVERIFY(w.findChild<QRadioButton*>("ModeFlt")->isChecked());
-        for (const char* name : kIntegerOnly)
-            QVERIFY2(!Button(w, name)->isEnabled(), name);
-        for (const char* name : kFloatOnly)
-            QVERIFY2(Button(w, name)->isEnabled(), name);
+        for (const char* name : kIntegerOnly) QVERIFY2(!Button(w, name)->isEnabled(), name);
+        for (const char* name : kFloatOnly) QVERIFY2(Button(w, name)->isEnabled(), name);
         QVERIFY(Button(w, "bNeg")->isEnabled());
         QCOMPARE(Button(w, "bPrt")->text(), QString("Save"));
         QCOMPARE(w.TapeRowCount(), 0);
@@ -297,13 +311,11 @@ private slots:
         w.findChild<QRadioButton*>(modeButton == "ModeDec" ? "ModeHex" : "ModeDec")->click();
         w.findChild<QRadioButton*>(modeButton)->click();
         QVERIFY(w.findChild<QRadioButton*>(modeButton)->isChecked());
-        for (const char* name : kFloatOnly)
-            QCOMPARE(Button(w, name)->isEnabled(), floatOnly);
-        for (const char* name : kIntegerOnly)
-            QCOMPARE(Button(w, name)->isEnabled(), integerOnly);
+        for (const char* name : kFloatOnly) QCOMPARE(Button(w, name)->isEnabled(), floatOnly);
+        for (const char* name : kIntegerOnly) QCOMPARE(Button(w, name)->isEnabled(), integerOnly);
         QCOMPARE(Button(w, "bNeg")->isEnabled(), neg);
-        for (const char* name : {"bSgn", "bAbs", "bRound", "bPow", "bOPar", "bCPar", "bStore", "bRecall", "bClr",
-                                 "bClrA", "bPrt", "bTape"})
+        for (const char* name : {"bSgn", "bAbs", "bRound", "bPow", "bOPar", "bCPar", "bStore", "bRecall",
+                                 "bClr", "bClrA", "bPrt", "bTape"})
             QVERIFY2(Button(w, name)->isEnabled(), name);
     }
 
@@ -320,8 +332,7 @@ private slots:
     void parenthesisCounter() {
         Ccalc w;
         auto* counter = w.findChild<QLabel*>("ParenCt");
-        for (int i = 0; i < 3; ++i)
-            Button(w, "bOPar")->click();
+        for (int i = 0; i < 3; ++i) Button(w, "bOPar")->click();
         QVERIFY(!counter->isHidden());
         QCOMPARE(counter->text(), QString("(3"));
         Button(w, "bCPar")->click();

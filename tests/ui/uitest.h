@@ -44,36 +44,32 @@ inline QPushButton* Button(QWidget& w, const char* name) {
 
 // Types text into the display as key presses with their characters.
 inline void Type(Ccalc& w, const char* text) {
-    for (const char* p = text; *p; ++p)
-        QTest::keyClick(Entry(w), *p);
+    for (const char* p = text; *p; ++p) QTest::keyClick(Entry(w), *p);
 }
 
 inline QStringList TapeLines(Ccalc& w) {
     QStringList lines;
-    for (int k = 0; k < w.TapeRowCount(); ++k)
-        lines << QString::fromStdString(w.TapeText(k));
+    for (int k = 0; k < w.TapeRowCount(); ++k) lines << QString::fromStdString(w.TapeText(k));
     return lines;
 }
 
 }  // namespace uitest
 
-#define QZ_UI_TEST_MAIN(TestClass)                                                   \
-    int main(int argc, char** argv) {                                                \
-        QTemporaryDir home;                                                          \
-        if (!home.isValid())                                                         \
-            return 2;                                                                \
-        uitest::HomeDir() = home.path();                                             \
-        QDir(home.path()).mkpath(QStringLiteral("appdata"));                         \
-        QDir(home.path()).mkpath(QStringLiteral("Desktop"));                         \
-        qputenv("HOME", home.path().toLocal8Bit());                                  \
-        qputenv("APPDATA", uitest::AppDataDir().toLocal8Bit());                      \
-        qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());         \
-        qunsetenv("HOMEDRIVE");                                                      \
-        qunsetenv("HOMEPATH");                                                       \
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                          \
-            qputenv("QT_QPA_PLATFORM", "offscreen");                                 \
-        CqzApplication app(argc, argv);                                              \
-        uitest::RecordErrors();                                                      \
-        TestClass tc;                                                                \
-        return QTest::qExec(&tc, argc, argv);                                        \
+#define QZ_UI_TEST_MAIN(TestClass)                                                                   \
+    int main(int argc, char** argv) {                                                                \
+        QTemporaryDir home;                                                                          \
+        if (!home.isValid()) return 2;                                                               \
+        uitest::HomeDir() = home.path();                                                             \
+        QDir(home.path()).mkpath(QStringLiteral("appdata"));                                         \
+        QDir(home.path()).mkpath(QStringLiteral("Desktop"));                                         \
+        qputenv("HOME", home.path().toLocal8Bit());                                                  \
+        qputenv("APPDATA", uitest::AppDataDir().toLocal8Bit());                                      \
+        qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());                         \
+        qunsetenv("HOMEDRIVE");                                                                      \
+        qunsetenv("HOMEPATH");                                                                       \
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen"); \
+        CqzApplication app(argc, argv);                                                              \
+        uitest::RecordErrors();                                                                      \
+        TestClass tc;                                                                                \
+        return QTest::qExec(&tc, argc, argv);                                                        \
     }

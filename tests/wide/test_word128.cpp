@@ -64,12 +64,12 @@ TEST(Word128Order, SignedLessReadsBit127AsSign) {
         Word128 a, b;
         bool less;
     } rows[] = {
-        {W128AllOnes, W128Zero, true},                     // -1 < 0
-        {W128MinSigned, W(~0ull >> 1, ~0ull), true},       // -2^127 < 2^127 - 1
+        {W128AllOnes, W128Zero, true},                // -1 < 0
+        {W128MinSigned, W(~0ull >> 1, ~0ull), true},  // -2^127 < 2^127 - 1
         {W128Zero, W128Zero, false},
         {W128Zero, W128AllOnes, false},
-        {W128MinSigned, W128AllOnes, true},                // most negative < -1
-        {W(~0ull, 0), W(~0ull, 1), true},                  // equal high halves: low decides
+        {W128MinSigned, W128AllOnes, true},  // most negative < -1
+        {W(~0ull, 0), W(~0ull, 1), true},    // equal high halves: low decides
         {W(5, 0), W(4, ~0ull), false},
         {W(0x8000000000000001ull, 0), W128MinSigned, false},
     };
@@ -191,7 +191,8 @@ TEST(Word128Hibit, Table) {
 
 // Every count 0..255 against std::bitset for a few patterns.
 TEST(Word128Shift, EveryCountMatchesBitset) {
-    const Word128 values[] = {W(0x0123456789ABCDEFull, 0xFEDCBA9876543210ull), W128AllOnes, Small(1), W128MinSigned};
+    const Word128 values[] = {W(0x0123456789ABCDEFull, 0xFEDCBA9876543210ull), W128AllOnes, Small(1),
+                              W128MinSigned};
     for (const Word128 v : values) {
         for (unsigned c = 0; c < 256; ++c) {
             const uint8_t c8 = static_cast<uint8_t>(c);
@@ -220,7 +221,8 @@ TEST(Word128Random, ArithmeticMatchesReferences) {
         ASSERT_EQ(a < b, na < nb);
         __extension__ typedef __int128 i128;
         ASSERT_EQ(SignedLess(a, b), static_cast<i128>(na) < static_cast<i128>(nb));
-        ASSERT_EQ(hibit(a), a.IsZero() ? 255 : 127 - (na >> 64 ? __builtin_clzll(a.hi) : 64 + __builtin_clzll(a.lo)));
+        ASSERT_EQ(hibit(a),
+                  a.IsZero() ? 255 : 127 - (na >> 64 ? __builtin_clzll(a.hi) : 64 + __builtin_clzll(a.lo)));
 
         const uint8_t c = static_cast<uint8_t>(rnd.u64());
         ASSERT_EQ(a << c, FromBits(Bits(a) << c));

@@ -92,7 +92,8 @@ TEST(FloatConversions, RandomAgainstTheCompilersConversions) {
         // Keep 64 leading bits: such a value converts exactly.
         const int top = v.IsZero() ? 0 : hibit(Word128::FromNative(m));
         const u128 kept = top > 63 ? m & ~((u128{1} << (top - 63)) - 1) : m;
-        const long double expected = negative ? -static_cast<long double>(kept) : static_cast<long double>(kept);
+        const long double expected =
+            negative ? -static_cast<long double>(kept) : static_cast<long double>(kept);
         const long double x = W128ToFloat(v);
         ASSERT_EQ(x, expected) << hexstr(v);
         // Back again: the truncated value with its sign.
@@ -102,8 +103,9 @@ TEST(FloatConversions, RandomAgainstTheCompilersConversions) {
         }
 
         // A random extended below 2^127 in magnitude, with a fraction.
-        const long double y = std::ldexp(static_cast<long double>(rnd.u64()), static_cast<int>(rnd.u64() % 128) - 64) *
-                              (rnd.u64() % 2 ? -1 : 1);
+        const long double y =
+            std::ldexp(static_cast<long double>(rnd.u64()), static_cast<int>(rnd.u64() % 128) - 64) *
+            (rnd.u64() % 2 ? -1 : 1);
         ASSERT_EQ(FloatToW128(y), Word128::FromNative(static_cast<u128>(static_cast<i128>(std::trunc(y)))))
             << static_cast<double>(y);
     }

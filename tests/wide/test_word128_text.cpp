@@ -186,19 +186,24 @@ TEST(Word128Stou128, Table) {
         {"000", 1, W128Zero},
         {"1", 1, W128Zero},
     };
-    for (const Row& r : rows) EXPECT_EQ(stou128(r.text, r.base), r.v) << '"' << r.text << "\" base " << int(r.base);
+    for (const Row& r : rows)
+        EXPECT_EQ(stou128(r.text, r.base), r.v) << '"' << r.text << "\" base " << int(r.base);
     EXPECT_EQ(stou128(std::string(33, 'F'), 16), W128AllOnes);
     EXPECT_EQ(stou128(std::string(32, 'F'), 16), W128AllOnes);
     EXPECT_EQ(stou128("1" + std::string(32, '0'), 16), W128Zero);  // the high digit falls off
-    EXPECT_EQ(stou128(std::string("12\0" "3", 4), 10), Small(12));
+    EXPECT_EQ(stou128(std::string("12\0"
+                                  "3",
+                                  4),
+                      10),
+              Small(12));
 }
 
 TEST(Word128Stou128, AlphabetRules) {
     EXPECT_EQ(stou128("ba", 2, "ab"), Small(2));
     EXPECT_EQ(stou128("aab", 3, "aab"), Small(2));  // repeated symbol: first occurrence counts
     EXPECT_EQ(stou128("bb", 2, "abb"), Small(3));
-    EXPECT_EQ(stou128("bbc", 2, "abc"), Small(3));      // c is beyond the base
-    const std::string bytes = ByteAlphabet(16);         // symbols 0xFF down to 0xF0
+    EXPECT_EQ(stou128("bbc", 2, "abc"), Small(3));  // c is beyond the base
+    const std::string bytes = ByteAlphabet(16);     // symbols 0xFF down to 0xF0
     EXPECT_EQ(stou128("\xFE\xFF", 16, bytes), Small(16));
     EXPECT_EQ(stou128("\xFE\xEF", 16, bytes), Small(1));
     // More than 255 symbols: a symbol found only past the base is no digit.
@@ -211,7 +216,8 @@ TEST(Word128Stou128, RangeErrors) {
     EXPECT_EQ(RangeMessage([] { stou128("1", 37); }), "stou128: base is greater than the digits available");
     EXPECT_EQ(RangeMessage([] { stou128("1", 255); }), "stou128: base is greater than the digits available");
     EXPECT_EQ(RangeMessage([] { stou128("1", 129, ByteAlphabet(200)); }), "stou128: base must be <= 128");
-    EXPECT_EQ(RangeMessage([] { stou128("1", 3, "ab"); }), "stou128: base is greater than the digits available");
+    EXPECT_EQ(RangeMessage([] { stou128("1", 3, "ab"); }),
+              "stou128: base is greater than the digits available");
     EXPECT_EQ(RangeMessage([] { stou128("1", 128, ByteAlphabet(128)); }), "(no error)");
 }
 
@@ -242,7 +248,9 @@ TEST(Word128Random, HostileArgumentsNeverCrash) {
         std::string alpha(rnd.u64() % 300, '\0');
         for (char& c : alpha) c = static_cast<char>(rnd.u64() % (rnd.u64() % 2 ? 256 : 8));
         std::string text(rnd.u64() % 50, '\0');
-        for (char& c : text) c = alpha.empty() || rnd.u64() % 4 == 0 ? static_cast<char>(rnd.u64()) : alpha[rnd.u64() % alpha.size()];
+        for (char& c : text)
+            c = alpha.empty() || rnd.u64() % 4 == 0 ? static_cast<char>(rnd.u64())
+                                                    : alpha[rnd.u64() % alpha.size()];
 
         const std::size_t symbols = alpha.empty() ? 36 : alpha.size();
         const bool strOk = base >= 2 && base <= symbols;

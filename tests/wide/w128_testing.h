@@ -25,12 +25,11 @@ public:
 
     Word128 next() {
         switch (gen_() % 8) {
-            case 0:
-                return Small(gen_() >> (gen_() % 64));  // the 64-bit paths
+            case 0: return Small(gen_() >> (gen_() % 64));  // the 64-bit paths
             case 1: {
-                static const Word128 kSpecial[] = {W128Zero, Small(1),      W128AllOnes,   W128MinSigned,
-                                                   W(0, ~0ull), W(1, 0),    W(~0ull >> 1, ~0ull),
-                                                   Small(2),    W(~0ull, 0), Small(10)};
+                static const Word128 kSpecial[] = {W128Zero,    Small(1), W128AllOnes,          W128MinSigned,
+                                                   W(0, ~0ull), W(1, 0),  W(~0ull >> 1, ~0ull), Small(2),
+                                                   W(~0ull, 0), Small(10)};
                 return kSpecial[gen_() % (sizeof kSpecial / sizeof kSpecial[0])];
             }
             case 2: {
@@ -38,10 +37,8 @@ public:
                 return gen_() % 2 ? Pow2(k) - Small(gen_() % 3) : Pow2(k) + Small(gen_() % 3);
             }
             case 3:
-            case 4:
-                return W(gen_(), gen_()) >> static_cast<unsigned>(gen_() % 128);  // random length
-            default:
-                return W(gen_(), gen_());
+            case 4: return W(gen_(), gen_()) >> static_cast<unsigned>(gen_() % 128);  // random length
+            default: return W(gen_(), gen_());
         }
     }
 
@@ -49,9 +46,7 @@ private:
     std::mt19937_64 gen_;
 };
 
-inline std::bitset<128> Bits(Word128 v) {
-    return (std::bitset<128>(v.hi) << 64) | std::bitset<128>(v.lo);
-}
+inline std::bitset<128> Bits(Word128 v) { return (std::bitset<128>(v.hi) << 64) | std::bitset<128>(v.lo); }
 
 inline Word128 FromBits(const std::bitset<128>& b) {
     const std::bitset<128> mask(~0ull);
