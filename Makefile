@@ -9,7 +9,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps configure build run test bench fuzz check asan-test e2e screenshot clean
+.PHONY: all deps configure build run test bench fuzz check asan-test e2e screenshot clean format format-check
 
 all: build
 
@@ -37,7 +37,7 @@ bench: build
 
 # Every test again with AddressSanitizer and UndefinedBehaviorSanitizer.
 asan-test: deps
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQZ_SANITIZE=ON -DQZ_BUILD_BENCH=OFF
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQZ_SANITIZE=ON -DQZ_WERROR=ON -DQZ_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure --timeout 900 -j $(JOBS)
@@ -45,7 +45,7 @@ asan-test: deps
 # Each libFuzzer target for FUZZ_SECONDS, starting from its seed corpus;
 # fails on any crash or sanitizer report (see tools/run-fuzz).
 fuzz: deps
-	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_FUZZ=ON
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_FUZZ=ON -DQZ_WERROR=ON
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) tools/run-fuzz $(FUZZ_BUILD)
 
@@ -53,7 +53,15 @@ fuzz: deps
 e2e: build
 	tools/e2e-test $(BUILD)/src/app/qz
 
-check: asan-test fuzz e2e
+# clang-format 14 with the root .clang-format over every tracked C++ file.
+FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
+format: deps
+	clang-format-14 -i $(FORMAT_FILES)
+
+format-check: deps
+	clang-format-14 --dry-run --Werror $(FORMAT_FILES)
+
+check: format-check asan-test fuzz e2e
 
 # docs/screenshot.png for the README: the calculator on a virtual screen
 # after a short hexadecimal calculation.
