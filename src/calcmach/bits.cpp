@@ -86,30 +86,29 @@ std::string Grouped(std::string_view digits, std::size_t size) {
     return out;
 }
 
-std::string WithoutBlanks(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text)
-        if (c != ' ') out += c;
-    return out;
-}
-
 // Leading zeros of a digit text and the blanks among them, the last digit
 // excepted.
 std::size_t LeadingZeros(std::string_view text) {
     std::size_t n = 0;
     while (n + 1 < text.size() && (text[n] == '0' || text[n] == ' ')) ++n;
-    while (n > 0 && text[n - 1] == ' ') --n;  // a blank before the first digit shown bright
     return n;
 }
 
-void Add(std::vector<BitForm>& out, const char* name, std::string text, std::size_t dim = 0) {
-    BitForm f;
+void Add(std::vector<BitForm>& out, const char* name, std::string text) {
+    BitForm& f = out.emplace_back();
     f.name = name;
-    f.plain = WithoutBlanks(text);
+    f.plain = text;
     f.text = std::move(text);
-    f.dim = dim;
-    out.push_back(std::move(f));
+}
+
+// A digit string shown in groups and copied without them.
+void AddGrouped(std::vector<BitForm>& out, const char* name, std::string digits, std::size_t size,
+                bool dimZeros = false) {
+    BitForm& f = out.emplace_back();
+    f.name = name;
+    f.text = Grouped(digits, size);
+    f.plain = std::move(digits);
+    if (dimZeros) f.dim = LeadingZeros(f.text);
 }
 
 std::string HexDigits(uint64_t v, int digits) {
@@ -118,10 +117,7 @@ std::string HexDigits(uint64_t v, int digits) {
     return s;
 }
 
-void AddHex128(std::vector<BitForm>& out, Word128 w) {
-    const std::string text = Grouped(hexstr(w), 4);
-    Add(out, "hex", text, LeadingZeros(text));
-}
+void AddHex128(std::vector<BitForm>& out, Word128 w) { AddGrouped(out, "hex", hexstr(w), 4, true); }
 
 void AddBitCounts(std::vector<BitForm>& out, Word128 w) {
     Add(out, "set bits", std::to_string(std::popcount(w.lo) + std::popcount(w.hi)));
@@ -194,7 +190,7 @@ void AddRounded(std::vector<BitForm>& out, const Extended& e, FloatClass c, long
 void AddFloatForms(std::vector<BitForm>& out, const CalcValue& v) {
     const Extended e = ReadExtended(v.payload);
     const FloatClass c = Classify(e);
-    Add(out, "hex", HexDigits(e.signExp, 4) + " " + Grouped(HexDigits(e.significand, 16), 4));
+    AddGrouped(out, "hex", HexDigits(e.signExp, 4) + HexDigits(e.significand, 16), 4);
     Add(out, "sign", e.negative() ? "1" : "0");
     // Exponent 0 scales by 2^-16382 like exponent 1: the unbiased value of
     // denormals, and of zero, is that one.
@@ -207,16 +203,16 @@ void AddFloatForms(std::vector<BitForm>& out, const CalcValue& v) {
     }
     Add(out, "exponent", expText);
     Add(out, "integer bit", (e.significand & kIntegerBit) != 0 ? "1" : "0");
-    Add(out, "fraction", Grouped(HexDigits(e.significand & ~kIntegerBit, 16), 4));
+    AddGrouped(out, "fraction", HexDigits(e.significand & ~kIntegerBit, 16), 4);
     Add(out, "class", std::string(FloatClassName(c)));
     AddRounded(out, e, c, v.f());
 }
 
 void AddIntegerForms(std::vector<BitForm>& out, Word128 w) {
     AddHex128(out, w);
-    Add(out, "signed", Grouped(sstr(w, 10), 3));
-    Add(out, "unsigned", Grouped(str(w, 10), 3));
-    Add(out, "octal", Grouped(str(w, 8), 3));
+    AddGrouped(out, "signed", sstr(w, 10), 3);
+    AddGrouped(out, "unsigned", str(w, 10), 3);
+    AddGrouped(out, "octal", str(w, 8), 3);
     Add(out, "ipv4", ipv4str(w));
     Add(out, "ipv6", ipv6str(w, true));
     AddBitCounts(out, w);
