@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "calcmach/bits.h"
 #include "calcmach/calcmach.h"
+#include "calcmach/code_number.h"
 
 namespace {
 
@@ -223,5 +225,88 @@ void BM_FloatTextRandomBits(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FloatTextRandomBits);
+
+}  // namespace
+
+// The bits panel's core: every form of a value, and a toggle followed by
+// the display text and the forms, as the window redraws after a click.
+//
+//   build-*/bench/bench_machine --benchmark_filter='BitForms|ToggleBit'
+namespace {
+
+struct BitsCase {
+    const char* name;
+    CalcValue v;
+};
+
+std::vector<BitsCase> BitsCases() {
+    return {
+        {"dec 42", CalcValue::Int(vmDec, Word128(42, 0))},
+        {"dec -2^127", CalcValue::Int(vmDec, W128MinSigned)},
+        {"hex all ones", CalcValue::Int(vmHex, W128AllOnes)},
+        {"ipv6 8 groups", CalcValue::Int(vmIPv6, Word128(0x1234567890ABCDEFu, 0xFEDCBA0987654321u))},
+        {"float pi", kPiValue},
+        {"float 1/3", CalcValue::Float(1.0L / 3.0L)},
+        {"float max", CalcValue::Float(LDBL_MAX)},
+        {"error", kErrorValue},
+    };
+}
+
+void BM_BitForms(benchmark::State& state) {
+    const BitsCase c = BitsCases()[static_cast<std::size_t>(state.range(0))];
+    state.SetLabel(c.name);
+    for (auto _ : state) {
+        std::vector<BitForm> forms = BitForms(c.v);
+        benchmark::DoNotOptimize(forms);
+    }
+}
+BENCHMARK(BM_BitForms)->DenseRange(0, 7);
+
+void BM_ToggleBit(benchmark::State& state) {
+    const bool isFloat = state.range(0) != 0;
+    CcalcMach m;
+    m.SetMode(isFloat ? vmFloat : vmDec);
+    for (char c : std::string_view(isFloat ? "3.25" : "123456789")) m.KeyChar(c);
+    const int bits = isFloat ? 80 : 128;
+    int n = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(m.ToggleBit(n));
+        n = (n + 37) % bits;
+    }
+    state.SetLabel(isFloat ? "float" : "dec");
+}
+BENCHMARK(BM_ToggleBit)->Arg(0)->Arg(1);
+
+// What the window does per click: toggle, then the new display text and
+// every form of the new value.
+void BM_ToggleBitAndForms(benchmark::State& state) {
+    const bool isFloat = state.range(0) != 0;
+    CcalcMach m;
+    m.SetMode(isFloat ? vmFloat : vmDec);
+    for (char c : std::string_view(isFloat ? "3.25" : "123456789")) m.KeyChar(c);
+    const int bits = isFloat ? 80 : 128;
+    int n = 0;
+    for (auto _ : state) {
+        m.ToggleBit(n);
+        std::string text = m.DisplayText();
+        std::vector<BitForm> forms = BitForms(m.BitsValue());
+        benchmark::DoNotOptimize(text);
+        benchmark::DoNotOptimize(forms);
+        n = (n + 37) % bits;
+    }
+    state.SetLabel(isFloat ? "float" : "dec");
+}
+BENCHMARK(BM_ToggleBitAndForms)->Arg(0)->Arg(1);
+
+void BM_ParseCodeNumber(benchmark::State& state) {
+    const std::string_view texts[] = {"0xDEAD_BEEF", "  -0b1010'1010\n", "FFh", "1234",
+                                      "0x"
+                                      "123456789ABCDEF0123456789ABCDEF0"};
+    std::size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ParseCodeNumber(texts[i++ % std::size(texts)]));
+    }
+}
+BENCHMARK(BM_ParseCodeNumber);
 
 }  // namespace

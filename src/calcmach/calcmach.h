@@ -118,6 +118,18 @@ public:
     std::string TapePrefix;
     TapeReceiver OnTapeLine;
 
+    // The bits panel (bits.cpp). BitsValue: the value whose bits are shown,
+    // the shown value read in the entry's mode (the error value and the
+    // modes with no text form as they are). ToggleBit: flips bit n of it
+    // (0-127, or 0-79 of a float) and makes the result the entry as if
+    // typed, with no tape line; false, and no change, where the value's
+    // bits cannot be toggled or n is outside the grid. EnterNumber: selects
+    // the integer mode m as the mode buttons do (SetMode), then enters v as
+    // if typed; a range error for a mode outside vmDec..vmIPv6.
+    CalcValue BitsValue() const;
+    bool ToggleBit(int n);
+    void EnterNumber(ValueMode m, Word128 v);
+
     ValueMode Mode() const { return Y.mode; }
     bool ShowsX() const { return Shown == &X; }
     bool ShowsY() const { return Shown == &Y; }

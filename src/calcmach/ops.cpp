@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "bits.h"
 #include "calcmach.h"
 #include "fpu.h"
 
@@ -202,7 +203,7 @@ void CcalcMach::ExecOp() {
     // Compute into locals first: a fault must leave X as reconciled above.
     bool supported = true;
     if (Y.mode == vmFloat) {
-        const std::optional<long double> r = FloatOp(PendingOp, X.f(), Y.f());
+        const std::optional<long double> r = FloatOp(PendingOp, ValidFloat(X.f()), ValidFloat(Y.f()));
         if (r) {
             X.setF(*r);
         } else {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "bits.h"
 #include "calcmach.h"
 #include "fpu.h"
 
@@ -45,7 +46,7 @@ void CcalcMach::FnRBits() {
 
 void CcalcMach::FnSgn() {
     if (Y.mode == vmFloat) {
-        const long double e = Y.f();
+        const long double e = ValidFloat(Y.f());
         Y.setF(e < 0.0L ? -1.0L : e > 0.0L ? 1.0L : 0.0L);
     } else {
         const Word128 e = Y.w();
@@ -58,7 +59,7 @@ void CcalcMach::FnSgn() {
 
 void CcalcMach::FnAbs() {
     if (Y.mode == vmFloat) {
-        const long double e = Y.f();
+        const long double e = ValidFloat(Y.f());
         if (e < 0.0L) Y.setF(-e);
     } else {
         // -2^127 is its own negation and stays negative.
@@ -83,7 +84,7 @@ void FloatFunction(CcalcMach& m, std::string_view label, Fn fn) {
     }
     m.TapeNote(label);
     m.EndEntry();
-    m.Y.setF(fpu::Guarded(fn, m.Y.f()));
+    m.Y.setF(fpu::Guarded(fn, ValidFloat(m.Y.f())));
     m.ShowY();
 }
 

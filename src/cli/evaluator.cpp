@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "calcmach/bits.h"
+
 namespace {
 
 struct NamedMode {
@@ -32,7 +34,7 @@ std::optional<ValueMode> ModeByName(std::string_view name) {
     return std::nullopt;
 }
 
-Evaluator::Evaluator(ValueMode mode, bool tape) {
+Evaluator::Evaluator(ValueMode mode, bool tape, bool forms) : forms_(forms) {
     if (tape) {
         mach_.OnTapeLine = [this](CcalcMach&, std::string_view line) {
             if (tape_ == nullptr) return;
@@ -73,6 +75,15 @@ bool Evaluator::Evaluate(std::string_view expr, EvalOutput& out) {
     tape_ = nullptr;
     out.text += mach_.DisplayText();
     out.text += '\n';
+    if (forms_) {
+        // As copied from the panel: without the group blanks, easier to cut.
+        for (const BitForm& f : BitForms(mach_.BitsValue())) {
+            out.text += f.name;
+            out.text += ": ";
+            out.text += f.plain;
+            out.text += '\n';
+        }
+    }
     return true;
 }
 

@@ -25,7 +25,9 @@ struct EvalOutput {
 
 class Evaluator {
 public:
-    Evaluator(ValueMode mode, bool tape);
+    // forms: after each result, its bits in every form (BitForms), one
+    // "name: text" line each.
+    Evaluator(ValueMode mode, bool tape, bool forms = false);
     Evaluator(const Evaluator&) = delete;
     Evaluator& operator=(const Evaluator&) = delete;
 
@@ -43,6 +45,7 @@ private:
     void Reset();
 
     std::string* tape_ = nullptr;  // where tape lines go, while evaluating
+    bool forms_ = false;
     CcalcMach mach_;
     CalcValue start_;  // the entry of a new machine set to the mode
 };

@@ -23,7 +23,7 @@ namespace {
 constexpr int kExitFault = 1;
 constexpr int kExitUsage = 2;
 
-constexpr std::string_view kUsage = "Usage: qzcalc [-m MODE] [--tape] [-j N] [EXPR...]\n";
+constexpr std::string_view kUsage = "Usage: qzcalc [-m MODE] [--tape] [--all] [-j N] [EXPR...]\n";
 
 constexpr std::string_view kHelp =
     "Evaluates each EXPR as if its keys were typed into the calculator, followed\n"
@@ -34,6 +34,12 @@ constexpr std::string_view kHelp =
     "Options:\n"
     "  -m, --mode MODE  value mode: dec (default), hex, oct, bin, ipv4, ipv6, float\n"
     "  -t, --tape       print the tape lines of each calculation before its result\n"
+    "  -a, --all        print after each result its bits in every form, one\n"
+    "                   \"name: text\" per line, as the calculator's bits panel\n"
+    "                   shows them (digits without group blanks): hex, signed,\n"
+    "                   unsigned, octal, ipv4, ipv6, set bits, highest bit; for a\n"
+    "                   float hex, sign, exponent, integer bit, fraction, class,\n"
+    "                   binary64, binary64 hex, binary32, binary32 hex\n"
     "  -j, --jobs N     machines working on standard input at once (default: one,\n"
     "                   and past the first 16 MiB one per processor, at most 4);\n"
     "                   the output keeps the input order\n"
@@ -79,6 +85,7 @@ constexpr std::size_t kDefaultAloneBytes = 16 << 20;
 struct Options {
     ValueMode mode = vmDec;
     bool tape = false;
+    bool all = false;
     unsigned jobs = DefaultJobs();
     bool jobsGiven = false;
     std::vector<std::string_view> exprs;
@@ -142,6 +149,8 @@ int ParseArgs(int argc, char** argv, Options& opt) {
             return 0;
         } else if (arg == "-t" || arg == "--tape") {
             opt.tape = true;
+        } else if (arg == "-a" || arg == "--all") {
+            opt.all = true;
         } else if (OptionValue(arg, "-m", "--mode", argc, argv, i, value)) {
             if (!value) return UsageError("option '" + std::string(arg) + "' needs a mode");
             const std::optional<ValueMode> mode = ModeByName(*value);
@@ -183,11 +192,11 @@ int main(int argc, char** argv) {
     int readError = 0;
     if (opt.exprs.empty()) {
         const StreamResult r = EvaluateStream(STDIN_FILENO, out, opt.mode, opt.tape, opt.jobs,
-                                              opt.jobsGiven ? 0 : kDefaultAloneBytes);
+                                              opt.jobsGiven ? 0 : kDefaultAloneBytes, opt.all);
         allGood = r.allGood;
         readError = r.readError;
     } else {
-        Evaluator eval(opt.mode, opt.tape);
+        Evaluator eval(opt.mode, opt.tape, opt.all);
         EvalOutput results;
         for (std::string_view expr : opt.exprs)
             if (!eval.Evaluate(expr, results)) allGood = false;

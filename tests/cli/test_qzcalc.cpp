@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "calcmach/bits.h"
 #include "calcmach/calcmach.h"
 
 extern char** environ;
@@ -76,7 +77,8 @@ Outcome Qzcalc(const std::vector<std::string>& args, const std::string& input = 
 }
 
 // What qzcalc must print: each expression on a machine just built.
-Outcome Machine(ValueMode mode, bool tape, const std::vector<std::string>& exprs, bool mergeErr = false) {
+Outcome Machine(ValueMode mode, bool tape, const std::vector<std::string>& exprs, bool mergeErr = false,
+                bool all = false) {
     Outcome r;
     r.status = 0;
     for (const std::string& e : exprs) {
@@ -88,6 +90,9 @@ Outcome Machine(ValueMode mode, bool tape, const std::vector<std::string>& exprs
             CalcValue v;
             m.EvalText(e, v);
             r.out += m.DisplayText() + "\n";
+            if (all) {
+                for (const BitForm& f : BitForms(m.BitsValue())) r.out += f.name + ": " + f.plain + "\n";
+            }
         } catch (const CalcError& ex) {
             (mergeErr ? r.out : r.err) += std::string("error: ") + ex.what() + "\n";
             r.status = 1;
@@ -273,6 +278,59 @@ TEST(Qzcalc, InputPastTheSoloPartKeepsItsOrderWithoutJobs) {
               Machine(vmDec, false, {last + "*3+123456789012345678901234567"}).out);
 }
 
+TEST(Qzcalc, AllPrintsTheFormsAfterEachResult) {
+    for (const ModeCase& c : ModeCases()) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args = {"-a", "-m", c.name};
+        args.insert(args.end(), c.exprs.begin(), c.exprs.end());
+        const Outcome want = Machine(c.mode, false, c.exprs, false, true);
+        ExpectSameRun(Qzcalc(args), want);
+        ExpectSameRun(Qzcalc({"--all", "-m", c.name, "-j", "2"}, Lines(c.exprs)), want);
+        ExpectSameRun(Qzcalc({"--all", "--tape", "-m", c.name}, Lines(c.exprs)),
+                      Machine(c.mode, true, c.exprs, false, true));
+    }
+}
+
+TEST(Qzcalc, AllAsAScriptReadsIt) {
+    const Outcome r = Qzcalc({"-a", "40+2", "(5", "1/0"});
+    EXPECT_EQ(r.out,
+              "42\n"
+              "hex: 0000000000000000000000000000002A\n"
+              "signed: 42\n"
+              "unsigned: 42\n"
+              "octal: 52\n"
+              "ipv4: 42\n"
+              "ipv6: ::2a\n"
+              "set bits: 3\n"
+              "highest bit: 5\n"
+              // The error value: its bits only.
+              "*** ERROR ***\n"
+              "hex: 80000000000000000000000000000000\n"
+              "set bits: 1\n"
+              "highest bit: 127\n");
+    // A fault prints its message and no forms.
+    EXPECT_EQ(r.err, "error: Word128: divide by zero\n");
+    EXPECT_EQ(r.status, 1);
+
+    EXPECT_EQ(Qzcalc({"-m", "float", "--all", "0-1.5"}).out,
+              "-1.5\n"
+              "hex: BFFFC000000000000000\n"
+              "sign: 1\n"
+              "exponent: 16383 (unbiased 0)\n"
+              "integer bit: 1\n"
+              "fraction: 4000000000000000\n"
+              "class: normal\n"
+              "binary64: -1.5\n"
+              "binary64 hex: 0xBFF8000000000000\n"
+              "binary32: -1.5\n"
+              "binary32 hex: 0xBFC00000\n");
+    // In hex mode the same forms: a script greps the reading it needs.
+    const std::string hex = Qzcalc({"-m", "hex", "-a", "0-1"}).out;
+    EXPECT_EQ(hex.rfind("FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF\n", 0), 0u);
+    EXPECT_NE(hex.find("\nsigned: -1\nunsigned: 340282366920938463463374607431768211455\n"),
+              std::string::npos);
+}
+
 TEST(Qzcalc, OptionSpellings) {
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"-m", "hex", "FF+1"},
@@ -323,8 +381,9 @@ TEST(Qzcalc, HelpAndVersion) {
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(r.out.rfind("Usage: qzcalc [-m MODE] [--tape]", 0), 0u);
         for (const char* word :
-             {"--mode", "--tape", "--jobs", "--version", "dec", "hex", "oct", "bin", "ipv4", "ipv6", "float",
-              "+ - * /", "& | %", "< > ?", "( )", "error: ", "Exit status"})
+             {"--mode", "--tape",  "--jobs",      "--version", "dec",      "hex",     "oct",
+              "bin",    "ipv4",    "ipv6",        "float",     "+ - * /",  "& | %",   "< > ?",
+              "( )",    "error: ", "Exit status", "--all",     "set bits", "binary64"})
             EXPECT_NE(r.out.find(word), std::string::npos) << word;
     }
     const Outcome v = Qzcalc({"--version"});

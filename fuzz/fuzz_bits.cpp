@@ -1,0 +1,204 @@
+// The bits panel's core: arbitrary payloads (80-bit floats of every
+// encoding, the FPU-rejected ones included), bit toggles, every form of the
+// shown value, pasted texts read as code numbers, and the calculations that
+// follow. Faults the machine raises on purpose (CalcError) are expected;
+// anything else, a sanitizer report or a broken invariant is a finding.
+#include <cfenv>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "calcmach/bits.h"
+#include "calcmach/calcmach.h"
+#include "calcmach/code_number.h"
+
+namespace {
+
+class Input {
+public:
+    Input(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
+    bool empty() const { return p_ == end_; }
+    uint8_t Byte() { return p_ == end_ ? 0 : *p_++; }
+    std::string_view Text(size_t maxLen) {
+        const size_t want = Byte() % (maxLen + 1);
+        const size_t n = want < static_cast<size_t>(end_ - p_) ? want : static_cast<size_t>(end_ - p_);
+        const std::string_view t(reinterpret_cast<const char*>(p_), n);
+        p_ += n;
+        return t;
+    }
+
+private:
+    const uint8_t* p_;
+    const uint8_t* end_;
+};
+
+void Check(bool ok, const char* what) {
+    if (!ok) {
+        std::fprintf(stderr, "invariant broken: %s\n", what);
+        std::abort();
+    }
+}
+
+bool IsGrouped(const std::string& name) {
+    return name == "hex" || name == "signed" || name == "unsigned" || name == "octal" || name == "fraction";
+}
+
+std::string WithoutBlanks(const std::string& s) {
+    std::string out;
+    for (char c : s)
+        if (c != ' ') out += c;
+    return out;
+}
+
+void CheckForms(const CalcValue& v) {
+    fexcept_t before;
+    std::fegetexceptflag(&before, FE_ALL_EXCEPT);
+    const int raisedBefore = std::fetestexcept(FE_ALL_EXCEPT);
+    const std::vector<BitForm> forms = BitForms(v);
+    Check(std::fetestexcept(FE_ALL_EXCEPT) == raisedBefore, "BitForms changed the float status flags");
+    std::fesetexceptflag(&before, FE_ALL_EXCEPT);
+
+    Check(!forms.empty(), "no forms");
+    for (const BitForm& f : forms) {
+        Check(!f.text.empty(), "empty form text");
+        if (IsGrouped(f.name)) {
+            Check(WithoutBlanks(f.text) == f.plain, "plain text is not the text without its group blanks");
+        } else {
+            Check(f.text == f.plain, "plain text of an ungrouped form differs");
+        }
+        Check(f.dim < f.text.size(), "dimmed past the last digit");
+        Check(f.text.find_first_not_of("0 ") >= f.dim, "a digit other than a leading zero dimmed");
+    }
+    const Word128 w = v.w();
+    if (v.mode == vmFloat) {
+        Check(forms.size() == 10, "a float has ten forms");
+        const FloatClass c = ClassifyExtended(v.payload);
+        Check(forms[5].text == FloatClassName(c), "class line");
+        Check((forms[6].text == "invalid") == IsRejectedEncoding(c),
+              "rejected encodings and only they are invalid");
+    } else if (BitsToggleable(v.mode)) {
+        Check(forms.size() == 8, "an integer has eight forms");
+        Check(forms[0].plain == hexstr(w), "hex form");
+        Check(stou128(forms[2].plain, 10) == w, "unsigned form does not read back");
+        Check(stou128(forms[3].plain, 8) == w, "octal form does not read back");
+        const std::string& s = forms[1].plain;
+        const Word128 magnitude = stou128(s[0] == '-' ? s.substr(1) : s, 10);
+        Check((s[0] == '-' ? -magnitude : magnitude) == w, "signed form does not read back");
+    } else {
+        Check(forms.size() == 3 && forms[0].plain == hexstr(w), "bits of a value with no text form");
+    }
+}
+
+void Toggle(CcalcMach& m, int n) {
+    const CalcValue before = m.BitsValue();
+    const CalcValue y = m.Y, x = m.X;
+    const CalcValue* shown = m.Shown;
+    const bool newEntry = m.NewEntry;
+    if (m.ToggleBit(n)) {
+        Check(BitsToggleable(before.mode) && n >= 0 && n < BitCount(before), "toggle taken outside the grid");
+        Check(m.ShowsY() && !m.NewEntry, "a toggled value is not the entry being typed");
+        CalcValue want = before;
+        want.payload[n / 8] ^= static_cast<unsigned char>(1u << (n % 8));
+        Check(std::memcmp(&m.Y, &want, sizeof want) == 0, "not exactly one bit flipped");
+        const CalcValue shownNow = m.BitsValue();
+        Check(std::memcmp(&shownNow, &want, sizeof want) == 0, "the panel does not show the toggled value");
+    } else {
+        Check(!BitsToggleable(before.mode) || n < 0 || n >= BitCount(before),
+              "toggle refused inside the grid");
+        Check(std::memcmp(&m.Y, &y, sizeof y) == 0 && std::memcmp(&m.X, &x, sizeof x) == 0 &&
+                  m.Shown == shown && m.NewEntry == newEntry,
+              "a refused toggle changed the machine");
+    }
+}
+
+void CheckCodeNumber(std::string_view text) {
+    const std::optional<CodeNumber> n = ParseCodeNumber(text);
+    const std::optional<CodeNumber> padded = ParseCodeNumber(" \t" + std::string(text) + "\r\n");
+    Check(n.has_value() == padded.has_value(), "trimming changes whether a text is a code number");
+    if (!n) return;
+    Check(n->mode == vmHex || n->mode == vmBin || n->mode == vmOct,
+          "code number in a mode other than hex, bin, oct");
+    Check(padded->mode == n->mode && padded->value == n->value, "trimming changes the number");
+    std::size_t start = 0;
+    while (start < text.size() && std::strchr(" \t\r\n\v\f", text[start]) != nullptr && text[start] != '\0')
+        ++start;
+    if (start < text.size() && text[start] != '-') {
+        const std::optional<CodeNumber> neg = ParseCodeNumber("-" + std::string(text.substr(start)));
+        Check(neg && neg->mode == n->mode && neg->value == -n->value, "minus does not negate");
+    }
+}
+
+void Step(CcalcMach& m, Input& in) {
+    switch (in.Byte() % 12) {
+        case 0:
+        case 1: {
+            // A float of any encoding, or a value of any mode with any payload.
+            CalcValue v;
+            const uint8_t b = in.Byte();
+            v.mode = (b & 0x80) != 0 ? static_cast<ValueMode>(b % kModeCount) : vmFloat;
+            for (int i = 0; i < (v.mode == vmFloat ? 10 : 16); ++i) v.payload[i] = in.Byte();
+            m.SetValue(v);
+            break;
+        }
+        case 2:
+        case 3:
+        case 4: Toggle(m, static_cast<int>(in.Byte()) - 8); break;
+        case 5: CheckForms(m.BitsValue()); break;
+        case 6: {
+            const std::string_view text = in.Text(48);
+            CheckCodeNumber(text);
+            if (const std::optional<CodeNumber> n = ParseCodeNumber(text)) {
+                m.EnterNumber(n->mode, n->value);
+                Check(m.Mode() == n->mode && m.Y.w() == n->value && m.ShowsY(), "entered number");
+            }
+            break;
+        }
+        case 7: {
+            static const char* const kKeys[] = {"+", "-", "*", "/", "^", "&", "<",
+                                                "?", "=", "(", ")", "c", "\b"};
+            m.KeyString(kKeys[in.Byte() % (sizeof kKeys / sizeof kKeys[0])]);
+            break;
+        }
+        case 8: m.KeyChar(static_cast<char>(in.Byte())); break;
+        case 9: {
+            switch (in.Byte() % 7) {
+                case 0: m.FnSqrt(); break;
+                case 1: m.FnSin(); break;
+                case 2: m.FnCos(); break;
+                case 3: m.FnSgn(); break;
+                case 4: m.FnAbs(); break;
+                case 5: m.FnNeg(); break;
+                default: m.FnNot(); break;
+            }
+            break;
+        }
+        case 10: m.SetMode(static_cast<ValueMode>(in.Byte() % kModeCount)); break;
+        default: m.Backspace(); break;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Input in(data, size);
+    CcalcMach m;
+    m.OnTapeLine = [](CcalcMach& mach, std::string_view line) {
+        Check(line.size() <= kMaxText, "tape line longer than 255 bytes");
+        CheckForms(mach.BitsValue());
+    };
+    m.SetMode(vmFloat);
+    while (!in.empty()) {
+        try {
+            Step(m, in);
+        } catch (const CalcError&) {
+            // Faults and range errors are part of the machine's contract.
+        }
+        Check(m.DisplayText().size() <= kMaxText, "display text longer than 255 bytes");
+        CheckForms(m.BitsValue());
+    }
+    return 0;
+}

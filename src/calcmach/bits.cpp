@@ -1,0 +1,317 @@
+// The bits of a value in every form, the class of an extended float, and the
+// machine operations of the bits panel: toggling a bit of the shown value and
+// entering a whole number as if it had been typed.
+//
+// Everything is read from the payload bytes. Only the rounding to binary64
+// and binary32 runs on the FPU, and only for encodings it accepts, inside a
+// saved float environment: the machine reads the status flags after its own
+// operations, and the panel is redrawn between them.
+#include "bits.h"
+
+#include <bit>
+#include <cfenv>
+#include <charconv>
+#include <cstring>
+#include <limits>
+
+#include "calcmach.h"
+#include "machine_util.h"
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+constexpr int kFloatBits = 80;
+constexpr int kIntBits = 128;
+constexpr unsigned kExpAllOnes = 0x7FFF;
+constexpr uint64_t kIntegerBit = uint64_t{1} << 63;
+
+struct Extended {
+    uint64_t significand = 0;  // bit 63 is the explicit integer bit
+    unsigned signExp = 0;      // bit 15 the sign, bits 0-14 the biased exponent
+
+    unsigned exponent() const { return signExp & kExpAllOnes; }
+    bool negative() const { return (signExp & 0x8000u) != 0; }
+};
+
+Extended ReadExtended(const unsigned char* payload) {
+    Extended e;
+    std::memcpy(&e.significand, payload, 8);
+    e.signExp = payload[8] | static_cast<unsigned>(payload[9]) << 8;
+    return e;
+}
+
+FloatClass Classify(const Extended& e) {
+    const bool integer = (e.significand & kIntegerBit) != 0;
+    const uint64_t fraction = e.significand & ~kIntegerBit;
+    const unsigned exp = e.exponent();
+    if (exp == 0) {
+        if (integer) return FloatClass::PseudoDenormal;
+        return fraction == 0 ? FloatClass::Zero : FloatClass::Denormal;
+    }
+    if (exp == kExpAllOnes) {
+        if (!integer) return fraction == 0 ? FloatClass::PseudoInfinity : FloatClass::PseudoNaN;
+        return fraction == 0 ? FloatClass::Infinity : FloatClass::NaN;
+    }
+    return integer ? FloatClass::Normal : FloatClass::Unnormal;
+}
+
+// Saves the float environment with every fault masked and puts it back
+// afterwards, flags included.
+class QuietFloatEnv {
+public:
+    QuietFloatEnv() { std::feholdexcept(&env_); }
+    ~QuietFloatEnv() { std::fesetenv(&env_); }
+    QuietFloatEnv(const QuietFloatEnv&) = delete;
+    QuietFloatEnv& operator=(const QuietFloatEnv&) = delete;
+
+private:
+    std::fenv_t env_;
+};
+
+// Digits in groups of `size` from the right, split by blanks; a leading "-"
+// stays outside the groups.
+std::string Grouped(std::string_view digits, std::size_t size) {
+    std::string out;
+    std::size_t start = 0;
+    if (!digits.empty() && digits[0] == '-') {
+        out += '-';
+        start = 1;
+    }
+    const std::size_t n = digits.size() - start;
+    out.reserve(digits.size() + n / size);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i != 0 && (n - i) % size == 0) out += ' ';
+        out += digits[start + i];
+    }
+    return out;
+}
+
+// Leading zeros of a digit text and the blanks among them, the last digit
+// excepted.
+std::size_t LeadingZeros(std::string_view text) {
+    std::size_t n = 0;
+    while (n + 1 < text.size() && (text[n] == '0' || text[n] == ' ')) ++n;
+    return n;
+}
+
+void Add(std::vector<BitForm>& out, const char* name, std::string text) {
+    BitForm& f = out.emplace_back();
+    f.name = name;
+    f.plain = text;
+    f.text = std::move(text);
+}
+
+// A digit string shown in groups and copied without them.
+void AddGrouped(std::vector<BitForm>& out, const char* name, std::string digits, std::size_t size,
+                bool dimZeros = false) {
+    BitForm& f = out.emplace_back();
+    f.name = name;
+    f.text = Grouped(digits, size);
+    f.plain = std::move(digits);
+    if (dimZeros) f.dim = LeadingZeros(f.text);
+}
+
+std::string HexDigits(uint64_t v, int digits) {
+    std::string s(static_cast<std::size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i, v >>= 4) s[static_cast<std::size_t>(i)] = kHexDigits[v & 15];
+    return s;
+}
+
+void AddHex128(std::vector<BitForm>& out, Word128 w) { AddGrouped(out, "hex", hexstr(w), 4, true); }
+
+void AddBitCounts(std::vector<BitForm>& out, Word128 w) {
+    Add(out, "set bits", std::to_string(std::popcount(w.lo) + std::popcount(w.hi)));
+    const uint8_t top = hibit(w);
+    Add(out, "highest bit", top == 255 ? "none" : std::to_string(top));
+}
+
+// Shortest text that reads back as the same binary64 or binary32 value, in
+// the calculator's style: "E" and no "+" or leading zeros in the exponent.
+template <class F>
+std::string ShortestText(F x) {
+    if (x != x) return "NAN";
+    if (x == std::numeric_limits<F>::infinity()) return "INF";
+    if (x == -std::numeric_limits<F>::infinity()) return "-INF";
+    char buf[64];
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, x);
+    std::string s(buf, r.ptr);
+    const std::size_t e = s.find('e');
+    if (e == std::string::npos) return s;
+    std::string exp = s.substr(e + 1);
+    const bool negExp = !exp.empty() && exp[0] == '-';
+    if (!exp.empty() && (exp[0] == '-' || exp[0] == '+')) exp.erase(0, 1);
+    const std::size_t firstDigit = exp.find_first_not_of('0');
+    exp = firstDigit == std::string::npos ? "0" : exp.substr(firstDigit);
+    return s.substr(0, e) + "E" + (negExp ? "-" : "") + exp;
+}
+
+// A NaN keeps its sign and the top of its payload, quieted, as the FPU
+// stores it; computed here because the FPU would raise invalid on a
+// signalling one.
+uint64_t NaN64(const Extended& e) {
+    return (e.negative() ? uint64_t{1} << 63 : 0) | 0x7FF8000000000000u |
+           ((e.significand >> 11) & ((uint64_t{1} << 52) - 1));
+}
+uint32_t NaN32(const Extended& e) {
+    return (e.negative() ? uint32_t{1} << 31 : 0) | 0x7FC00000u |
+           static_cast<uint32_t>((e.significand >> 40) & 0x7FFFFF);
+}
+
+void AddRounded(std::vector<BitForm>& out, const Extended& e, FloatClass c, long double x) {
+    if (IsRejectedEncoding(c)) {
+        Add(out, "binary64", "invalid");
+        Add(out, "binary64 hex", "invalid");
+        Add(out, "binary32", "invalid");
+        Add(out, "binary32 hex", "invalid");
+        return;
+    }
+    uint64_t bits64;
+    uint32_t bits32;
+    if (c == FloatClass::NaN) {
+        bits64 = NaN64(e);
+        bits32 = NaN32(e);
+    } else {
+        QuietFloatEnv quiet;
+        const double d = static_cast<double>(x);
+        const float f = static_cast<float>(x);
+        std::memcpy(&bits64, &d, sizeof d);
+        std::memcpy(&bits32, &f, sizeof f);
+    }
+    double d;
+    float f;
+    std::memcpy(&d, &bits64, sizeof d);
+    std::memcpy(&f, &bits32, sizeof f);
+    Add(out, "binary64", ShortestText(d));
+    Add(out, "binary64 hex", "0x" + HexDigits(bits64, 16));
+    Add(out, "binary32", ShortestText(f));
+    Add(out, "binary32 hex", "0x" + HexDigits(bits32, 8));
+}
+
+void AddFloatForms(std::vector<BitForm>& out, const CalcValue& v) {
+    const Extended e = ReadExtended(v.payload);
+    const FloatClass c = Classify(e);
+    AddGrouped(out, "hex", HexDigits(e.signExp, 4) + HexDigits(e.significand, 16), 4);
+    Add(out, "sign", e.negative() ? "1" : "0");
+    // Exponent 0 scales by 2^-16382 like exponent 1: the unbiased value of
+    // denormals, and of zero, is that one.
+    const unsigned exp = e.exponent();
+    std::string expText = std::to_string(exp);
+    if (exp == kExpAllOnes) {
+        expText += " (all ones)";
+    } else {
+        expText += " (unbiased " + std::to_string(static_cast<int>(exp == 0 ? 1 : exp) - 16383) + ")";
+    }
+    Add(out, "exponent", expText);
+    Add(out, "integer bit", (e.significand & kIntegerBit) != 0 ? "1" : "0");
+    AddGrouped(out, "fraction", HexDigits(e.significand & ~kIntegerBit, 16), 4);
+    Add(out, "class", std::string(FloatClassName(c)));
+    AddRounded(out, e, c, v.f());
+}
+
+void AddIntegerForms(std::vector<BitForm>& out, Word128 w) {
+    AddHex128(out, w);
+    AddGrouped(out, "signed", sstr(w, 10), 3);
+    AddGrouped(out, "unsigned", str(w, 10), 3);
+    AddGrouped(out, "octal", str(w, 8), 3);
+    Add(out, "ipv4", ipv4str(w));
+    Add(out, "ipv6", ipv6str(w, true));
+    AddBitCounts(out, w);
+}
+
+}  // namespace
+
+std::string_view FloatClassName(FloatClass c) {
+    switch (c) {
+        case FloatClass::Zero: return "zero";
+        case FloatClass::Normal: return "normal";
+        case FloatClass::Denormal: return "denormal";
+        case FloatClass::Infinity: return "infinity";
+        case FloatClass::NaN: return "NaN";
+        case FloatClass::PseudoDenormal: return "pseudo-denormal";
+        case FloatClass::Unnormal: return "unnormal";
+        case FloatClass::PseudoInfinity: return "pseudo-infinity";
+        case FloatClass::PseudoNaN: return "pseudo-NaN";
+    }
+    return "";
+}
+
+FloatClass ClassifyExtended(const unsigned char* payload) { return Classify(ReadExtended(payload)); }
+
+FloatClass ClassifyExtended(long double x) {
+    unsigned char bytes[sizeof x];
+    std::memcpy(bytes, &x, sizeof x);
+    return ClassifyExtended(bytes);
+}
+
+long double ValidFloat(long double x) {
+    if (IsRejectedEncoding(ClassifyExtended(x))) throw FloatInvalidError();
+    return x;
+}
+
+bool BitsToggleable(ValueMode m) { return m >= vmDec && m <= vmFloat; }
+
+int BitCount(const CalcValue& v) { return v.mode == vmFloat ? kFloatBits : kIntBits; }
+
+bool BitAt(const CalcValue& v, int n) {
+    if (n < 0 || n >= BitCount(v)) return false;
+    return ((v.payload[n / 8] >> (n % 8)) & 1u) != 0;
+}
+
+std::vector<BitForm> BitForms(const CalcValue& v) {
+    std::vector<BitForm> out;
+    out.reserve(10);
+    if (v.mode == vmFloat) {
+        AddFloatForms(out, v);
+    } else if (BitsToggleable(v.mode)) {
+        AddIntegerForms(out, v.w());
+    } else {
+        AddHex128(out, v.w());
+        AddBitCounts(out, v.w());
+    }
+    return out;
+}
+
+// ---- The machine's side ----
+
+namespace {
+
+// Makes v the entry as if its digits had just been typed: shown, taken by
+// the next operator or "=", and still being typed, so a further digit
+// extends it and backspace takes its last digit away (in the float mode:
+// divides by ten, as on a number typed without a point). A negative number
+// grows on the negative side, as after the sign change. No tape line.
+void EnterAsTyped(CcalcMach& m, const CalcValue& v) {
+    m.Y = v;
+    m.EndEntry();
+    m.NewEntry = false;
+    if (v.mode == vmFloat) {
+        m.EntryNeg = (v.payload[9] & 0x80u) != 0;
+    } else if (v.mode != vmIPv4 && v.mode != vmIPv6) {
+        m.EntryNeg = v.w().IsNegative();
+    }
+    m.ShowY();
+}
+
+}  // namespace
+
+CalcValue CcalcMach::BitsValue() const {
+    const CalcValue& shown = *Shown;
+    if (shown.mode == Y.mode || !BitsToggleable(shown.mode)) return shown;
+    return calcmach_detail::ConvertTo(shown, Y.mode);
+}
+
+bool CcalcMach::ToggleBit(int n) {
+    CalcValue v = BitsValue();
+    if (!BitsToggleable(v.mode) || n < 0 || n >= BitCount(v)) return false;
+    v.payload[n / 8] ^= static_cast<unsigned char>(1u << (n % 8));
+    EnterAsTyped(*this, v);
+    return true;
+}
+
+void CcalcMach::EnterNumber(ValueMode m, Word128 v) {
+    if (m < vmDec || m > vmIPv6) {
+        throw RangeError("CcalcMach.EnterNumber: invalid mode " + std::to_string(static_cast<int32_t>(m)));
+    }
+    SetMode(m);
+    EnterAsTyped(*this, CalcValue::Int(m, v));
+}
