@@ -61,7 +61,19 @@ format: deps
 format-check: deps
 	clang-format-14 --dry-run --Werror $(FORMAT_FILES)
 
-check: format-check asan-test fuzz e2e
+check: format-check asan-test fuzz e2e package-check
+
+# The Debian package build/zentabula_<version>_amd64.deb (CPack), with the
+# programs under /usr; the build is configured for that prefix first.
+.PHONY: package package-check
+package: configure
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build $(BUILD) -j $(JOBS) --target package
+
+# The package's files, lintian, the validators and the unpacked programs
+# (see tools/package-check).
+package-check: package
+	tools/package-check $(BUILD)
 
 # docs/screenshot.png for the README: the calculator on a virtual screen
 # after a short hexadecimal calculation.

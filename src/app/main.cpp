@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     CqzApplication app(argc, argv);
     app.SetHelpFile(QStringLiteral("qz.inf"));
     // Lets the desktop match the running window to its menu entry and icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("zentabula"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.zentabula.Zentabula"));
     // Decoded as the PNG it is: QIcon given a file name would first consult
     // the MIME database, a file scan that costs more than the decoding.
     QApplication::setWindowIcon(QIcon(QPixmap(QStringLiteral(":/img_qz_icon"), "PNG")));

@@ -4,10 +4,10 @@
 #include <QFileInfo>
 
 #ifndef QZ_HELP_RELDIR
-#define QZ_HELP_RELDIR "../share/qz"
+#define QZ_HELP_RELDIR "../../share/zentabula"
 #endif
 #ifndef QZ_HELP_DATADIR
-#define QZ_HELP_DATADIR "/usr/local/share/qz"
+#define QZ_HELP_DATADIR "/usr/local/share/zentabula"
 #endif
 
 QStringList HelpSearchDirs(const QString& currentDir, const QString& programDir) {

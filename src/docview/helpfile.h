@@ -14,7 +14,8 @@ struct HelpLookup {
 
 // The folders a bare help-file name is looked for in, in order, without
 // duplicates: the current folder, the viewer's own folder, the data folder
-// relative to the viewer's folder (bin/../share/qz), and the data folder of
+// relative to the viewer's folder
+// (libexec/zentabula/../../share/zentabula), and the data folder of
 // the installation.
 QStringList HelpSearchDirs(const QString& currentDir, const QString& programDir);
 

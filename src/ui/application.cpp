@@ -1,6 +1,7 @@
 #include "ui/application.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 
@@ -23,11 +24,23 @@ QString CqzApplication::HelpViewerDir() const {
     return helpViewerDir_.isEmpty() ? QCoreApplication::applicationDirPath() : helpViewerDir_;
 }
 
+#ifndef QZ_VIEWER_RELDIR
+#define QZ_VIEWER_RELDIR "../libexec/zentabula"
+#endif
+
 QString CqzApplication::HelpViewerPath() const {
-    QString path = HelpViewerDir() + QStringLiteral("/docview");
+    QString name = QStringLiteral("docview");
     const QString ext = QFileInfo(QCoreApplication::applicationFilePath()).suffix();
-    if (!ext.isEmpty()) path += QLatin1Char('.') + ext;
-    return path;
+    if (!ext.isEmpty()) name += QLatin1Char('.') + ext;
+    const QDir dir(HelpViewerDir());
+    // Beside the calculator first: that is where a build tree has it. An
+    // installation keeps it out of bin, in libexec, which is found relative
+    // to the calculator so that a moved installation works as well.
+    const QString beside = dir.filePath(name);
+    if (QFileInfo(beside).isFile()) return beside;
+    const QString installed = QDir::cleanPath(dir.filePath(QStringLiteral(QZ_VIEWER_RELDIR "/") + name));
+    if (QFileInfo(installed).isFile()) return installed;
+    return beside;
 }
 
 void CqzApplication::ReportCurrentException() {

@@ -27,7 +27,10 @@ public:
     // folder unless set (tests point it elsewhere).
     QString HelpViewerDir() const;
     void SetHelpViewerDir(const QString& dir) { helpViewerDir_ = dir; }
-    // Full path of the viewer: "docview" with the executable's extension.
+    // Full path of the viewer: "docview" with the executable's extension,
+    // in that folder or else in the installed libexec folder relative to it
+    // (bin/../libexec/zentabula). The path beside the executable when
+    // neither exists.
     QString HelpViewerPath() const;
 
     // Shows the error dialog for the exception being handled. Call only from

@@ -120,16 +120,17 @@ void TestDocview::NameWithFolderIsUsedAsGiven() {
 }
 
 void TestDocview::SearchFoldersStartHereThenBesideTheProgram() {
-    const QStringList dirs = HelpSearchDirs(QStringLiteral("/work/here"), QStringLiteral("/opt/qz/bin"));
+    const QString viewerDir = QStringLiteral("/opt/qz/libexec/zentabula");
+    const QStringList dirs = HelpSearchDirs(QStringLiteral("/work/here"), viewerDir);
     QVERIFY2(dirs.size() >= 3, qPrintable(dirs.join(',')));
     QCOMPARE(dirs.at(0), QStringLiteral("/work/here"));
-    QCOMPARE(dirs.at(1), QStringLiteral("/opt/qz/bin"));
-    // A moved installation still finds its own share/qz.
-    QCOMPARE(dirs.at(2), QStringLiteral("/opt/qz/share/qz"));
+    QCOMPARE(dirs.at(1), viewerDir);
+    // A moved installation still finds its own share/zentabula.
+    QCOMPARE(dirs.at(2), QStringLiteral("/opt/qz/share/zentabula"));
 
     // Running from the program's own folder does not look there twice.
-    const QStringList same = HelpSearchDirs(QStringLiteral("/opt/qz/bin/"), QStringLiteral("/opt/qz/bin"));
-    QCOMPARE(same.count(QStringLiteral("/opt/qz/bin")), 1);
+    const QStringList same = HelpSearchDirs(viewerDir + QLatin1Char('/'), viewerDir);
+    QCOMPARE(same.count(viewerDir), 1);
     QCOMPARE(same.size(), dirs.size() - 1);
 }
 

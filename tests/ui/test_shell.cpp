@@ -1,6 +1,7 @@
 // The program around the window: the error dialog, the help viewer, the
 // about dialog and the dialog base class's keys.
 #include <QDialog>
+#include <QDir>
 #include <QFileDevice>
 #include <QMessageBox>
 #include <QRadioButton>
@@ -147,6 +148,29 @@ private slots:
         QVERIFY2(Errors().isEmpty(), qPrintable(Errors().join('\n')));
         QTRY_COMPARE(ViewerCalls(dir.path()), (QStringList{"qz.inf", "qz.inf", "qz.inf"}));
         QCOMPARE(DisplayText(w), QString("0"));  // F1 is not typed
+    }
+
+    // An installation keeps the viewer in libexec, found relative to the
+    // calculator's folder; a viewer beside the calculator comes first.
+    void helpViewerInstalledPlace() {
+        QTemporaryDir root;
+        const QString bin = root.path() + "/bin";
+        const QString libexec = QDir::cleanPath(bin + "/" QZ_VIEWER_RELDIR);
+        QVERIFY(QDir().mkpath(bin) && QDir().mkpath(libexec));
+        QVERIFY(!WriteViewer(libexec).isEmpty());
+        qzApp()->SetHelpViewerDir(bin);
+        {
+            Ccalc w;
+            QTest::keyClick(Entry(w), Qt::Key_F1);
+            QVERIFY2(Errors().isEmpty(), qPrintable(Errors().join('\n')));
+            QTRY_COMPARE(ViewerCalls(libexec), QStringList{"qz.inf"});
+        }
+        QVERIFY(!WriteViewer(bin).isEmpty());
+        Ccalc w;
+        Button(w, "bHelp")->click();
+        QVERIFY2(Errors().isEmpty(), qPrintable(Errors().join('\n')));
+        QTRY_COMPARE(ViewerCalls(bin), QStringList{"qz.inf"});
+        QCOMPARE(ViewerCalls(libexec), QStringList{"qz.inf"});
     }
 
     void aboutDialog() {
