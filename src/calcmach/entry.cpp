@@ -13,6 +13,7 @@
 
 #include "calcmach.h"
 #include "fpu.h"
+#include "machine_util.h"
 
 namespace {
 
@@ -38,8 +39,6 @@ constexpr std::array<uint8_t, 256> kDigitValues = [] {
 // Modes outside the table (only reachable through a loaded or set value)
 // take digits in radix 10, like the modes that exist as names only.
 unsigned EntryRadix(ValueMode m) { return m >= 0 && m < kModeCount ? kModeRadix[m] : 10u; }
-
-void ZeroPayload(CalcValue& v) { std::memset(v.payload, 0, sizeof v.payload); }
 
 // Removes the last digit of the low group (width bits, digits in base radix);
 // an empty group disappears altogether.
@@ -159,6 +158,8 @@ std::size_t TypePlainDigits(CcalcMach& mach, std::string_view text) {
 }
 
 }  // namespace
+
+using calcmach_detail::ZeroPayload;
 
 void CcalcMach::EndEntry() {
     NewEntry = true;

@@ -2,7 +2,6 @@
 // parentheses, equals, clear, the keys other than digits and the display
 // text.
 #include <array>
-#include <cstring>
 #include <string>
 
 #include "calcmach.h"
@@ -68,13 +67,18 @@ CalcValue ConvertTo(const CalcValue& v, ValueMode m) {
 
 using namespace calcmach_detail;
 
-namespace {
-
-void ZeroPayload(CalcValue& v) { std::memset(v.payload, 0, sizeof v.payload); }
-
-}  // namespace
-
 CcalcMach::CcalcMach() : Shown(&Y) {}
+
+void CcalcMach::Reset() {
+    X = kZeroValue;
+    Y = kZeroValue;
+    Regs.fill(kZeroValue);
+    ParenDepth = 0;
+    PendingOp = opNone;
+    TapePrefix.clear();
+    EndEntry();
+    ShowY();
+}
 
 void CcalcMach::OpSet(int32_t op) {
     if (op < opNone || op > opLogN) {
