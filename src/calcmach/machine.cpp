@@ -52,17 +52,6 @@ void AppendCut(std::string& text, std::string_view more) {
     text.append(more.substr(0, kMaxText - text.size()));
 }
 
-CalcValue ConvertTo(const CalcValue& v, ValueMode m) {
-    CalcValue out = v;
-    out.mode = m;
-    if (v.mode == vmFloat && m != vmFloat) {
-        out.setW(FloatToW128(v.f()));
-    } else if (v.mode != vmFloat && m == vmFloat) {
-        out.setF(W128ToFloat(v.w()));
-    }
-    return out;
-}
-
 }  // namespace calcmach_detail
 
 using namespace calcmach_detail;

@@ -19,8 +19,4 @@ inline void ZeroPayload(CalcValue& v) { std::memset(v.payload, 0, sizeof v.paylo
 // Appends to a machine text without letting it grow past kMaxText bytes.
 void AppendCut(std::string& text, std::string_view more);
 
-// The value in mode m: the payload is converted numerically when exactly one
-// side is vmFloat, and kept bit for bit otherwise.
-CalcValue ConvertTo(const CalcValue& v, ValueMode m);
-
 }  // namespace calcmach_detail

@@ -43,6 +43,17 @@ bool operator==(const CalcValue& a, const CalcValue& b) {
     return std::memcmp(a.payload, b.payload, a.mode == vmFloat ? 10 : 16) == 0;
 }
 
+CalcValue ConvertTo(const CalcValue& v, ValueMode m) {
+    CalcValue out = v;
+    out.mode = m;
+    if (v.mode == vmFloat && m != vmFloat) {
+        out.setW(FloatToW128(v.f()));
+    } else if (v.mode != vmFloat && m == vmFloat) {
+        out.setF(W128ToFloat(v.w()));
+    }
+    return out;
+}
+
 namespace {
 
 // Float work here must neither leave status flags behind (the machine reads

@@ -77,6 +77,10 @@ extern const CalcValue kZeroValue;   // vmDec 0
 extern const CalcValue kErrorValue;  // vmERR, only bit 127 set
 extern const CalcValue kPiValue;     // vmFloat, mantissa C90FDAA22168C23C, exponent 4000h
 
+// The value in mode m: the payload is converted numerically when exactly one
+// side is vmFloat (W128ToFloat, FloatToW128), and kept bit for bit otherwise.
+CalcValue ConvertTo(const CalcValue& v, ValueMode m);
+
 // Display text of a value (at most 255 characters).
 std::string ValueText(const CalcValue& v);
 

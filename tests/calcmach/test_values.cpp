@@ -88,6 +88,38 @@ TEST(CalcValueRecord, FloatPayloadAndEquality) {
     EXPECT_TRUE(junk == x);
 }
 
+// Between an integer mode and vmFloat the number carries over (truncated
+// toward zero, saturated at the ends); between integer modes the bits do.
+TEST(ConvertTo, NumbersAcrossFloatBitsOtherwise) {
+    struct Row {
+        CalcValue from;
+        ValueMode to;
+        CalcValue want;
+    };
+    const Word128 maxSigned(~0ull, ~0ull >> 1);
+    const Row rows[] = {
+        {Value(vmDec, Word128::FromI32(-3)), vmFloat, CalcValue::Float(-3.0L)},
+        {Value(vmHex, Word128(0, 1)), vmFloat, CalcValue::Float(0x1p64L)},
+        {Value(vmERR, W128MinSigned), vmFloat, CalcValue::Float(-0x1p127L)},
+        {CalcValue::Float(-2.75L), vmDec, Value(vmDec, Word128::FromI32(-2))},
+        {CalcValue::Float(1e40L), vmHex, Value(vmHex, maxSigned)},
+        {CalcValue::Float(0.5L), vmBin, Value(vmBin, W128Zero)},
+        {Value(vmDec, W128AllOnes), vmHex, Value(vmHex, W128AllOnes)},
+        {Value(vmIPv6, Word128(0x0A000001, 0x20010DB8)), vmIPv4,
+         Value(vmIPv4, Word128(0x0A000001, 0x20010DB8))},
+        {Value(vmOct, Small(8)), vmOct, Value(vmOct, Small(8))},
+        {CalcValue::Float(1.5L), vmFloat, CalcValue::Float(1.5L)},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(ValueText(r.from) + " to " + kModeNames[r.to]);
+        const CalcValue got = ConvertTo(r.from, r.to);
+        EXPECT_EQ(got, r.want) << ValueText(got);
+        if (r.to == vmFloat && r.from.mode != vmFloat) {
+            for (int i = 10; i < 16; ++i) EXPECT_EQ(got.payload[i], 0) << i;
+        }
+    }
+}
+
 TEST(ValueText, EveryMode) {
     struct Row {
         CalcValue v;
