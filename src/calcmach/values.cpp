@@ -406,7 +406,7 @@ bool FloatDigits17(long double x, uint64_t& digits, int& exp10) {
     uint64_t m;
     std::memcpy(&m, bytes, 8);
     const int biased = (bytes[8] | bytes[9] << 8) & 0x7FFF;
-    const int q = (biased == 0 ? 1 : biased) - 16383 - 63;
+    const int q = (biased == 0 ? 1 : biased) - kExtendedIntegerExp;  // x = m * 2^q
     if (m == 0) return false;
     // 2^b <= x < 2^(b+1), so the decimal exponent is floor(b * log10(2)) or
     // one more. The constant is log10(2) * 2^40 rounded down: over this range

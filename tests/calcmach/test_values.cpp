@@ -394,26 +394,17 @@ TEST(RegisterForm, RoundTrips) {
     }
 }
 
-long double Extended(uint64_t significand, unsigned signAndExponent) {
-    unsigned char bytes[sizeof(long double)] = {};
-    std::memcpy(bytes, &significand, 8);
-    bytes[8] = static_cast<unsigned char>(signAndExponent);
-    bytes[9] = static_cast<unsigned char>(signAndExponent >> 8);
-    long double x;
-    std::memcpy(&x, bytes, sizeof x);
-    return x;
-}
-
 // Bytes that no float operation produces, as a damaged payload might hold.
 TEST(FloatText, EncodingsTheFpuRefuses) {
     std::feclearexcept(FE_ALL_EXCEPT);
-    EXPECT_EQ(FloatText(Extended(0x4000000000000000ull, 0x3FFF)), "NAN");  // unnormal
-    EXPECT_EQ(FloatText(Extended(0, 0x3FFF)), "NAN");                      // unnormal zero
-    EXPECT_EQ(FloatText(Extended(0, 0x7FFF)), "NAN");                      // pseudo-infinity
-    EXPECT_EQ(FloatText(Extended(0x4000000000000000ull, 0x7FFF)), "NAN");  // pseudo-NaN
-    EXPECT_EQ(FloatText(Extended(0xA000000000000000ull, 0x7FFF)), "NAN");  // signalling NaN
+    EXPECT_EQ(FloatText(MakeExtended(0x4000000000000000ull, 0x3FFF)), "NAN");  // unnormal
+    EXPECT_EQ(FloatText(MakeExtended(0, 0x3FFF)), "NAN");                      // unnormal zero
+    EXPECT_EQ(FloatText(MakeExtended(0, 0x7FFF)), "NAN");                      // pseudo-infinity
+    EXPECT_EQ(FloatText(MakeExtended(0x4000000000000000ull, 0x7FFF)), "NAN");  // pseudo-NaN
+    EXPECT_EQ(FloatText(MakeExtended(0xA000000000000000ull, 0x7FFF)), "NAN");  // signalling NaN
     // A pseudo-denormal means the same number as its normal encoding.
-    EXPECT_EQ(FloatText(Extended(0x8000000000000001ull, 0)), FloatText(Extended(0x8000000000000001ull, 1)));
+    EXPECT_EQ(FloatText(MakeExtended(0x8000000000000001ull, 0)),
+              FloatText(MakeExtended(0x8000000000000001ull, 1)));
     EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0);
 }
 
@@ -549,12 +540,12 @@ TEST(FloatText, RandomBitPatternsMatchTheReference) {
         } else {
             significand |= uint64_t{1} << 63;
         }
-        ASSERT_TRUE(SameAsReference(Extended(significand, biased))) << i;
+        ASSERT_TRUE(SameAsReference(MakeExtended(significand, biased))) << i;
     }
     // Moderate exponents, where most numbers live.
     for (int i = 0; i < 30000; ++i) {
         const long double x =
-            Extended(gen() | uint64_t{1} << 63, 0x3FFF - 100 + static_cast<unsigned>(gen() % 200));
+            MakeExtended(gen() | uint64_t{1} << 63, 0x3FFF - 100 + static_cast<unsigned>(gen() % 200));
         ASSERT_TRUE(SameAsReference(x)) << i;
     }
 }

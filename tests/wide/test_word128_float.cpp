@@ -14,6 +14,17 @@ const Word128 kMaxSigned = W(~0ull >> 1, ~0ull);  // 2^127 - 1
 
 long double P2(int k) { return std::ldexp(1.0L, k); }
 
+TEST(MakeExtended, BytesToValue) {
+    const uint64_t kOne = uint64_t{1} << 63;  // the explicit integer bit
+    EXPECT_EQ(MakeExtended(kOne, kExtendedBias), 1.0L);
+    EXPECT_EQ(MakeExtended(kOne, 0x8000u | kExtendedBias), -1.0L);
+    EXPECT_EQ(MakeExtended(kOne | kOne >> 1, kExtendedBias + 1), 3.0L);
+    EXPECT_EQ(MakeExtended(kOne | 12345, kExtendedIntegerExp), static_cast<long double>(kOne | 12345));
+    EXPECT_EQ(MakeExtended(1, 0), std::numeric_limits<long double>::denorm_min());
+    EXPECT_EQ(MakeExtended(kOne, 0x7FFF), std::numeric_limits<long double>::infinity());
+    EXPECT_TRUE(std::isnan(MakeExtended(kOne | 1, 0x7FFF)));
+}
+
 TEST(W128ToFloat, Table) {
     struct Row {
         Word128 v;
