@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "float_text.h"
 #include "wide/word128.h"
 
 enum ValueMode : int32_t {
@@ -83,10 +84,6 @@ CalcValue ConvertTo(const CalcValue& v, ValueMode m);
 
 // Display text of a value (at most 255 characters).
 std::string ValueText(const CalcValue& v);
-
-// The general float text: 17 significant digits, plain notation for decimal
-// exponents -5..16, scientific otherwise; "." as the separator always.
-std::string FloatText(long double x);
 
 // Mode by exact name; throws RangeError "str2mode: invalid mode \"name\"".
 ValueMode str2mode(std::string_view name);

@@ -15,11 +15,8 @@
 #include <random>
 #include <string>
 
+#include "calcmach/float_text.h"
 #include "calcmach/values.h"
-
-// FloatText's own digit rounding, which hands the few values it cannot
-// decide to the C library; values.cpp keeps it out of the header.
-bool FloatDigits17(long double x, uint64_t& digits, int& exp10);
 
 namespace {
 
