@@ -33,6 +33,14 @@ extern const uint8_t kModeRadix[kModeCount];
 // Name of a mode, or "" for a number outside 0..10.
 std::string_view ModeName(ValueMode m);
 
+// Digit value of an entry or register key: "0".."9" are 0..9 and "A".."F"
+// are 10..15 (upper case only); -1 for any other character.
+constexpr int DigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
 struct CalcValue {
     ValueMode mode = vmDec;
     // A Word128 (low half first) in every mode but vmFloat; there the first

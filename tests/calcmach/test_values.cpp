@@ -49,6 +49,17 @@ TEST(ValueModes, NameAndRadixTables) {
     EXPECT_EQ(ModeName(static_cast<ValueMode>(-1)), "");
 }
 
+TEST(ValueModes, DigitValueOfEveryCharacter) {
+    const std::string_view digits = "0123456789ABCDEF";
+    for (int i = 0; i < 256; ++i) {
+        const char c = static_cast<char>(i);
+        const std::size_t at = digits.find(c);
+        EXPECT_EQ(DigitValue(c), at == std::string_view::npos ? -1 : static_cast<int>(at)) << i;
+    }
+    EXPECT_EQ(DigitValue('a'), -1);  // upper case only
+    EXPECT_EQ(DigitValue('G'), -1);
+}
+
 TEST(ValueModes, Str2modeIsExact) {
     EXPECT_EQ(str2mode("vmHex"), vmHex);
     EXPECT_EQ(ErrorText([] { str2mode(" vmHex"); }), "str2mode: invalid mode \" vmHex\"");
