@@ -7,7 +7,6 @@
 #include <array>
 #include <cfloat>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -213,10 +212,7 @@ void BM_FloatTextRandomBits(benchmark::State& state) {
     for (long double& v : values) {
         const auto biased = static_cast<uint16_t>(next() % 0x7FFF);
         const uint64_t significand = biased == 0 ? next() >> 1 : next() | uint64_t{1} << 63;
-        unsigned char bytes[sizeof(long double)] = {};
-        std::memcpy(bytes, &significand, 8);
-        std::memcpy(bytes + 8, &biased, 2);
-        std::memcpy(&v, bytes, sizeof v);
+        v = MakeExtended(significand, biased);
     }
     std::size_t i = 0;
     for (auto _ : state) {

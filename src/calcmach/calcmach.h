@@ -52,6 +52,8 @@ extern const char* const kKeyTexts[kOpcodeCount];     // "", "+", ... (empty whe
 
 constexpr int kRegisterCount = 16;
 constexpr int kMaxParenDepth = 254;
+// Frames 0..kMaxParenDepth-1 are used; the record keeps one spare at the top.
+constexpr std::size_t kParenFrames = kMaxParenDepth + 1;
 constexpr std::size_t kMaxText = 255;
 
 struct ParenFrame {
@@ -97,13 +99,19 @@ public:
     virtual void TapeLine();
     virtual void TapeNote(std::string_view label);
 
+    // Back to the state of a new machine: every value and register vmDec 0,
+    // nothing pending, no parenthesis open, a new entry shown. The tape
+    // receiver stays and no tape line is written. Frames above the depth are
+    // not cleared: they are always written before they are read.
+    void Reset();
+
     // State. Public so that the window and the state loader can read it (and
     // the loader can write Y's mode, the registers and Shown directly).
     CalcValue X;             // accumulator
     CalcValue Y;             // entry value
     const CalcValue* Shown;  // &X, &Y, &kErrorValue (or a loader's scratch value)
     std::array<CalcValue, kRegisterCount> Regs{};
-    std::array<ParenFrame, 255> ParenStack{};
+    std::array<ParenFrame, kParenFrames> ParenStack{};
     uint8_t ParenDepth = 0;
     int32_t PendingOp = opNone;
 
@@ -133,7 +141,6 @@ public:
     ValueMode Mode() const { return Y.mode; }
     bool ShowsX() const { return Shown == &X; }
     bool ShowsY() const { return Shown == &Y; }
-    bool ShowsError() const { return Shown == &kErrorValue; }
     void ShowX() { Shown = &X; }
     void ShowY() { Shown = &Y; }
     void ShowError() { Shown = &kErrorValue; }

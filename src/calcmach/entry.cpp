@@ -13,17 +13,12 @@
 
 #include "calcmach.h"
 #include "fpu.h"
+#include "machine_util.h"
 
 namespace {
 
 constexpr Word128 kLowOctet{0xFF, 0};
 constexpr Word128 kLowGroup{0xFFFF, 0};
-
-constexpr int DigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // DigitValue as a table, 0xFF where it gives -1.
 constexpr std::array<uint8_t, 256> kDigitValues = [] {
@@ -35,11 +30,22 @@ constexpr std::array<uint8_t, 256> kDigitValues = [] {
     return t;
 }();
 
+// Room for the fixed text of a float entry. A sign, at most 40 integer digits
+// (below kSmallFixedLimit), the point and kSmallFixedDecimals decimals fit
+// the small buffer; any other text gets its decimals plus kFixedIntegerRoom:
+// the largest extended has 4933 integer digits, with sign and point 4935.
+constexpr std::size_t kSmallFixedSize = 128;
+constexpr int kSmallFixedDecimals = 60;
+constexpr long double kSmallFixedLimit = 1e40L;
+constexpr std::size_t kFixedIntegerRoom = 4960;
+// At least the 16445 decimals of the smallest denormal, 2^-16445: past this
+// count every extended has only zeros left.
+constexpr int kMaxFixedDecimals = 16446;
+static_assert(1 + 40 + 1 + kSmallFixedDecimals <= kSmallFixedSize);
+
 // Modes outside the table (only reachable through a loaded or set value)
 // take digits in radix 10, like the modes that exist as names only.
 unsigned EntryRadix(ValueMode m) { return m >= 0 && m < kModeCount ? kModeRadix[m] : 10u; }
-
-void ZeroPayload(CalcValue& v) { std::memset(v.payload, 0, sizeof v.payload); }
 
 // Removes the last digit of the low group (width bits, digits in base radix);
 // an empty group disappears altogether.
@@ -58,8 +64,8 @@ bool IsEntryChar(char c) { return c == '.' || c == ':' || (c >= '0' && c <= '9')
 bool TakesPlainDigits(ValueMode m) { return m != vmIPv4 && m != vmIPv6 && m != vmFloat; }
 
 // How many of the eight keys at p, from the first on, are decimal digits,
-// and the value of those digits. The keys are read as one little-endian word
-// and converted in three multiplications instead of a step per digit.
+// and the value of those digits: the keys are read as one little-endian word
+// and converted in three multiplications.
 unsigned LeadingDecimalDigits(const char* p, uint64_t& value) {
     static_assert(std::endian::native == std::endian::little);
     uint64_t w;
@@ -98,10 +104,10 @@ constexpr std::array<uint64_t, 9> kMaxScaleBefore = [] {
 //
 // Digits are gathered in 64 bits while the radix power they stand for fits
 // there, and only then folded into the payload as payload * power + chunk:
-// modulo 2^128 that is the same number as folding them in one at a time, and
-// the chain of 128-bit multiplications, one per digit, was most of the time
-// of a typical line. Radix is the radix when known at compile time (10: up to
-// eight digits at a time), 0 when only runtimeRadix knows it.
+// modulo 2^128 that is the same number as folding them in one at a time, with
+// one 128-bit multiplication per chunk instead of one per digit. Radix is the
+// radix when known at compile time (10: up to eight digits at a time), 0 when
+// only runtimeRadix knows it.
 template <unsigned Radix>
 std::size_t TypeDigitsIn(CcalcMach& mach, std::string_view text, unsigned runtimeRadix) {
     const unsigned radix = Radix != 0 ? Radix : runtimeRadix;
@@ -158,7 +164,100 @@ std::size_t TypePlainDigits(CcalcMach& mach, std::string_view text) {
     return radix == 10 ? TypeDigitsIn<10>(mach, text, radix) : TypeDigitsIn<0>(mach, text, radix);
 }
 
+// The keys of the address and float modes: each takes c (d is its digit
+// value, -1 if none) into the entry and returns true, or returns false and
+// changes nothing. DigitKey does what every accepted key does besides.
+
+// Octets typed in decimal; "." starts the next one.
+bool IPv4Key(CcalcMach& mach, char c, int d) {
+    if (c != '.' && !(d >= 0 && d <= 9)) return false;
+    Word128 v = mach.Y.w();
+    if (mach.NewEntry) {
+        mach.NewEntry = false;
+        v = c == '.' ? W128Zero : Word128(static_cast<uint64_t>(d), 0);
+    } else if (c == '.') {
+        v <<= 8;
+    } else {
+        const uint64_t n = (v & kLowOctet).lo * 10 + static_cast<uint64_t>(d);
+        // A digit that would overflow the octet starts the next one, so
+        // 1921681 types 192.168.1 without any dots.
+        v = n <= 255 ? (v & ~kLowOctet) | Word128(n, 0) : (v << 8) | Word128(static_cast<uint64_t>(d), 0);
+    }
+    mach.Y.setW(v);
+    return true;
+}
+
+// v with a new low group of the given value: everything moves up 16 bits, or
+// after a "::" only the tail below the head. More than eight groups around
+// the "::" make the address void.
+Word128 WithNewGroup(Word128 v, Word128 head, Word128 group) {
+    if (head.IsZero()) return (v << 16) | group;
+    const Word128 tail = ((v & ~head) << 16) | group;
+    return (tail & head).IsZero() ? (v & head) | tail : W128Zero;
+}
+
+// Groups of 16 bits typed in hexadecimal; ":" starts the next one, and a
+// second ":" right after it moves the groups typed so far to the top.
+bool IPv6Key(CcalcMach& mach, char c, int d) {
+    if (c != ':' && d < 0) return false;
+    Word128 v = mach.Y.w();
+    const Word128 groupValue(c == ':' ? 0 : static_cast<uint64_t>(d), 0);
+    if (mach.NewEntry) {
+        mach.NewEntry = false;
+        v = groupValue;
+    } else if (c == ':' && mach.LastKey == ':' && mach.HeadMask.IsZero()) {
+        // The second colon of "::": what was typed so far becomes the
+        // head, moved up to the top groups.
+        if (!v.IsZero() && (v >> 112).IsZero()) {
+            mach.HeadMask = W128AllOnes;
+            while ((v >> 112).IsZero()) {
+                v <<= 16;
+                mach.HeadMask <<= 16;
+            }
+        }
+    } else if (c == ':') {
+        v = WithNewGroup(v, mach.HeadMask, groupValue);
+    } else {
+        const uint64_t n = (v & kLowGroup).lo * 16 + static_cast<uint64_t>(d);
+        v = n <= 0xFFFF ? (v & ~kLowGroup) | Word128(n, 0) : WithNewGroup(v, mach.HeadMask, groupValue);
+    }
+    mach.Y.setW(v);
+    return true;
+}
+
+// Decimal digits and one ".", the digits after it scaled by their place.
+bool FloatKey(CcalcMach& mach, char c, int d) {
+    if (c == '.') {
+        if (mach.NewEntry) {
+            mach.NewEntry = false;
+            mach.Y.setF(0.0L);
+        } else if (mach.FracDigits != 0) {
+            return false;
+        }
+        mach.FracDigits = 1;
+        return true;
+    }
+    if (!(d >= 0 && d <= 9)) return false;
+    const long double digit = mach.EntryNeg ? -d : d;
+    if (mach.NewEntry) {
+        mach.NewEntry = false;
+        mach.FracDigits = 0;
+        mach.Y.setF(digit);
+    } else if (mach.FracDigits == 0) {
+        // Only an absurdly long entry can overflow here; it raises the
+        // usual float overflow and leaves the entry as it was.
+        mach.Y.setF(
+            fpu::Guarded([](long double v, long double dd) { return v * 10.0L + dd; }, mach.Y.f(), digit));
+    } else {
+        mach.Y.setF(mach.Y.f() + digit * std::pow(10.0L, static_cast<long double>(-mach.FracDigits)));
+        if (mach.FracDigits < std::numeric_limits<int32_t>::max()) ++mach.FracDigits;
+    }
+    return true;
+}
+
 }  // namespace
+
+using calcmach_detail::ZeroPayload;
 
 void CcalcMach::EndEntry() {
     NewEntry = true;
@@ -175,88 +274,11 @@ bool CcalcMach::DigitKey(char c) {
         TypePlainDigits(*this, std::string_view(&c, 1));
         return true;
     }
-
     const int d = DigitValue(c);
-    if (m == vmIPv4) {
-        if (c != '.' && !(d >= 0 && d <= 9)) return false;
-        Word128 v = Y.w();
-        if (NewEntry) {
-            NewEntry = false;
-            v = c == '.' ? W128Zero : Word128(static_cast<uint64_t>(d), 0);
-        } else if (c == '.') {
-            v <<= 8;
-        } else {
-            const uint64_t n = (v & kLowOctet).lo * 10 + static_cast<uint64_t>(d);
-            // A digit that would overflow the octet starts the next one, so
-            // 1921681 types 192.168.1 without any dots.
-            v = n <= 255 ? (v & ~kLowOctet) | Word128(n, 0) : (v << 8) | Word128(static_cast<uint64_t>(d), 0);
-        }
-        Y.setW(v);
-    } else if (m == vmIPv6) {
-        if (c != ':' && d < 0) return false;
-        Word128 v = Y.w();
-        const Word128 groupValue(c == ':' ? 0 : static_cast<uint64_t>(d), 0);
-        bool newGroup = false;
-        if (NewEntry) {
-            NewEntry = false;
-            v = groupValue;
-        } else if (c == ':' && LastKey == ':' && HeadMask.IsZero()) {
-            // The second colon of "::": what was typed so far becomes the
-            // head, moved up to the top groups.
-            if (!v.IsZero() && (v >> 112).IsZero()) {
-                HeadMask = W128AllOnes;
-                while ((v >> 112).IsZero()) {
-                    v <<= 16;
-                    HeadMask <<= 16;
-                }
-            }
-        } else if (c == ':') {
-            newGroup = true;
-        } else {
-            const uint64_t n = (v & kLowGroup).lo * 16 + static_cast<uint64_t>(d);
-            if (n <= 0xFFFF) {
-                v = (v & ~kLowGroup) | Word128(n, 0);
-            } else {
-                newGroup = true;
-            }
-        }
-        if (newGroup) {
-            if (HeadMask.IsZero()) {
-                v = (v << 16) | groupValue;
-            } else {
-                const Word128 tail = ((v & ~HeadMask) << 16) | groupValue;
-                // More than eight groups around the "::": the address is void.
-                v = (tail & HeadMask).IsZero() ? (v & HeadMask) | tail : W128Zero;
-            }
-        }
-        Y.setW(v);
-    } else {  // vmFloat
-        if (c == '.') {
-            if (NewEntry) {
-                NewEntry = false;
-                Y.setF(0.0L);
-            } else if (FracDigits != 0) {
-                return false;
-            }
-            FracDigits = 1;
-        } else {
-            if (!(d >= 0 && d <= 9)) return false;
-            const long double digit = EntryNeg ? -d : d;
-            if (NewEntry) {
-                NewEntry = false;
-                FracDigits = 0;
-                Y.setF(digit);
-            } else if (FracDigits == 0) {
-                // Only an absurdly long entry can overflow here; it raises the
-                // usual float overflow and leaves the entry as it was.
-                Y.setF(
-                    fpu::Guarded([](long double v, long double dd) { return v * 10.0L + dd; }, Y.f(), digit));
-            } else {
-                Y.setF(Y.f() + digit * std::pow(10.0L, static_cast<long double>(-FracDigits)));
-                if (FracDigits < std::numeric_limits<int32_t>::max()) ++FracDigits;
-            }
-        }
-    }
+    const bool accepted = m == vmIPv4   ? IPv4Key(*this, c, d)
+                          : m == vmIPv6 ? IPv6Key(*this, c, d)
+                                        : FloatKey(*this, c, d);
+    if (!accepted) return false;
     LastKey = c;
     ShowY();
     return true;
@@ -269,8 +291,8 @@ bool CcalcMach::KeyChar(char c) {
 
 void CcalcMach::EvalText(std::string_view text, CalcValue& out) {
     // A derived machine may take keys its own way and gets every key through
-    // the virtual calls. The machine itself, which evaluates long inputs line
-    // by line in qzcalc, takes the digits of the integer modes right here.
+    // the virtual calls; the machine itself takes runs of integer digits at
+    // once, as the digit keys one by one would.
     if (typeid(*this) == typeid(CcalcMach)) {
         for (std::size_t i = 0; i < text.size();) {
             if (!IsEntryChar(text[i])) {
@@ -361,15 +383,15 @@ std::string CcalcMach::EntryText() const {
         text = ValueText(Y);
     } else {
         // Fixed notation with the typed number of decimals keeps trailing
-        // zeros visible (3.50). Beyond 16446 decimals every extended float
+        // zeros visible (3.50). Beyond kMaxFixedDecimals every extended float
         // has only zeros left, which the padding below supplies.
-        const int decimals = std::min(FracDigits - 1, 16446);
-        char small[128];
+        const int decimals = std::min(FracDigits - 1, kMaxFixedDecimals);
+        char small[kSmallFixedSize];
         std::string big;
         char* first = small;
         char* last = small + sizeof small;
-        if (decimals > 60 || std::fabs(v) >= 1e40L) {
-            big.resize(static_cast<std::size_t>(decimals) + 4960);
+        if (decimals > kSmallFixedDecimals || std::fabs(v) >= kSmallFixedLimit) {
+            big.resize(static_cast<std::size_t>(decimals) + kFixedIntegerRoom);
             first = big.data();
             last = first + big.size();
         }

@@ -2,7 +2,6 @@
 // parentheses, equals, clear, the keys other than digits and the display
 // text.
 #include <array>
-#include <cstring>
 #include <string>
 
 #include "calcmach.h"
@@ -53,28 +52,22 @@ void AppendCut(std::string& text, std::string_view more) {
     text.append(more.substr(0, kMaxText - text.size()));
 }
 
-CalcValue ConvertTo(const CalcValue& v, ValueMode m) {
-    CalcValue out = v;
-    out.mode = m;
-    if (v.mode == vmFloat && m != vmFloat) {
-        out.setW(FloatToW128(v.f()));
-    } else if (v.mode != vmFloat && m == vmFloat) {
-        out.setF(W128ToFloat(v.w()));
-    }
-    return out;
-}
-
 }  // namespace calcmach_detail
 
 using namespace calcmach_detail;
 
-namespace {
-
-void ZeroPayload(CalcValue& v) { std::memset(v.payload, 0, sizeof v.payload); }
-
-}  // namespace
-
 CcalcMach::CcalcMach() : Shown(&Y) {}
+
+void CcalcMach::Reset() {
+    X = kZeroValue;
+    Y = kZeroValue;
+    Regs.fill(kZeroValue);
+    ParenDepth = 0;
+    PendingOp = opNone;
+    TapePrefix.clear();
+    EndEntry();
+    ShowY();
+}
 
 void CcalcMach::OpSet(int32_t op) {
     if (op < opNone || op > opLogN) {

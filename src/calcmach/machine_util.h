@@ -2,6 +2,7 @@
 // machine's interface.
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -12,11 +13,10 @@ namespace calcmach_detail {
 // Tape symbol of an opcode; "" for a number outside the table.
 const char* TapeSymbol(int32_t op);
 
+// Sets all 16 payload bytes to 0; the mode stays.
+inline void ZeroPayload(CalcValue& v) { std::memset(v.payload, 0, sizeof v.payload); }
+
 // Appends to a machine text without letting it grow past kMaxText bytes.
 void AppendCut(std::string& text, std::string_view more);
-
-// The value in mode m: the payload is converted numerically when exactly one
-// side is vmFloat, and kept bit for bit otherwise.
-CalcValue ConvertTo(const CalcValue& v, ValueMode m);
 
 }  // namespace calcmach_detail

@@ -191,14 +191,7 @@ std::optional<long double> FloatOp(int32_t op, long double x, long double y) {
 void CcalcMach::ExecOp() {
     if (PendingOp == opNone) return;
 
-    if (X.mode != Y.mode) {
-        if (Y.mode == vmFloat) {
-            X.setF(W128ToFloat(X.w()));
-        } else if (X.mode == vmFloat) {
-            X.setW(FloatToW128(X.f()));
-        }
-        X.mode = Y.mode;
-    }
+    if (X.mode != Y.mode) X = ConvertTo(X, Y.mode);
 
     // Compute into locals first: a fault must leave X as reconciled above.
     bool supported = true;

@@ -137,12 +137,7 @@ void CcalcMach::SetValue(const CalcValue& v) {
 void CcalcMach::SetMode(ValueMode m) {
     RequireMode(m, "CcalcMach.SetMode");
     if (m == Y.mode) return;
-    if (m == vmFloat) {
-        Y.setF(W128ToFloat(Y.w()));
-    } else if (Y.mode == vmFloat) {
-        Y.setW(FloatToW128(Y.f()));
-    }
-    Y.mode = m;
+    Y = ConvertTo(Y, m);
     EndEntry();
     ShowY();
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "float_text.h"
 #include "wide/word128.h"
 
 enum ValueMode : int32_t {
@@ -31,6 +32,14 @@ extern const uint8_t kModeRadix[kModeCount];
 
 // Name of a mode, or "" for a number outside 0..10.
 std::string_view ModeName(ValueMode m);
+
+// Digit value of an entry or register key: "0".."9" are 0..9 and "A".."F"
+// are 10..15 (upper case only); -1 for any other character.
+constexpr int DigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
 
 struct CalcValue {
     ValueMode mode = vmDec;
@@ -77,12 +86,12 @@ extern const CalcValue kZeroValue;   // vmDec 0
 extern const CalcValue kErrorValue;  // vmERR, only bit 127 set
 extern const CalcValue kPiValue;     // vmFloat, mantissa C90FDAA22168C23C, exponent 4000h
 
+// The value in mode m: the payload is converted numerically when exactly one
+// side is vmFloat (W128ToFloat, FloatToW128), and kept bit for bit otherwise.
+CalcValue ConvertTo(const CalcValue& v, ValueMode m);
+
 // Display text of a value (at most 255 characters).
 std::string ValueText(const CalcValue& v);
-
-// The general float text: 17 significant digits, plain notation for decimal
-// exponents -5..16, scientific otherwise; "." as the separator always.
-std::string FloatText(long double x);
 
 // Mode by exact name; throws RangeError "str2mode: invalid mode \"name\"".
 ValueMode str2mode(std::string_view name);

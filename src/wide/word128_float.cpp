@@ -10,12 +10,6 @@
 
 #include "word128.h"
 
-namespace {
-
-constexpr int kBias = 16383;
-constexpr int kExpInteger = kBias + 63;  // a significand read as an integer
-constexpr int kExpTop = kBias + 127;     // 2^127: out of the signed range
-
 long double MakeExtended(uint64_t significand, unsigned signAndExponent) {
     unsigned char bytes[sizeof(long double)] = {};
     std::memcpy(bytes, &significand, 8);
@@ -25,6 +19,10 @@ long double MakeExtended(uint64_t significand, unsigned signAndExponent) {
     std::memcpy(&x, bytes, sizeof x);
     return x;
 }
+
+namespace {
+
+constexpr int kExpTop = kExtendedBias + 127;  // 2^127: out of the signed range
 
 // Magnitude of a two's-complement value; -2^127 gives 2^127.
 inline u128 Magnitude(Word128 v) { return v.IsNegative() ? -v.native() : v.native(); }
@@ -39,7 +37,7 @@ long double W128ToFloat(Word128 v) {
     // toward zero (magnitudes below 2^64 are exact).
     const int top = hibit(Word128::FromNative(m));
     const uint64_t significand = static_cast<uint64_t>(top >= 64 ? m >> (top - 63) : m << (63 - top));
-    return MakeExtended(significand, (negative ? 0x8000u : 0u) | static_cast<unsigned>(kBias + top));
+    return MakeExtended(significand, (negative ? 0x8000u : 0u) | static_cast<unsigned>(kExtendedBias + top));
 }
 
 Word128 FloatToW128(long double x) {
@@ -55,9 +53,9 @@ Word128 FloatToW128(long double x) {
     // Out of the signed range (|x| >= 2^127, or an infinity): saturate to the
     // nearest end. -2^127 itself is representable and lands there too.
     if (e >= kExpTop) return negative ? W128MinSigned : Word128::FromNative(~u128{0} >> 1);
-    if (e < kBias) return W128Zero;  // |x| < 1
+    if (e < kExtendedBias) return W128Zero;  // |x| < 1
 
-    const int shift = e - kExpInteger;  // -63 .. 63
+    const int shift = e - kExtendedIntegerExp;  // -63 .. 63
     const u128 m = shift < 0 ? u128{significand >> -shift} : u128{significand} << shift;
     return Word128::FromNative(negative ? -m : m);
 }

@@ -143,6 +143,54 @@ TEST(Machine, NewMachineIsZeroAndShowsTheEntry) {
     EXPECT_EQ(m.DisplayText(), "0");
 }
 
+// A reset machine is a new one with its tape receiver kept: the same fields,
+// and the same display and tape for whatever is typed next.
+TEST(Machine, ResetGivesTheStateOfANewMachine) {
+    struct Case {
+        ValueMode mode;
+        const char* before;
+    };
+    const Case cases[] = {
+        {vmFloat, "2 + ( 3 * ( 1.25"},  // open parentheses, pending, a fraction typed
+        {vmDec, "7 sto3 5 neg"},        // a register, a negated entry
+        {vmIPv6, "FE80 : :"},           // a "::" head
+        {vmHex, "5 )"},                 // the error value shown
+        {vmIPv4, "10 . 1 + 2 ="},       // a result shown
+    };
+    const char* const after = "1 ) 2 + rcl3 * ( 3 : . 4 ) = 5 neg 6 bs";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.before);
+        MachineRig used(c.mode);
+        used.Keys(c.before);
+        used.tape.clear();
+        used.m.Reset();
+        EXPECT_TRUE(used.tape.empty());
+        ASSERT_TRUE(used.m.OnTapeLine);
+
+        const CcalcMach fresh;
+        EXPECT_EQ(used.m.X, fresh.X);
+        EXPECT_EQ(used.m.Y, fresh.Y);
+        EXPECT_TRUE(used.m.ShowsY());
+        EXPECT_EQ(used.m.Regs, fresh.Regs);
+        EXPECT_EQ(used.m.ParenDepth, fresh.ParenDepth);
+        EXPECT_EQ(used.m.PendingOp, fresh.PendingOp);
+        EXPECT_EQ(used.m.NewEntry, fresh.NewEntry);
+        EXPECT_EQ(used.m.FracDigits, fresh.FracDigits);
+        EXPECT_EQ(used.m.EntryNeg, fresh.EntryNeg);
+        EXPECT_EQ(used.m.LastKey, fresh.LastKey);
+        EXPECT_EQ(used.m.HeadMask, fresh.HeadMask);
+        EXPECT_EQ(used.m.TapePrefix, fresh.TapePrefix);
+        EXPECT_EQ(used.Display(), fresh.DisplayText());
+
+        MachineRig other(c.mode);
+        used.m.SetMode(c.mode);
+        used.Keys(after);
+        other.Keys(after);
+        EXPECT_EQ(used.Display(), other.Display());
+        EXPECT_EQ(used.tape, other.tape);
+    }
+}
+
 TEST(Machine, EveryOperatorKeyWritesItsSymbol) {
     for (int op = opAdd; op <= opEq; ++op) {
         MachineRig rig(vmDec);

@@ -15,11 +15,8 @@
 #include <random>
 #include <string>
 
+#include "calcmach/float_text.h"
 #include "calcmach/values.h"
-
-// FloatText's own digit rounding, which hands the few values it cannot
-// decide to the C library; values.cpp keeps it out of the header.
-bool FloatDigits17(long double x, uint64_t& digits, int& exp10);
 
 namespace {
 
@@ -50,6 +47,17 @@ TEST(ValueModes, NameAndRadixTables) {
     }
     EXPECT_EQ(ModeName(static_cast<ValueMode>(11)), "");
     EXPECT_EQ(ModeName(static_cast<ValueMode>(-1)), "");
+}
+
+TEST(ValueModes, DigitValueOfEveryCharacter) {
+    const std::string_view digits = "0123456789ABCDEF";
+    for (int i = 0; i < 256; ++i) {
+        const char c = static_cast<char>(i);
+        const std::size_t at = digits.find(c);
+        EXPECT_EQ(DigitValue(c), at == std::string_view::npos ? -1 : static_cast<int>(at)) << i;
+    }
+    EXPECT_EQ(DigitValue('a'), -1);  // upper case only
+    EXPECT_EQ(DigitValue('G'), -1);
 }
 
 TEST(ValueModes, Str2modeIsExact) {
@@ -86,6 +94,38 @@ TEST(CalcValueRecord, FloatPayloadAndEquality) {
     CalcValue junk = x;  // bytes 10..15 are no part of a float
     junk.payload[15] = 7;
     EXPECT_TRUE(junk == x);
+}
+
+// Between an integer mode and vmFloat the number carries over (truncated
+// toward zero, saturated at the ends); between integer modes the bits do.
+TEST(ConvertTo, NumbersAcrossFloatBitsOtherwise) {
+    struct Row {
+        CalcValue from;
+        ValueMode to;
+        CalcValue want;
+    };
+    const Word128 maxSigned(~0ull, ~0ull >> 1);
+    const Row rows[] = {
+        {Value(vmDec, Word128::FromI32(-3)), vmFloat, CalcValue::Float(-3.0L)},
+        {Value(vmHex, Word128(0, 1)), vmFloat, CalcValue::Float(0x1p64L)},
+        {Value(vmERR, W128MinSigned), vmFloat, CalcValue::Float(-0x1p127L)},
+        {CalcValue::Float(-2.75L), vmDec, Value(vmDec, Word128::FromI32(-2))},
+        {CalcValue::Float(1e40L), vmHex, Value(vmHex, maxSigned)},
+        {CalcValue::Float(0.5L), vmBin, Value(vmBin, W128Zero)},
+        {Value(vmDec, W128AllOnes), vmHex, Value(vmHex, W128AllOnes)},
+        {Value(vmIPv6, Word128(0x0A000001, 0x20010DB8)), vmIPv4,
+         Value(vmIPv4, Word128(0x0A000001, 0x20010DB8))},
+        {Value(vmOct, Small(8)), vmOct, Value(vmOct, Small(8))},
+        {CalcValue::Float(1.5L), vmFloat, CalcValue::Float(1.5L)},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(ValueText(r.from) + " to " + kModeNames[r.to]);
+        const CalcValue got = ConvertTo(r.from, r.to);
+        EXPECT_EQ(got, r.want) << ValueText(got);
+        if (r.to == vmFloat && r.from.mode != vmFloat) {
+            for (int i = 10; i < 16; ++i) EXPECT_EQ(got.payload[i], 0) << i;
+        }
+    }
 }
 
 TEST(ValueText, EveryMode) {
@@ -362,26 +402,17 @@ TEST(RegisterForm, RoundTrips) {
     }
 }
 
-long double Extended(uint64_t significand, unsigned signAndExponent) {
-    unsigned char bytes[sizeof(long double)] = {};
-    std::memcpy(bytes, &significand, 8);
-    bytes[8] = static_cast<unsigned char>(signAndExponent);
-    bytes[9] = static_cast<unsigned char>(signAndExponent >> 8);
-    long double x;
-    std::memcpy(&x, bytes, sizeof x);
-    return x;
-}
-
 // Bytes that no float operation produces, as a damaged payload might hold.
 TEST(FloatText, EncodingsTheFpuRefuses) {
     std::feclearexcept(FE_ALL_EXCEPT);
-    EXPECT_EQ(FloatText(Extended(0x4000000000000000ull, 0x3FFF)), "NAN");  // unnormal
-    EXPECT_EQ(FloatText(Extended(0, 0x3FFF)), "NAN");                      // unnormal zero
-    EXPECT_EQ(FloatText(Extended(0, 0x7FFF)), "NAN");                      // pseudo-infinity
-    EXPECT_EQ(FloatText(Extended(0x4000000000000000ull, 0x7FFF)), "NAN");  // pseudo-NaN
-    EXPECT_EQ(FloatText(Extended(0xA000000000000000ull, 0x7FFF)), "NAN");  // signalling NaN
+    EXPECT_EQ(FloatText(MakeExtended(0x4000000000000000ull, 0x3FFF)), "NAN");  // unnormal
+    EXPECT_EQ(FloatText(MakeExtended(0, 0x3FFF)), "NAN");                      // unnormal zero
+    EXPECT_EQ(FloatText(MakeExtended(0, 0x7FFF)), "NAN");                      // pseudo-infinity
+    EXPECT_EQ(FloatText(MakeExtended(0x4000000000000000ull, 0x7FFF)), "NAN");  // pseudo-NaN
+    EXPECT_EQ(FloatText(MakeExtended(0xA000000000000000ull, 0x7FFF)), "NAN");  // signalling NaN
     // A pseudo-denormal means the same number as its normal encoding.
-    EXPECT_EQ(FloatText(Extended(0x8000000000000001ull, 0)), FloatText(Extended(0x8000000000000001ull, 1)));
+    EXPECT_EQ(FloatText(MakeExtended(0x8000000000000001ull, 0)),
+              FloatText(MakeExtended(0x8000000000000001ull, 1)));
     EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0);
 }
 
@@ -517,12 +548,12 @@ TEST(FloatText, RandomBitPatternsMatchTheReference) {
         } else {
             significand |= uint64_t{1} << 63;
         }
-        ASSERT_TRUE(SameAsReference(Extended(significand, biased))) << i;
+        ASSERT_TRUE(SameAsReference(MakeExtended(significand, biased))) << i;
     }
     // Moderate exponents, where most numbers live.
     for (int i = 0; i < 30000; ++i) {
         const long double x =
-            Extended(gen() | uint64_t{1} << 63, 0x3FFF - 100 + static_cast<unsigned>(gen() % 200));
+            MakeExtended(gen() | uint64_t{1} << 63, 0x3FFF - 100 + static_cast<unsigned>(gen() % 200));
         ASSERT_TRUE(SameAsReference(x)) << i;
     }
 }

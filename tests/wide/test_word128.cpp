@@ -20,7 +20,7 @@ Word128 LimbProduct(Word128 a, Word128 b) {
             carry = t >> 32;
         }
     }
-    return W((uint64_t{r[3]} << 32) | r[2], (uint64_t{r[1]} << 32) | r[0]);
+    return Word128((uint64_t{r[1]} << 32) | r[0], (uint64_t{r[3]} << 32) | r[2]);
 }
 
 void LongDivision(Word128 a, Word128 b, Word128& q, Word128& r) {
@@ -40,8 +40,8 @@ void LongDivision(Word128 a, Word128 b, Word128& q, Word128& r) {
 
 TEST(Word128Construct, FromThirtyTwoBits) {
     EXPECT_EQ(Word128::FromI32(-1), W128AllOnes);
-    EXPECT_EQ(Word128::FromI32(-2), W(~0ull, ~0ull - 1));
-    EXPECT_EQ(Word128::FromI32(INT32_MIN), W(~0ull, 0xFFFFFFFF80000000ull));
+    EXPECT_EQ(Word128::FromI32(-2), Word128(~0ull - 1, ~0ull));
+    EXPECT_EQ(Word128::FromI32(INT32_MIN), Word128(0xFFFFFFFF80000000ull, ~0ull));
     EXPECT_EQ(Word128::FromI32(INT32_MAX), Small(0x7FFFFFFF));
     EXPECT_EQ(Word128::FromI32(0), W128Zero);
     EXPECT_EQ(Word128::FromU32(4294967295u), Small(0xFFFFFFFFull));
@@ -49,14 +49,14 @@ TEST(Word128Construct, FromThirtyTwoBits) {
 }
 
 TEST(Word128Order, UnsignedComparesHighHalfFirst) {
-    EXPECT_LT(W(0, ~0ull), W(1, 0));
-    EXPECT_GT(W(1, 0), W(0, ~0ull));
-    EXPECT_LE(W(1, 5), W(1, 5));
-    EXPECT_GE(W(1, 5), W(1, 5));
-    EXPECT_FALSE(W(1, 5) < W(1, 5));
-    EXPECT_LT(W(1, 4), W(1, 5));
+    EXPECT_LT(Word128(~0ull, 0), Word128(0, 1));
+    EXPECT_GT(Word128(0, 1), Word128(~0ull, 0));
+    EXPECT_LE(Word128(5, 1), Word128(5, 1));
+    EXPECT_GE(Word128(5, 1), Word128(5, 1));
+    EXPECT_FALSE(Word128(5, 1) < Word128(5, 1));
+    EXPECT_LT(Word128(4, 1), Word128(5, 1));
     EXPECT_LT(W128Zero, W128AllOnes);
-    EXPECT_NE(W(1, 0), W(0, 1));
+    EXPECT_NE(Word128(0, 1), Word128(1, 0));
 }
 
 TEST(Word128Order, SignedLessReadsBit127AsSign) {
@@ -64,23 +64,23 @@ TEST(Word128Order, SignedLessReadsBit127AsSign) {
         Word128 a, b;
         bool less;
     } rows[] = {
-        {W128AllOnes, W128Zero, true},                // -1 < 0
-        {W128MinSigned, W(~0ull >> 1, ~0ull), true},  // -2^127 < 2^127 - 1
+        {W128AllOnes, W128Zero, true},                      // -1 < 0
+        {W128MinSigned, Word128(~0ull, ~0ull >> 1), true},  // -2^127 < 2^127 - 1
         {W128Zero, W128Zero, false},
         {W128Zero, W128AllOnes, false},
-        {W128MinSigned, W128AllOnes, true},  // most negative < -1
-        {W(~0ull, 0), W(~0ull, 1), true},    // equal high halves: low decides
-        {W(5, 0), W(4, ~0ull), false},
-        {W(0x8000000000000001ull, 0), W128MinSigned, false},
+        {W128MinSigned, W128AllOnes, true},            // most negative < -1
+        {Word128(0, ~0ull), Word128(1, ~0ull), true},  // equal high halves: low decides
+        {Word128(0, 5), Word128(~0ull, 4), false},
+        {Word128(0, 0x8000000000000001ull), W128MinSigned, false},
     };
     for (const Row& r : rows) EXPECT_EQ(SignedLess(r.a, r.b), r.less) << hexstr(r.a) << " < " << hexstr(r.b);
 }
 
 TEST(Word128Arith, WrapsModulo2To128) {
     EXPECT_EQ(W128AllOnes + Small(1), W128Zero);
-    EXPECT_EQ(W(0, ~0ull) + Small(1), W(1, 0));  // carry into the high half
+    EXPECT_EQ(Word128(~0ull, 0) + Small(1), Word128(0, 1));  // carry into the high half
     EXPECT_EQ(W128Zero - Small(1), W128AllOnes);
-    EXPECT_EQ(W(1, 0) - Small(1), W(0, ~0ull));  // borrow from the high half
+    EXPECT_EQ(Word128(0, 1) - Small(1), Word128(~0ull, 0));  // borrow from the high half
     EXPECT_EQ(-W128Zero, W128Zero);
     EXPECT_EQ(-W128MinSigned, W128MinSigned);
     EXPECT_EQ(-Small(1), W128AllOnes);
@@ -88,9 +88,9 @@ TEST(Word128Arith, WrapsModulo2To128) {
     EXPECT_EQ(Pow2(64) * Pow2(64), W128Zero);
     EXPECT_EQ(Small(0) * W128AllOnes, W128Zero);
     EXPECT_EQ(~W128Zero, W128AllOnes);
-    EXPECT_EQ(W(0xF0, 0xFF) & W(0x3C, 0x0F), W(0x30, 0x0F));
-    EXPECT_EQ(W(0xF0, 0xFF) | W(0x0F, 0x100), W(0xFF, 0x1FF));
-    EXPECT_EQ(W(0xF0, 0xFF) ^ W(0xFF, 0x0F), W(0x0F, 0xF0));
+    EXPECT_EQ(Word128(0xFF, 0xF0) & Word128(0x0F, 0x3C), Word128(0x0F, 0x30));
+    EXPECT_EQ(Word128(0xFF, 0xF0) | Word128(0x100, 0x0F), Word128(0x1FF, 0xFF));
+    EXPECT_EQ(Word128(0xFF, 0xF0) ^ Word128(0x0F, 0xFF), Word128(0xF0, 0x0F));
 
     Word128 v = Small(5);
     v += Small(3);
@@ -105,7 +105,7 @@ TEST(Word128Arith, WrapsModulo2To128) {
 TEST(Word128Divide, ZeroDividendAndZeroDivisor) {
     EXPECT_EQ(W128Zero / W128Zero, W128Zero);
     EXPECT_EQ(W128Zero % W128Zero, W128Zero);
-    for (const Word128 a : {Small(5), W128MinSigned, W(1, 0)}) {
+    for (const Word128 a : {Small(5), W128MinSigned, Word128(0, 1)}) {
         try {
             (void)(a / W128Zero);
             ADD_FAILURE() << "no error for " << hexstr(a) << " / 0";
@@ -125,11 +125,11 @@ TEST(Word128Divide, Table) {
     } rows[] = {
         {Small(7), Small(9), W128Zero, Small(7)},
         {Small(9), Small(7), Small(1), Small(2)},
-        {Pow2(127), Small(3), W(0x2AAAAAAAAAAAAAAAull, 0xAAAAAAAAAAAAAAAAull), Small(2)},
+        {Pow2(127), Small(3), Word128(0xAAAAAAAAAAAAAAAAull, 0x2AAAAAAAAAAAAAAAull), Small(2)},
         {W128AllOnes, W128AllOnes, Small(1), W128Zero},
-        {W128AllOnes, Pow2(64), W(0, ~0ull), W(0, ~0ull)},
-        {W(1, 0), W(0, ~0ull), Small(1), Small(1)},
-        {W128AllOnes, Small(10), W(0x1999999999999999ull, 0x9999999999999999ull), Small(5)},
+        {W128AllOnes, Pow2(64), Word128(~0ull, 0), Word128(~0ull, 0)},
+        {Word128(0, 1), Word128(~0ull, 0), Small(1), Small(1)},
+        {W128AllOnes, Small(10), Word128(0x9999999999999999ull, 0x1999999999999999ull), Small(5)},
         {Small(100), Small(100), Small(1), W128Zero},
     };
     for (const Row& r : rows) {
@@ -139,7 +139,7 @@ TEST(Word128Divide, Table) {
 }
 
 TEST(Word128Shift, Table) {
-    const Word128 v = W(0x0123456789ABCDEFull, 0xFEDCBA9876543210ull);
+    const Word128 v = Word128(0xFEDCBA9876543210ull, 0x0123456789ABCDEFull);
     EXPECT_EQ(v << 0, v);
     EXPECT_EQ(v >> 0, v);
     EXPECT_EQ(v << 128, W128Zero);
@@ -148,19 +148,19 @@ TEST(Word128Shift, Table) {
     EXPECT_EQ(v >> 255, W128Zero);
     EXPECT_EQ(Small(1) << 127, W128MinSigned);
     EXPECT_EQ(W128MinSigned >> 127, Small(1));
-    EXPECT_EQ(v << 64, W(v.lo, 0));
-    EXPECT_EQ(v >> 64, W(0, v.hi));
-    EXPECT_EQ(v << 4, W(0x123456789ABCDEFFull, 0xEDCBA98765432100ull));
-    EXPECT_EQ(v >> 68, W(0, 0x00123456789ABCDEull));
+    EXPECT_EQ(v << 64, Word128(0, v.lo));
+    EXPECT_EQ(v >> 64, Word128(v.hi, 0));
+    EXPECT_EQ(v << 4, Word128(0xEDCBA98765432100ull, 0x123456789ABCDEFFull));
+    EXPECT_EQ(v >> 68, Word128(0x00123456789ABCDEull, 0));
     Word128 u = v;
     u >>= 8;
-    EXPECT_EQ(u, W(0x000123456789ABCDull, 0xEFFEDCBA98765432ull));
+    EXPECT_EQ(u, Word128(0xEFFEDCBA98765432ull, 0x000123456789ABCDull));
     u <<= 8;
-    EXPECT_EQ(u, W(0x0123456789ABCDEFull, 0xFEDCBA9876543200ull));
+    EXPECT_EQ(u, Word128(0xFEDCBA9876543200ull, 0x0123456789ABCDEFull));
 }
 
 TEST(Word128Rotate, Table) {
-    const Word128 v = W(0x0123456789ABCDEFull, 0xFEDCBA9876543210ull);
+    const Word128 v = Word128(0xFEDCBA9876543210ull, 0x0123456789ABCDEFull);
     Word128 a = v, b = v;
     EXPECT_EQ(rol(a, 128), v);
     EXPECT_EQ(ror(b, 0), v);
@@ -173,8 +173,8 @@ TEST(Word128Rotate, Table) {
     EXPECT_EQ(ror(a, 1), W128MinSigned);
     a = v;
     b = v;
-    EXPECT_EQ(rol(a, 64), W(v.lo, v.hi));
-    EXPECT_EQ(ror(b, 64), W(v.lo, v.hi));
+    EXPECT_EQ(rol(a, 64), Word128(v.hi, v.lo));
+    EXPECT_EQ(ror(b, 64), Word128(v.hi, v.lo));
     a = W128MinSigned;
     EXPECT_EQ(rol(a, 1), Small(1));
     EXPECT_EQ(a, Small(1));  // updated in place
@@ -191,7 +191,7 @@ TEST(Word128Hibit, Table) {
 
 // Every count 0..255 against std::bitset for a few patterns.
 TEST(Word128Shift, EveryCountMatchesBitset) {
-    const Word128 values[] = {W(0x0123456789ABCDEFull, 0xFEDCBA9876543210ull), W128AllOnes, Small(1),
+    const Word128 values[] = {Word128(0xFEDCBA9876543210ull, 0x0123456789ABCDEFull), W128AllOnes, Small(1),
                               W128MinSigned};
     for (const Word128 v : values) {
         for (unsigned c = 0; c < 256; ++c) {

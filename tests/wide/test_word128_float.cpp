@@ -10,9 +10,20 @@ namespace {
 
 __extension__ typedef __int128 i128;
 
-const Word128 kMaxSigned = W(~0ull >> 1, ~0ull);  // 2^127 - 1
+const Word128 kMaxSigned = Word128(~0ull, ~0ull >> 1);  // 2^127 - 1
 
 long double P2(int k) { return std::ldexp(1.0L, k); }
+
+TEST(MakeExtended, BytesToValue) {
+    const uint64_t kOne = uint64_t{1} << 63;  // the explicit integer bit
+    EXPECT_EQ(MakeExtended(kOne, kExtendedBias), 1.0L);
+    EXPECT_EQ(MakeExtended(kOne, 0x8000u | kExtendedBias), -1.0L);
+    EXPECT_EQ(MakeExtended(kOne | kOne >> 1, kExtendedBias + 1), 3.0L);
+    EXPECT_EQ(MakeExtended(kOne | 12345, kExtendedIntegerExp), static_cast<long double>(kOne | 12345));
+    EXPECT_EQ(MakeExtended(1, 0), std::numeric_limits<long double>::denorm_min());
+    EXPECT_EQ(MakeExtended(kOne, 0x7FFF), std::numeric_limits<long double>::infinity());
+    EXPECT_TRUE(std::isnan(MakeExtended(kOne | 1, 0x7FFF)));
+}
 
 TEST(W128ToFloat, Table) {
     struct Row {
@@ -123,14 +134,14 @@ TEST(W128Div, Table) {
         {W128AllOnes, Small(2), W128Zero},
         {W128MinSigned, W128MinSigned, Small(1)},
         {Small(5), W128MinSigned, W128Zero},
-        {Pow2(100), Small(3), W(0x0000000555555555ull, 0x5555555555555555ull)},
-        {-Pow2(100), Small(3), -W(0x0000000555555555ull, 0x5555555555555555ull)},
+        {Pow2(100), Small(3), Word128(0x5555555555555555ull, 0x0000000555555555ull)},
+        {-Pow2(100), Small(3), -Word128(0x5555555555555555ull, 0x0000000555555555ull)},
         {kMaxSigned, W128AllOnes, -kMaxSigned},
         // The true quotient for the most negative dividend too.
         {W128MinSigned, Small(1), W128MinSigned},
         {W128MinSigned, Small(2), -Pow2(126)},
         {W128MinSigned, W128AllOnes, W128MinSigned},  // wraps
-        {W128MinSigned, Small(3), -W(0x2AAAAAAAAAAAAAAAull, 0xAAAAAAAAAAAAAAAAull)},
+        {W128MinSigned, Small(3), -Word128(0xAAAAAAAAAAAAAAAAull, 0x2AAAAAAAAAAAAAAAull)},
         {W128MinSigned, -Pow2(126), Small(2)},
     };
     for (const Row& r : rows) EXPECT_EQ(W128Div(r.a, r.b), r.q) << sstr(r.a, 10) << " / " << sstr(r.b, 10);

@@ -56,7 +56,7 @@ TEST(Word128Str, Table) {
         {W128AllOnes, 4, std::string(64, '3')},
         {W128AllOnes, 32, "7" + std::string(25, 'V')},
         {Pow2(64), 10, "18446744073709551616"},
-        {W(0, 10000000000000000000ull), 10, "10000000000000000000"},  // exactly one chunk
+        {Word128(10000000000000000000ull, 0), 10, "10000000000000000000"},  // exactly one chunk
         {Small(10000000000000000000ull) * Small(10000000000000000000ull), 10, "1" + std::string(38, '0')},
         {Pow2(127), 10, "170141183460469231731687303715884105728"},
         {Small(1295), 36, "ZZ"},
@@ -82,7 +82,7 @@ TEST(Word128Str, InvalidBaseMessages) {
 
 TEST(Word128Str, LongCustomAlphabets) {
     const std::string a200 = ByteAlphabet(200);
-    const Word128 v = W(0x0123456789ABCDEFull, 0xFEDCBA9876543210ull);
+    const Word128 v = Word128(0xFEDCBA9876543210ull, 0x0123456789ABCDEFull);
     EXPECT_EQ(str(v, 200, a200), DigitByDigit(v, 200, a200));
     EXPECT_EQ(str(Small(199), 200, a200), std::string(1, a200[199]));
     // Longer than 255 symbols: only the first 255 can ever be used.
@@ -94,7 +94,7 @@ TEST(Word128Str, LongCustomAlphabets) {
 
 TEST(Word128Sstr, SignedDecimal) {
     EXPECT_EQ(sstr(W128AllOnes, 10), "-1");
-    EXPECT_EQ(sstr(W(~0ull >> 1, ~0ull), 10), "170141183460469231731687303715884105727");
+    EXPECT_EQ(sstr(Word128(~0ull, ~0ull >> 1), 10), "170141183460469231731687303715884105727");
     EXPECT_EQ(sstr(W128MinSigned, 10), "-170141183460469231731687303715884105728");
     EXPECT_EQ(sstr(-Small(255), 16), "-FF");
     EXPECT_EQ(sstr(Small(42), 10), "42");
@@ -104,7 +104,8 @@ TEST(Word128Hexstr, FixedWidth) {
     EXPECT_EQ(hexstr(W128Zero), std::string(32, '0'));
     EXPECT_EQ(hexstr(Small(1)), std::string(31, '0') + "1");
     EXPECT_EQ(hexstr(Pow2(64)), std::string(15, '0') + "1" + std::string(16, '0'));
-    EXPECT_EQ(hexstr(W(0x0123456789ABCDEFull, 0xFEDCBA9876543210ull)), "0123456789ABCDEFFEDCBA9876543210");
+    EXPECT_EQ(hexstr(Word128(0xFEDCBA9876543210ull, 0x0123456789ABCDEFull)),
+              "0123456789ABCDEFFEDCBA9876543210");
 }
 
 TEST(Word128Ipv4str, DottedBytes) {

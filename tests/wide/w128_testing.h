@@ -13,7 +13,6 @@
 
 inline void PrintTo(const Word128& v, std::ostream* os) { *os << "0x" << hexstr(v); }
 
-inline Word128 W(uint64_t hi, uint64_t lo) { return Word128(lo, hi); }
 inline Word128 Small(uint64_t lo) { return Word128(lo, 0); }
 inline Word128 Pow2(unsigned k) { return Small(1) << k; }
 
@@ -27,18 +26,26 @@ public:
         switch (gen_() % 8) {
             case 0: return Small(gen_() >> (gen_() % 64));  // the 64-bit paths
             case 1: {
-                static const Word128 kSpecial[] = {W128Zero,    Small(1), W128AllOnes,          W128MinSigned,
-                                                   W(0, ~0ull), W(1, 0),  W(~0ull >> 1, ~0ull), Small(2),
-                                                   W(~0ull, 0), Small(10)};
+                static const Word128 kSpecial[] = {W128Zero,
+                                                   Small(1),
+                                                   W128AllOnes,
+                                                   W128MinSigned,
+                                                   Word128(~0ull, 0),
+                                                   Word128(0, 1),
+                                                   Word128(~0ull, ~0ull >> 1),
+                                                   Small(2),
+                                                   Word128(0, ~0ull),
+                                                   Small(10)};
                 return kSpecial[gen_() % (sizeof kSpecial / sizeof kSpecial[0])];
             }
             case 2: {
                 const unsigned k = static_cast<unsigned>(gen_() % 128);
                 return gen_() % 2 ? Pow2(k) - Small(gen_() % 3) : Pow2(k) + Small(gen_() % 3);
             }
+            // Braces fix the order of the draws: the low half first.
             case 3:
-            case 4: return W(gen_(), gen_()) >> static_cast<unsigned>(gen_() % 128);  // random length
-            default: return W(gen_(), gen_());
+            case 4: return Word128{gen_(), gen_()} >> static_cast<unsigned>(gen_() % 128);  // random length
+            default: return Word128{gen_(), gen_()};
         }
     }
 
@@ -50,5 +57,5 @@ inline std::bitset<128> Bits(Word128 v) { return (std::bitset<128>(v.hi) << 64) 
 
 inline Word128 FromBits(const std::bitset<128>& b) {
     const std::bitset<128> mask(~0ull);
-    return W(((b >> 64) & mask).to_ullong(), (b & mask).to_ullong());
+    return Word128((b & mask).to_ullong(), ((b >> 64) & mask).to_ullong());
 }
