@@ -297,7 +297,7 @@ void EnterAsTyped(CcalcMach& m, const CalcValue& v) {
 CalcValue CcalcMach::BitsValue() const {
     const CalcValue& shown = *Shown;
     if (shown.mode == Y.mode || !BitsToggleable(shown.mode)) return shown;
-    return calcmach_detail::ConvertTo(shown, Y.mode);
+    return ConvertTo(shown, Y.mode);
 }
 
 bool CcalcMach::ToggleBit(int n) {
