@@ -3,11 +3,12 @@
 #include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
 
 #include <algorithm>
-#include <vector>
+#include <bit>
 
 #include "ui/application.h"
 
@@ -127,8 +128,16 @@ void CbitGrid::SetBits(int count, const std::array<std::uint64_t, 2>& bits, bool
         update();
     }
     if (masked != bits_) {
+        // Only the changed stretch of each row is repainted: after a toggle
+        // that is one cell.
+        for (int low = 0; low < count_; low += kCols) {
+            const std::uint64_t changed = ((masked[low / 64] ^ bits_[low / 64]) >> (low % 64)) & 0xFFFFFFFFU;
+            if (changed == 0) continue;
+            const QRect high = CellRect(std::min(count_ - 1, low + 63 - std::countl_zero(changed)));
+            const QRect lowest = CellRect(low + std::countr_zero(changed));
+            update(QRect(high.topLeft(), lowest.bottomRight()).adjusted(-2, -2, 2, 2));
+        }
         bits_ = masked;
-        update();
     }
     if (toggleable != toggleable_) {
         toggleable_ = toggleable;
@@ -271,21 +280,25 @@ QPixmap CbitGrid::PaintBackground(qreal dpr) const {
     return pm;
 }
 
-void CbitGrid::paintEvent(QPaintEvent*) {
+void CbitGrid::paintEvent(QPaintEvent* event) {
     const qreal dpr = devicePixelRatioF();
     if (background_.isNull() || background_.devicePixelRatio() != dpr || background_.size() != size() * dpr)
         background_ = PaintBackground(dpr);
+    const QRect dirty = event->rect();
     QPainter p(this);
-    p.drawPixmap(0, 0, background_);
-    // The set cells in one call.
-    std::vector<QRect> set;
-    set.reserve(static_cast<std::size_t>(count_));
-    for (int n = 0; n < count_; ++n) {
-        if (Bit(n)) set.push_back(CellRect(n));
+    p.drawPixmap(dirty, background_, QRectF(dirty.topLeft() * dpr, dirty.size() * dpr));
+    // The set cells within the dirty area, in one call.
+    std::array<QRect, kIntegerBits> set;
+    int count = 0;
+    for (std::size_t half = 0; half < bits_.size(); ++half) {
+        for (std::uint64_t rest = bits_[half]; rest != 0; rest &= rest - 1) {
+            const QRect cell = CellRect(static_cast<int>(half) * 64 + std::countr_zero(rest));
+            if (cell.intersects(dirty)) set[static_cast<std::size_t>(count++)] = cell;
+        }
     }
     p.setPen(Qt::NoPen);
     p.setBrush(kSetCell);
-    p.drawRects(set.data(), static_cast<int>(set.size()));
+    p.drawRects(set.data(), count);
 
     if (hasFocus() && focused_ >= 0) {
         p.setBrush(Qt::NoBrush);

@@ -6,11 +6,16 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QToolButton>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <unordered_map>
 
 #include "ui/application.h"
 #include "ui/bitgrid.h"
@@ -32,8 +37,103 @@ constexpr int kBoxX = kCaptionW + 4;
 constexpr int kButtonW = 20;
 constexpr int kBoxW = CbitGrid::kWidth - kBoxX - kButtonW - 4;
 constexpr int kBoxPad = 5;
-constexpr qreal kValuePoints = 9;
-constexpr qreal kSmallestPoints = 5;
+constexpr int kValuePixels = 12;
+constexpr int kSmallestPixels = 7;
+
+// Characters drawn once on the box's colour, one cell per character and
+// colour, at one pixel size of the monospace font. A new value is then put
+// together by copying cells, which costs a small fraction of rasterising
+// its text, and painted with one image copy.
+class CharCells {
+public:
+    struct Cell {
+        QImage image;
+        int inkTop = 0, inkEnd = 0;  // the rows that differ from the box; none for a blank
+    };
+
+    CharCells(int pixels, qreal dpr) : dpr_(dpr) {
+        font_ = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        font_.setPixelSize(pixels);
+        const QFontMetricsF fm(font_);
+        // Whole-pixel steps keep every character on the pixel grid.
+        advance_ = std::max(1, static_cast<int>(std::lround(fm.horizontalAdvance(QLatin1Char('0')))));
+        baseline_ = static_cast<int>(std::lround((CbitsLine::kHeight + fm.ascent() - fm.descent()) / 2));
+    }
+
+    int Advance() const { return advance_; }
+
+    const Cell& Get(char16_t c, bool dimmed) {
+        if (c < 128) {
+            Cell& cell = ascii_[c + (dimmed ? 128U : 0U)];
+            if (cell.image.isNull()) cell = Draw(c, dimmed);
+            return cell;
+        }
+        const std::uint32_t key = c | (dimmed ? 0x10000U : 0U);
+        auto it = others_.find(key);
+        if (it == others_.end()) it = others_.emplace(key, Draw(c, dimmed)).first;
+        return it->second;
+    }
+
+    int Physical(qreal logical) const { return static_cast<int>(std::lround(logical * dpr_)); }
+
+private:
+    Cell Draw(char16_t c, bool dimmed) const {
+        Cell cell;
+        cell.image = QImage(Physical(advance_), Physical(CbitsLine::kHeight), QImage::Format_RGB32);
+        cell.image.setDevicePixelRatio(dpr_);
+        cell.image.fill(kBox);
+        QPainter p(&cell.image);
+        p.setFont(font_);
+        p.setPen(dimmed ? kDimmed : kValue);
+        p.drawText(QPointF(0, baseline_), QString(QChar(c)));
+        p.end();
+        const QRgb box = kBox.rgb();
+        const auto inked = [&](int y) {
+            const auto* row = reinterpret_cast<const QRgb*>(cell.image.constScanLine(y));
+            return std::any_of(row, row + cell.image.width(), [box](QRgb px) { return px != box; });
+        };
+        int top = 0, end = cell.image.height();
+        while (top < end && !inked(top)) ++top;
+        while (end > top && !inked(end - 1)) --end;
+        cell.inkTop = top;
+        cell.inkEnd = end;
+        return cell;
+    }
+
+    QFont font_;
+    qreal dpr_;
+    int advance_ = 1;
+    int baseline_ = 0;
+    std::array<Cell, 256> ascii_;  // 128 plain, then 128 dimmed
+    std::unordered_map<std::uint32_t, Cell> others_;
+};
+
+// Cells by pixel size and device pixel ratio; a handful at most, as only
+// long texts shrink and they shrink in whole pixels.
+CharCells& Cells(int pixels, qreal dpr) {
+    static std::map<std::pair<int, int>, CharCells> all;
+    const std::pair<int, int> key(pixels, static_cast<int>(std::lround(dpr * 100)));
+    auto it = all.find(key);
+    if (it == all.end()) it = all.emplace(key, CharCells(pixels, dpr)).first;
+    return it->second;
+}
+
+// Copies the inked rows of a cell into dst (RGB32, already detached, filled
+// with the box colour) with the cell's left edge at x (physical pixels),
+// cutting what falls outside dst.
+void Blit(uchar* dst, qsizetype dstStride, int dstWidth, int dstHeight, int x, const CharCells::Cell& cell) {
+    const QImage& src = cell.image;
+    const int from = std::max(0, -x);
+    const int to = std::min(src.width(), dstWidth - x);
+    if (from >= to) return;
+    const int end = std::min(cell.inkEnd, dstHeight);
+    const qsizetype srcStride = src.bytesPerLine();
+    const uchar* s = src.constBits();
+    const auto bytes = static_cast<std::size_t>(to - from) * sizeof(QRgb);
+    for (int y = cell.inkTop; y < end; ++y)
+        std::memcpy(dst + y * dstStride + (x + from) * qsizetype(sizeof(QRgb)),
+                    s + y * srcStride + from * qsizetype(sizeof(QRgb)), bytes);
+}
 
 QIcon CopyIcon() {
     // Two overlapping sheets, drawn once and shared by every line.
@@ -72,10 +172,6 @@ CbitsLine::CbitsLine(QWidget* parent) : QWidget(parent) {
     // paintEvent covers every pixel outside the button.
     setAttribute(Qt::WA_OpaquePaintEvent);
     name_.setTextFormat(Qt::PlainText);
-    dim_.setTextFormat(Qt::PlainText);
-    rest_.setTextFormat(Qt::PlainText);
-    valueFont_ = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    valueFont_.setPointSizeF(kValuePoints);
 
     copyAction_ = new QAction(QStringLiteral("Copy"), this);
     connect(copyAction_, &QAction::triggered, this, [this] { Copy(); });
@@ -103,56 +199,60 @@ void CbitsLine::Set(const BitsPanelLine& line) {
         setAccessibleName(line.name);
         copyButton_->setAccessibleName(QStringLiteral("Copy ") + line.name);
     }
+    const bool nameChanged = line.name != line_.name;
     const bool valueChanged = line.text != line_.text || line.dimmed != line_.dimmed;
     line_ = line;
     if (valueChanged) {
         setAccessibleDescription(line.text);
         LayOutValue();
     }
-    update();
+    if (nameChanged)
+        update();
+    else if (valueChanged)
+        update(ValueBox());
 }
+
+QRect CbitsLine::ValueBox() const { return {kBoxX, 0, kBoxW, kHeight}; }
 
 void CbitsLine::LayOutValue() {
-    const qsizetype dimmed = std::clamp<qsizetype>(line_.dimmed, 0, line_.text.size());
-    dim_.setText(line_.text.left(dimmed));
-    rest_.setText(line_.text.mid(dimmed));
+    const QString& text = line_.text;
+    const qreal dpr = devicePixelRatioF();
     // The whole text is always shown: a text too long for the box gets a
-    // smaller font instead of being cut.
-    QFont font = valueFont_;
-    font.setPointSizeF(kValuePoints);
+    // smaller size instead of being cut.
     const int room = kBoxW - 2 * kBoxPad;
-    for (;;) {
-        dim_.prepare(QTransform(), font);
-        rest_.prepare(QTransform(), font);
-        const qreal width = dim_.size().width() + rest_.size().width();
-        if (width <= room || font.pointSizeF() <= kSmallestPoints) break;
-        font.setPointSizeF(std::max(kSmallestPoints, std::floor(font.pointSizeF() * room / width * 4) / 4));
+    const auto n = static_cast<int>(std::min<qsizetype>(text.size(), 1000));
+    int px = kValuePixels;
+    while (px > kSmallestPixels && Cells(px, dpr).Advance() * n > room) --px;
+    CharCells& cells = Cells(px, dpr);
+
+    const QSize size(cells.Physical(kBoxW), cells.Physical(kHeight));
+    if (value_.size() != size) value_ = QImage(size, QImage::Format_RGB32);
+    value_.setDevicePixelRatio(dpr);
+    value_.fill(kBox);
+    // Right-justified like the display, so digits of equal weight line up.
+    const int left = kBoxW - kBoxPad - cells.Advance() * n;
+    uchar* bits = value_.bits();
+    const qsizetype stride = value_.bytesPerLine();
+    for (int i = 0; i < n; ++i) {
+        const CharCells::Cell& cell = cells.Get(text[i].unicode(), i < line_.dimmed);
+        Blit(bits, stride, size.width(), size.height(), cells.Physical(left + cells.Advance() * i), cell);
     }
-    valueFont_ = font;
 }
 
-void CbitsLine::paintEvent(QPaintEvent*) {
+void CbitsLine::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    p.fillRect(QRect(0, 0, kBoxX, kHeight), kBackground);
-    p.fillRect(QRect(kBoxX + kBoxW, 0, width() - kBoxX - kBoxW, kHeight), kBackground);
-    const QRect box(kBoxX, 0, kBoxW, kHeight);
-    p.fillRect(box, kBox);
-
-    p.setFont(font());
-    p.setPen(kCaption);
-    p.drawStaticText(QPointF(0, (kHeight - name_.size().height()) / 2), name_);
-
-    // Right-justified like the display, so digits of equal weight line up.
-    p.setFont(valueFont_);
-    const qreal restW = rest_.size().width();
-    const qreal x = box.right() + 1 - kBoxPad - restW - dim_.size().width();
-    const qreal y = (kHeight - rest_.size().height()) / 2;
-    if (!dim_.text().isEmpty()) {
-        p.setPen(kDimmed);
-        p.drawStaticText(QPointF(x, y), dim_);
+    const QRect box = ValueBox();
+    // A new value repaints only the box; the caption is drawn when exposed.
+    if (!box.contains(event->rect())) {
+        p.fillRect(QRect(0, 0, kBoxX, kHeight), kBackground);
+        p.fillRect(QRect(kBoxX + kBoxW, 0, width() - kBoxX - kBoxW, kHeight), kBackground);
+        p.setFont(font());
+        p.setPen(kCaption);
+        p.drawStaticText(QPointF(0, (kHeight - name_.size().height()) / 2), name_);
     }
-    p.setPen(kValue);
-    p.drawStaticText(QPointF(x + dim_.size().width(), y), rest_);
+    // Moved to a screen of another pixel density: the value is put together anew.
+    if (value_.isNull() || value_.devicePixelRatio() != devicePixelRatioF()) LayOutValue();
+    p.drawImage(box.topLeft(), value_);
 }
 
 CbitsPanel::CbitsPanel(QWidget* owner) : QWidget(owner, Qt::Tool), owner_(owner) {

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <QAction>
+#include <QImage>
 #include <QStaticText>
 #include <QString>
 #include <QWidget>
@@ -39,9 +40,11 @@ struct BitsPanelContent {
     bool toggleable = true;               // false: the bits are shown, clicks do nothing
 };
 
-// One line of the panel: caption, the value in a dark box (drawn with cached
-// text layouts, so a repaint does no text shaping), and a copy button. The
-// line's context menu holds the same Copy action.
+// One line of the panel: caption, the value in a dark box, and a copy
+// button. The line's context menu holds the same Copy action.
+//
+// The value is a monospace text; it is put together from pre-drawn
+// character cells into an image when it changes, so painting it is one copy.
 class CbitsLine : public QWidget {
     Q_OBJECT
 
@@ -62,12 +65,11 @@ protected:
 
 private:
     void LayOutValue();
+    QRect ValueBox() const;
 
     BitsPanelLine line_;
     QStaticText name_;
-    QStaticText dim_;
-    QStaticText rest_;
-    QFont valueFont_;
+    QImage value_;  // the value box as painted
     QToolButton* copyButton_ = nullptr;
     QAction* copyAction_ = nullptr;
 };
