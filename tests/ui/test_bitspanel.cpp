@@ -192,6 +192,42 @@ private slots:
         QCOMPARE(o.panel.Grid()->FocusedBit(), 3);
     }
 
+    // The panel repaints only what changed; after any sequence of contents
+    // what is on screen must equal a fresh drawing of the last one, and set
+    // cells must be the marked ones.
+    void whatIsOnScreenMatchesTheContent() {
+        Owner o;
+        o.window.show();
+        o.panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&o.panel));
+        BitsPanelContent typed = Content(128, {0x1234, 0});
+        typed.lines[0].text = "0000 0000 0000 0000 0000 0000 0000 1234";
+        typed.lines[0].dimmed = 34;
+        typed.lines[1].text = "4660";
+        BitsPanelContent flipped = typed;
+        flipped.bits[0] ^= 1ULL << 5;
+        flipped.lines[1].text = "4692";
+        BitsPanelContent flt = Content(80, {0xC90FDAA22168C23CULL, 0x4000});
+        flt.lines[0].text = "4000 C90F DAA2 2168 C23C";
+        flt.lines[0].dimmed = 0;
+        const BitsPanelContent steps[] = {typed, flipped, typed, flt, Content(128, {~0ULL, ~0ULL}, false),
+                                          typed};
+        for (const BitsPanelContent& c : steps) {
+            o.panel.SetContent(c);
+            QCoreApplication::processEvents();
+            const QImage shown =
+                o.panel.screen()->grabWindow(o.panel.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage fresh = o.panel.grab().toImage().convertToFormat(QImage::Format_RGB32);
+            QCOMPARE(shown.size(), fresh.size());
+            QVERIFY(shown == fresh);
+            const CbitGrid* grid = o.panel.Grid();
+            for (int n = 0; n < grid->BitCount(); ++n) {
+                const QPoint at = grid->mapTo(&o.panel, grid->CellRect(n).center());
+                QCOMPARE(shown.pixel(at) == qRgb(0xFF, 0xFF, 0), grid->Bit(n));
+            }
+        }
+    }
+
     void theGridShowsTheGivenBits() {
         Owner o;
         o.panel.SetContent(Content(128, {0x8000000000000021ULL, 0x4000000000000001ULL}));
