@@ -193,14 +193,14 @@ void CbitsLine::Copy() const {
 
 void CbitsLine::Set(const BitsPanelLine& line) {
     if (line == line_) return;
+    const bool nameChanged = line.name != line_.name;
+    const bool valueChanged = line.text != line_.text || line.dimmed != line_.dimmed;
     if (line.id != line_.id) setObjectName(QStringLiteral("line_") + line.id);
-    if (line.name != line_.name) {
+    if (nameChanged) {
         name_.setText(line.name);
         setAccessibleName(line.name);
         copyButton_->setAccessibleName(QStringLiteral("Copy ") + line.name);
     }
-    const bool nameChanged = line.name != line_.name;
-    const bool valueChanged = line.text != line_.text || line.dimmed != line_.dimmed;
     line_ = line;
     if (valueChanged) {
         setAccessibleDescription(line.text);
