@@ -1,0 +1,308 @@
+#include "ui/bitgrid.h"
+
+#include <QAccessible>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPixmap>
+
+#include <algorithm>
+#include <bit>
+
+#include "ui/application.h"
+
+namespace {
+
+// Pixel layout of one row: 32 cells of 12 by 16 with 1 pixel between cells,
+// 5 between nibbles and 12 between bytes, which fills the 464 pixels of the
+// grid exactly. Under the cells a 3-pixel band (the float's fields) and the
+// bit numbers of each byte's first and last cell.
+constexpr int kCols = 32;
+constexpr int kCellW = 12;
+constexpr int kCellH = 16;
+constexpr int kRowPitch = 32;
+constexpr int kBandTop = 17;
+constexpr int kBandH = 3;
+constexpr int kNumbersTop = 20;
+
+constexpr int ColX(int col) { return col * (kCellW + 1) + (col / 4) * 4 + (col / 8) * 7; }
+static_assert(ColX(kCols - 1) + kCellW == CbitGrid::kWidth, "the cells fill the grid's width");
+
+const QColor kBackground(0x2F, 0x21, 0x0C);  // the main window's colour
+const QColor kClearCell(0x40, 0x40, 0x40);   // the display's background
+const QColor kSetCell(0xFF, 0xFF, 0x00);     // the display's text
+const QColor kNumbers(0xD5, 0xD2, 0xCD);
+const QColor kFocusMark(0xFF, 0xFF, 0xFF);
+
+// The float's fields, high bit first.
+struct Field {
+    int high, low;
+    const char* name;
+    QColor colour;
+};
+const Field kFloatFields[] = {
+    {79, 79, "sign", QColor(0xF0, 0x60, 0x50)},
+    {78, 64, "exponent", QColor(0x50, 0xA8, 0xFF)},
+    {63, 63, "integer", QColor(0x60, 0xD0, 0x60)},
+    {62, 0, "fraction", QColor(0xE0, 0xA0, 0x40)},
+};
+
+QFont SmallFont(const QFont& base) {
+    QFont f(base);
+    f.setPointSizeF(7);
+    return f;
+}
+
+}  // namespace
+
+CbitGrid::CbitGrid(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("bitGrid"));
+    setAccessibleName(QStringLiteral("Bits"));
+    setFocusPolicy(Qt::StrongFocus);
+    // Every pixel is painted from the cached background.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFixedSize(kWidth, HeightFor(0));
+}
+
+int CbitGrid::HeightFor(int count) {
+    if (count == kIntegerBits) return 4 * kRowPitch;
+    if (count == kFloatBits) return 3 * kRowPitch;
+    return 0;
+}
+
+int CbitGrid::Rows() const { return HeightFor(count_) / kRowPitch; }
+
+bool CbitGrid::Bit(int n) const {
+    if (n < 0 || n >= count_) return false;
+    return (bits_[static_cast<std::size_t>(n / 64)] >> (n % 64)) & 1U;
+}
+
+CbitGrid::Cell CbitGrid::CellOf(int n) const {
+    if (count_ == kFloatBits && n >= 64) return {0, 79 - n};
+    return {Rows() - 1 - n / kCols, kCols - 1 - n % kCols};
+}
+
+int CbitGrid::BitOfCell(int row, int col) const {
+    const int rows = Rows();
+    if (row < 0 || row >= rows || col < 0 || col >= kCols) return -1;
+    if (count_ == kFloatBits && row == 0) return col < 16 ? 79 - col : -1;
+    return (rows - 1 - row) * kCols + (kCols - 1 - col);
+}
+
+QRect CbitGrid::CellRect(int n) const {
+    if (n < 0 || n >= count_) return {};
+    const Cell c = CellOf(n);
+    return {ColX(c.col), c.row * kRowPitch, kCellW, kCellH};
+}
+
+int CbitGrid::BitAt(QPoint pos) const {
+    if (count_ == 0 || pos.y() < 0) return -1;
+    const int row = pos.y() / kRowPitch;
+    if (pos.y() - row * kRowPitch >= kCellH) return -1;
+    // Columns are few; a search is clearer than inverting ColX.
+    for (int col = 0; col < kCols; ++col) {
+        if (pos.x() >= ColX(col) && pos.x() < ColX(col) + kCellW) return BitOfCell(row, col);
+    }
+    return -1;
+}
+
+QString CbitGrid::Reading(int n) const {
+    return QStringLiteral("bit %1, %2").arg(n).arg(Bit(n) ? QStringLiteral("set") : QStringLiteral("clear"));
+}
+
+void CbitGrid::SetBits(int count, const std::array<std::uint64_t, 2>& bits, bool toggleable) {
+    if (count != kIntegerBits && count != kFloatBits) count = 0;
+    std::array<std::uint64_t, 2> masked = bits;
+    if (count == kFloatBits) masked[1] &= 0xFFFFU;
+    if (count == 0) masked = {};
+
+    if (count != count_) {
+        count_ = count;
+        setFixedSize(kWidth, HeightFor(count));
+        if (focused_ >= count_) focused_ = count_ - 1;
+        if (focused_ < 0 && count_ > 0) focused_ = 0;
+        if (count_ == 0) focused_ = -1;
+        // The cached background no longer fits; paintEvent makes a new one.
+        background_ = QPixmap();
+        update();
+    }
+    if (masked != bits_) {
+        // Only the changed stretch of each row is repainted: after a toggle
+        // that is one cell.
+        for (int low = 0; low < count_; low += kCols) {
+            const std::uint64_t changed = ((masked[low / 64] ^ bits_[low / 64]) >> (low % 64)) & 0xFFFFFFFFU;
+            if (changed == 0) continue;
+            const QRect high = CellRect(std::min(count_ - 1, low + 63 - std::countl_zero(changed)));
+            const QRect lowest = CellRect(low + std::countr_zero(changed));
+            update(QRect(high.topLeft(), lowest.bottomRight()).adjusted(-2, -2, 2, 2));
+        }
+        bits_ = masked;
+    }
+    if (toggleable != toggleable_) {
+        toggleable_ = toggleable;
+        setCursor(toggleable ? Qt::PointingHandCursor : Qt::ArrowCursor);
+        update();
+    }
+    UpdateReading();
+}
+
+void CbitGrid::SetFocusedBit(int n) {
+    if (n < 0 || n >= count_ || n == focused_) return;
+    const QRect old = CellRect(focused_);
+    focused_ = n;
+    update(old.adjusted(-3, -3, 3, 3));
+    update(CellRect(n).adjusted(-3, -3, 3, 3));
+    UpdateReading();
+}
+
+void CbitGrid::UpdateReading() {
+    const QString reading = focused_ >= 0 ? Reading(focused_) : QString();
+    if (reading == accessibleDescription()) return;
+    setAccessibleDescription(reading);
+    QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
+void CbitGrid::Toggle(int n) {
+    if (!toggleable_ || n < 0 || n >= count_) return;
+    // The receiver runs the machine, which may raise; that must not unwind
+    // through Qt's event delivery.
+    Guarded([this, n] { emit BitToggled(n); });
+}
+
+void CbitGrid::MoveFocus(int dRow, int dCol) {
+    if (focused_ < 0) return;
+    const Cell c = CellOf(focused_);
+    const int row = std::clamp(c.row + dRow, 0, Rows() - 1);
+    int col = std::clamp(c.col + dCol, 0, kCols - 1);
+    // A short row (the float's top one) takes the nearest cell it has.
+    while (col > 0 && BitOfCell(row, col) < 0) --col;
+    const int n = BitOfCell(row, col);
+    if (n >= 0) SetFocusedBit(n);
+}
+
+void CbitGrid::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier);
+    if (focused_ < 0 || mods != Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+        // Left goes toward the higher bits, as the cells are drawn.
+        case Qt::Key_Left: MoveFocus(0, -1); break;
+        case Qt::Key_Right: MoveFocus(0, 1); break;
+        case Qt::Key_Up: MoveFocus(-1, 0); break;
+        case Qt::Key_Down: MoveFocus(1, 0); break;
+        case Qt::Key_Home: MoveFocus(0, -kCols); break;
+        case Qt::Key_End: MoveFocus(0, kCols); break;
+        case Qt::Key_Space: Toggle(focused_); break;
+        default: QWidget::keyPressEvent(event); return;
+    }
+    event->accept();
+}
+
+void CbitGrid::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    const int n = BitAt(event->position().toPoint());
+    if (n < 0) return;
+    setFocus(Qt::MouseFocusReason);
+    SetFocusedBit(n);
+    Toggle(n);
+}
+
+void CbitGrid::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update(CellRect(focused_).adjusted(-3, -3, 3, 3));
+}
+
+void CbitGrid::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update(CellRect(focused_).adjusted(-3, -3, 3, 3));
+}
+
+// The parts of the picture that change only with the layout: empty cells,
+// field bands, bit numbers and the float's legend. Painting it once and
+// copying it keeps a repaint to one copy and a rectangle per set bit.
+QPixmap CbitGrid::PaintBackground(qreal dpr) const {
+    QPixmap pm(size() * dpr);
+    pm.setDevicePixelRatio(dpr);
+    pm.fill(kBackground);
+    QPainter p(&pm);
+    const int count = count_;
+    for (int n = 0; n < count; ++n) p.fillRect(CellRect(n), kClearCell);
+
+    const QFont small = SmallFont(font());
+    p.setFont(small);
+    const QFontMetrics fm(small);
+    if (count == kFloatBits) {
+        // A field's band runs unbroken under its cells within one row.
+        for (const Field& f : kFloatFields) {
+            for (int n = f.high; n >= f.low;) {
+                const QRect first = CellRect(n);
+                int m = n;
+                while (m > f.low && CellRect(m - 1).top() == first.top()) --m;
+                const QRect last = CellRect(m);
+                p.fillRect(
+                    QRect(first.left(), first.top() + kBandTop, last.right() - first.left() + 1, kBandH),
+                    f.colour);
+                n = m - 1;
+            }
+        }
+        // The legend takes the free right part of the top row.
+        int x = ColX(17) + 4;
+        const int y = CellRect(79).top();
+        for (const Field& f : kFloatFields) {
+            p.fillRect(QRect(x, y + (kCellH - 8) / 2, 8, 8), f.colour);
+            x += 11;
+            const QString name = QString::fromLatin1(f.name);
+            p.setPen(kNumbers);
+            p.drawText(QRect(x, y, fm.horizontalAdvance(name), kCellH), Qt::AlignLeft | Qt::AlignVCenter,
+                       name);
+            x += fm.horizontalAdvance(name) + 10;
+        }
+    }
+    p.setPen(kNumbers);
+    for (int n = 0; n < count; ++n) {
+        const QRect cell = CellRect(n);
+        // The first and the last cell of a byte carry their numbers, flush
+        // with the byte's outer edges so that three digits never reach past
+        // the grid or into the next byte.
+        const int inByte = CellOf(n).col % 8;
+        if (inByte != 0 && inByte != 7) continue;
+        const QRect text(inByte == 0 ? cell.left() : cell.right() + 1 - 4 * kCellW, cell.top() + kNumbersTop,
+                         4 * kCellW, kRowPitch - kNumbersTop);
+        p.drawText(text, (inByte == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop, QString::number(n));
+    }
+    return pm;
+}
+
+void CbitGrid::paintEvent(QPaintEvent* event) {
+    const qreal dpr = devicePixelRatioF();
+    if (background_.isNull() || background_.devicePixelRatio() != dpr || background_.size() != size() * dpr)
+        background_ = PaintBackground(dpr);
+    const QRect dirty = event->rect();
+    QPainter p(this);
+    p.drawPixmap(dirty, background_, QRectF(dirty.topLeft() * dpr, dirty.size() * dpr));
+    // The set cells within the dirty area, in one call.
+    std::array<QRect, kIntegerBits> set;
+    int count = 0;
+    for (std::size_t half = 0; half < bits_.size(); ++half) {
+        for (std::uint64_t rest = bits_[half]; rest != 0; rest &= rest - 1) {
+            const QRect cell = CellRect(static_cast<int>(half) * 64 + std::countr_zero(rest));
+            if (cell.intersects(dirty)) set[static_cast<std::size_t>(count++)] = cell;
+        }
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(kSetCell);
+    p.drawRects(set.data(), count);
+
+    if (hasFocus() && focused_ >= 0) {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(kFocusMark, 2));
+        p.drawRect(QRectF(CellRect(focused_)).adjusted(-1, -1, 1, 1));
+    }
+}
