@@ -31,10 +31,10 @@ xvfb_start() {
   # Blocks until the server writes the number, or reads nothing once it
   # has ended without (the write end of the pipe closes with it).
   number=""
-  read -r -t 30 number <"$dir/display"
+  read -r -t 30 number <"$dir/display" || true
   if [ -z "$number" ]; then
     echo "xvfb: the X server did not start" >&2
-    cat "$dir/log" >&2
+    tail -n 5 "$dir/log" >&2
     rm -rf "$dir"
     xvfb_stop
     return 1
@@ -48,8 +48,8 @@ xvfb_start() {
 
 xvfb_stop() {
   [ -n "$xvfb_pid" ] || return 0
-  kill "$xvfb_pid" 2>/dev/null
-  wait "$xvfb_pid" 2>/dev/null
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
   xvfb_pid=""
 }
 
