@@ -11,11 +11,12 @@
 #     tools/xvfb.sh WIDTHxHEIGHTxDEPTH COMMAND [ARGS...]
 #
 # The server picks its display number itself (-displayfd): it takes the
-# number's lock file atomically and reports the number only once it accepts
-# connections. Choosing a number from outside, as `xvfb-run -a` does by
-# looking for lock files, races with every other script doing the same at
-# that moment, and the loser can end up on the winner's screen. Several
-# test suites run at once on one machine, so that race is real.
+# first number whose socket it can bind, which the kernel grants to one
+# server only, and reports the number once it accepts connections. Choosing
+# a number from outside, as `xvfb-run -a` does from the lock files in /tmp,
+# races with every other script choosing at the same moment (several test
+# suites run at once on one machine): the loser's server fails and has to
+# be started again on the next number.
 
 xvfb_pid=""
 
