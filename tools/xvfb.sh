@@ -25,8 +25,9 @@ xvfb_start() {
   command -v Xvfb >/dev/null || { echo "xvfb: Xvfb is not installed" >&2; return 1; }
   dir=$(mktemp -d) || return 1
   mkfifo "$dir/display" || { rm -rf "$dir"; return 1; }
-  # -noreset: the screen keeps its state while no client is connected, as
-  # between two starts of the program within one script.
+  # -noreset: by default the server resets (keys held, selections, root
+  # properties) whenever its last client leaves, so what a script met would
+  # depend on whether some client happened to be connected at that moment.
   Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$dir/display" >"$dir/log" 2>&1 &
   xvfb_pid=$!
   # Blocks until the server writes the number, or reads nothing once it
