@@ -9,12 +9,11 @@
 set -uo pipefail
 
 qz=$(realpath "$1")
-if [ -z "${QZ_TEST_INNER:-}" ]; then
-  for tool in xvfb-run xdotool xprop; do
-    command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
-  done
-  QZ_TEST_INNER=1 exec xvfb-run -a -s "-screen 0 640x400x24" bash "$0" "$qz"
-fi
+for tool in Xvfb xdotool xprop; do
+  command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
+done
+# Other suites start X servers at the same moment; this one owns its own.
+source "$(dirname "$0")/../../tools/xvfb.sh"
 
 unset QT_QPA_PLATFORM
 # Leaks reported at exit here would be those of the X, font and Qt libraries;
@@ -28,9 +27,14 @@ help_pid=""
 cleanup() {
   [ -n "$qz_pid" ] && kill "$qz_pid" 2>/dev/null
   [ -n "$help_pid" ] && kill "$help_pid" 2>/dev/null
+  xvfb_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
+# A test run that is stopped (ctest's time-out) still ends its X server.
+trap 'exit 143' TERM
+trap 'exit 130' INT
+xvfb_start 640x400x24 || exit 1
 
 failures=0
 pass() { echo "ok: $*"; }
@@ -42,26 +46,33 @@ gone() {  # waits up to 5 s for a process to end
 
 "$qz" >"$work/qz.log" 2>&1 &
 qz_pid=$!
-win=$(timeout 30 xdotool search --sync --onlyvisible --name '^Zentabula  v2\.0$' | head -n 1)
+# The window of this very process (_NET_WM_PID), not merely one with the title.
+win=$(timeout 30 xdotool search --sync --all --onlyvisible --pid "$qz_pid" --name '^Zentabula  v2\.0$')
+win=${win%%$'\n'*}
 if [ -z "$win" ]; then
   echo "FAIL: the calculator window did not appear"; cat "$work/qz.log"; exit 1
 fi
 pass "window 'Zentabula  v2.0' shown"
 
-# The icon property may reach the X server a moment after the window maps
-# (a slow sanitizer build shows it), so give it a few seconds.
-has_icon() { xprop -id "$win" _NET_WM_ICON 2>/dev/null | grep -q 'Icon (48 x 48)'; }
-for _ in $(seq 50); do has_icon && break; sleep 0.1; done
-if has_icon; then
+# Qt writes the icon with the title before it maps the window, so the mapped
+# window has it now or never. The output is taken whole before it is
+# searched: xprop writes it in several pieces, and a `grep -q` that stops at
+# the first match would kill xprop with SIGPIPE, which pipefail reports as
+# a failure.
+icon=$(xprop -id "$win" _NET_WM_ICON 2>&1)
+if [[ $icon == *'Icon (48 x 48)'* ]]; then
   pass "window carries the 48 x 48 icon"
 else
-  fail "no 48 x 48 icon on the window"
+  fail "no 48 x 48 icon on the window: ${icon:0:200}"
 fi
 
 xdotool windowfocus --sync "$win"
 sleep 0.2
 xdotool key F1
-help=$(timeout 20 xdotool search --sync --onlyvisible --name "^Zentabula User.s Guide\$" | head -n 1)
+# The viewer is a process of its own; on this private screen only the
+# calculator can have started it.
+help=$(timeout 20 xdotool search --sync --onlyvisible --name "^Zentabula User.s Guide\$")
+help=${help%%$'\n'*}
 if [ -n "$help" ]; then
   pass "F1 opened the guide"
   help_pid=$(xdotool getwindowpid "$help" 2>/dev/null || true)
@@ -95,10 +106,11 @@ else
   fail "q did not end the program"
 fi
 
-if tr -d '\r' <"$work/qz.state" 2>/dev/null | grep -qx 'vmFloat:42== 42'; then
+state=$(tr -d '\r' <"$work/qz.state" 2>/dev/null)
+if grep -qx 'vmFloat:42== 42' <<<"$state"; then
   pass "state written on the way out, with the calculation typed beside the guide"
 else
-  fail "state file missing or without '= 42'"; cat "$work/qz.state" 2>/dev/null
+  fail "state file missing or without '= 42'"; echo "$state"
 fi
 
 [ "$failures" -eq 0 ] || { echo "$failures failed"; exit 1; }
