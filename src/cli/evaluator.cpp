@@ -1,5 +1,6 @@
 #include "evaluator.h"
 
+#include <array>
 #include <exception>
 
 namespace {
@@ -22,6 +23,25 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
         if (c != b[i]) return false;
     }
     return true;
+}
+
+// The keys as the calculator's window takes them when typed: letters fold
+// to upper case, so "ff" is the hexadecimal FF and qzcalc reads back its own
+// IPv6 output ("fe80::1"); "x" is the clear key (upper-case "X" stays no
+// key). The machine's own clear key is "c", which folding turns into the
+// digit C.
+constexpr std::array<char, 256> kKeyOf = [] {
+    std::array<char, 256> t{};
+    for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = static_cast<char>(c);
+    for (int c = 'a'; c <= 'z'; ++c) t[static_cast<std::size_t>(c)] = static_cast<char>(c - 'a' + 'A');
+    t['x'] = 'c';
+    return t;
+}();
+
+bool NeedsFolding(std::string_view expr) {
+    for (char c : expr)
+        if (c >= 'a' && c <= 'z') return true;
+    return false;
 }
 
 }  // namespace
@@ -59,15 +79,27 @@ void Evaluator::Reset() {
     mach_.EndEntry();
 }
 
+std::string_view Evaluator::Keys(std::string_view expr) {
+    if (!NeedsFolding(expr)) return expr;
+    keys_.resize(expr.size());
+    for (std::size_t i = 0; i < expr.size(); ++i) keys_[i] = kKeyOf[static_cast<unsigned char>(expr[i])];
+    return keys_;
+}
+
 bool Evaluator::Evaluate(std::string_view expr, EvalOutput& out) {
     Reset();
+    const std::string_view keys = Keys(expr);
     tape_ = &out.text;
     try {
         CalcValue result;
-        mach_.EvalText(expr, result);
+        mach_.EvalText(keys, result);
     } catch (const std::exception& e) {
         tape_ = nullptr;
         out.faults.emplace_back(out.text.size(), e.what());
+        // The result's line is there all the same, so that the output keeps
+        // one line per expression and lines up with its input.
+        out.text += ValueText(kErrorValue);
+        out.text += '\n';
         return false;
     }
     tape_ = nullptr;
