@@ -1,5 +1,6 @@
 #include "evaluator.h"
 
+#include <array>
 #include <exception>
 
 #include "calcmach/bits.h"
@@ -26,6 +27,25 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+// The keys as the calculator's window takes them when typed: letters fold
+// to upper case, so "ff" is the hexadecimal FF and qzcalc reads back its own
+// IPv6 output ("fe80::1"); "x" is the clear key (upper-case "X" stays no
+// key). The machine's own clear key is "c", which folding turns into the
+// digit C.
+constexpr std::array<char, 256> kKeyOf = [] {
+    std::array<char, 256> t{};
+    for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = static_cast<char>(c);
+    for (int c = 'a'; c <= 'z'; ++c) t[static_cast<std::size_t>(c)] = static_cast<char>(c - 'a' + 'A');
+    t['x'] = 'c';
+    return t;
+}();
+
+bool NeedsFolding(std::string_view expr) {
+    for (char c : expr)
+        if (c >= 'a' && c <= 'z') return true;
+    return false;
+}
+
 }  // namespace
 
 std::optional<ValueMode> ModeByName(std::string_view name) {
@@ -34,7 +54,7 @@ std::optional<ValueMode> ModeByName(std::string_view name) {
     return std::nullopt;
 }
 
-Evaluator::Evaluator(ValueMode mode, bool tape, bool forms) : forms_(forms) {
+Evaluator::Evaluator(ValueMode mode, bool tape, bool forms) : mode_(mode), forms_(forms) {
     if (tape) {
         mach_.OnTapeLine = [this](CcalcMach&, std::string_view line) {
             if (tape_ == nullptr) return;
@@ -43,33 +63,34 @@ Evaluator::Evaluator(ValueMode mode, bool tape, bool forms) : forms_(forms) {
         };
     }
     mach_.SetMode(mode);
-    start_ = mach_.Y;
 }
 
-// Puts back what typing keys can change, and nothing else: building a new
-// machine zeroes all 255 parenthesis frames, and ClearAll zeroes the
-// registers and writes a tape line, which took a good part of the time of a
-// typical line. No key reaches the registers, and frames above the depth are
-// always written before they are read, so stale ones cannot show through.
 void Evaluator::Reset() {
-    mach_.X = kZeroValue;
-    mach_.Y = start_;
-    mach_.ShowY();
-    mach_.ParenDepth = 0;
-    mach_.PendingOp = opNone;
-    mach_.TapePrefix.clear();
-    mach_.EndEntry();
+    mach_.Reset();
+    mach_.SetMode(mode_);
+}
+
+std::string_view Evaluator::Keys(std::string_view expr) {
+    if (!NeedsFolding(expr)) return expr;
+    keys_.resize(expr.size());
+    for (std::size_t i = 0; i < expr.size(); ++i) keys_[i] = kKeyOf[static_cast<unsigned char>(expr[i])];
+    return keys_;
 }
 
 bool Evaluator::Evaluate(std::string_view expr, EvalOutput& out) {
     Reset();
+    const std::string_view keys = Keys(expr);
     tape_ = &out.text;
     try {
         CalcValue result;
-        mach_.EvalText(expr, result);
+        mach_.EvalText(keys, result);
     } catch (const std::exception& e) {
         tape_ = nullptr;
         out.faults.emplace_back(out.text.size(), e.what());
+        // The result's line is there all the same, so that the output keeps
+        // one line per expression and lines up with its input.
+        out.text += ValueText(kErrorValue);
+        out.text += '\n';
         return false;
     }
     tape_ = nullptr;

@@ -32,8 +32,9 @@ public:
     Evaluator& operator=(const Evaluator&) = delete;
 
     // Appends the expression's tape lines (if asked for) and its display
-    // text, one per line; a fault of the calculation is recorded instead of
-    // the display text. Returns false on a fault.
+    // text, one per line. Letters count as in the window: folded to upper
+    // case, "x" clears. A fault of the calculation is recorded with its place
+    // and the display text is "*** ERROR ***". Returns false on a fault.
     bool Evaluate(std::string_view expr, EvalOutput& out);
 
     // Every line of text (LF or CR LF ended; the last one may be unended).
@@ -43,11 +44,14 @@ public:
 private:
     // Puts the machine back into the state of a new one set to the mode.
     void Reset();
+    // The machine's keys for the typed text (see kKeyOf).
+    std::string_view Keys(std::string_view expr);
 
     std::string* tape_ = nullptr;  // where tape lines go, while evaluating
+    ValueMode mode_ = vmDec;       // every expression starts in it
     bool forms_ = false;
     CcalcMach mach_;
-    CalcValue start_;  // the entry of a new machine set to the mode
+    std::string keys_;  // the folded keys of the current expression
 };
 
 // Mode by its command-line name ("dec", "hex", ... "float"), any letter case.

@@ -179,6 +179,22 @@ std::string SystemMessage(const std::string& path, int err) {
     return "Could not save the calculator state to " + path + ": " + std::strerror(err);
 }
 
+std::string ReadFailureMessage(const std::string& path, int err) {
+    return "Could not read all of the calculator state from " + path + ": " + std::strerror(err) +
+           ". The calculator starts with the part that was read. When it closes, that file is kept as " +
+           BadStatePath(path) + " and a new one is written.";
+}
+
+std::string KeepFailureMessage(const std::string& path, int err) {
+    return "Could not keep the partly read calculator state " + path + " as " + BadStatePath(path) + ": " +
+           std::strerror(err) + ". The state of this session was not saved, so that file is left as it was.";
+}
+
+long ReadSome(int fd, char* buf, std::size_t size) {
+    if (StateFileReadHook) return StateFileReadHook(fd, buf, size);
+    return ::read(fd, buf, size);
+}
+
 bool WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
@@ -215,8 +231,9 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-// Makes the rename itself durable. Some file systems cannot sync a folder;
-// the new content is already on disk then, so a failure here is not one.
+// Makes a rename or a new entry in the folder durable. Some file systems
+// cannot sync a folder; the content is already on disk then, so a failure
+// here is not one.
 void SyncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
@@ -224,7 +241,27 @@ void SyncFolder(const std::string& folder) {
     ::close(fd);
 }
 
+// A new account may have no configuration folder yet. It is made as the XDG
+// base-directory rules ask: private to the user, missing parents included;
+// folders that exist keep their permissions. Returns 0 or the errno.
+int MakeFolders(const std::string& folder) {
+    struct stat st {};
+    // Something in the way that is not a folder shows when the file is made.
+    if (::stat(folder.c_str(), &st) == 0) return 0;
+    if (errno != ENOENT) return errno;
+    const std::string parent = FolderOf(folder);
+    if (parent != folder)
+        if (const int err = MakeFolders(parent); err != 0) return err;
+    if (::mkdir(folder.c_str(), 0700) != 0) return errno == EEXIST ? 0 : errno;
+    SyncFolder(parent);
+    return 0;
+}
+
 }  // namespace
+
+std::function<long(int fd, char* buf, std::size_t size)> StateFileReadHook;
+
+std::string BadStatePath(const std::string& path) { return path + ".bad"; }
 
 void SnapshotSink::LoadRegister(int k, const CalcValue& value) {
     if (k >= 0 && k < kRegisterCount) state_.regs[static_cast<std::size_t>(k)] = value;
@@ -281,29 +318,29 @@ void LoadStateText(std::string_view text, StateSink& sink) {
     }
 }
 
-void LoadStateFile(const std::string& path, StateSink& sink) {
-    if (path.empty()) return;
+std::string LoadStateFile(const std::string& path, StateSink& sink) {
+    if (path.empty()) return {};
     // O_NONBLOCK: a FIFO in the file's place must not hang the start-up.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return;
+    if (fd < 0) return {};
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return;
+        return {};
     }
     // Read in chunks and hand over whole lines: memory stays bounded by the
     // longest line, not by the file.
     Loader loader(sink);
     std::string pending;
     std::string chunk(64 * 1024, '\0');
-    bool complete = true;
+    int readError = 0;
     try {
         for (;;) {
-            const ssize_t n = ::read(fd, chunk.data(), chunk.size());
+            const long n = ReadSome(fd, chunk.data(), chunk.size());
             if (n < 0 && errno == EINTR) continue;
             // A read error ends the file here: the whole lines read so far
             // stay loaded, a line cut short by the error does not.
-            if (n < 0) complete = false;
+            if (n < 0) readError = errno != 0 ? errno : EIO;
             if (n <= 0) break;
             std::string_view data(chunk.data(), static_cast<std::size_t>(n));
             for (std::size_t nl; (nl = data.find('\n')) != std::string_view::npos;) {
@@ -318,7 +355,7 @@ void LoadStateFile(const std::string& path, StateSink& sink) {
             }
             pending.append(data);
         }
-        if (complete && !pending.empty()) loader.Line(pending);
+        if (readError == 0 && !pending.empty()) loader.Line(pending);
         loader.Finish();
     } catch (...) {
         loader.Abort();
@@ -326,6 +363,7 @@ void LoadStateFile(const std::string& path, StateSink& sink) {
         throw;
     }
     ::close(fd);
+    return readError == 0 ? std::string() : ReadFailureMessage(path, readError);
 }
 
 std::string FormatState(const StateSnapshot& state) {
@@ -356,11 +394,16 @@ std::string FormatState(const StateSnapshot& state) {
     return out;
 }
 
-bool SaveStateFile(const std::string& path, const StateSnapshot& state, std::string& error) {
+bool SaveStateFile(const std::string& path, const StateSnapshot& state, std::string& error,
+                   OldStateFile old) {
     error.clear();
     if (path.empty()) return true;
     const std::string content = FormatState(state);
 
+    if (const int err = MakeFolders(FolderOf(path)); err != 0) {
+        error = SystemMessage(path, err);
+        return false;
+    }
     std::string tmpPath;
     const int fd = CreateTemporary(path, tmpPath);
     if (fd < 0) {
@@ -368,12 +411,23 @@ bool SaveStateFile(const std::string& path, const StateSnapshot& state, std::str
         return false;
     }
     // Replacing the file must not change who may read it.
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
+    struct stat previous {};
+    if (::stat(path.c_str(), &previous) == 0 && S_ISREG(previous.st_mode))
+        ::fchmod(fd, previous.st_mode & 07777);
 
     int err = 0;
     if (!WriteAll(fd, content) || ::fsync(fd) != 0) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
+    // Only now, with the new content safely on disk, does the old file move
+    // aside; had the write failed, it would still be where the next start
+    // reads it. One that is gone already has nothing left to keep.
+    if (err == 0 && old == OldStateFile::kKeepAsBad &&
+        ::rename(path.c_str(), BadStatePath(path).c_str()) != 0 && errno != ENOENT) {
+        const int keepErr = errno;
+        ::unlink(tmpPath.c_str());
+        error = KeepFailureMessage(path, keepErr);
+        return false;
+    }
     if (err == 0 && ::rename(tmpPath.c_str(), path.c_str()) != 0) err = errno;
     if (err != 0) {
         ::unlink(tmpPath.c_str());

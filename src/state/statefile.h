@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,16 +69,42 @@ std::string StatePath();
 
 // Reads the file at path into the sink. A missing or unreadable file loads
 // nothing; bad lines are skipped one by one. Never throws for bad content.
-void LoadStateFile(const std::string& path, StateSink& sink);
+// Returns "" when the whole file was read (or there was none to read). When
+// the disk fails part way, the whole lines read so far stay loaded and the
+// warning for the user is returned ("Could not read all of the calculator
+// state from <path>: <reason>. ..."); the caller then saves with
+// OldStateFile::kKeepAsBad so that the unread rest is not overwritten.
+std::string LoadStateFile(const std::string& path, StateSink& sink);
+
+// The one call that takes the file's bytes from the disk, used like ::read
+// (bytes read, 0 at the end, -1 with errno set). Empty: ::read itself.
+// Replaceable so that tests can make the disk fail part way through.
+extern std::function<long(int fd, char* buf, std::size_t size)> StateFileReadHook;
 // The same, from text already in memory (the loader's core).
 void LoadStateText(std::string_view text, StateSink& sink);
 
 // The file's text, CR LF line ends, exactly as written to disk.
 std::string FormatState(const StateSnapshot& state);
 
+// What becomes of the file a save replaces.
+enum class OldStateFile {
+    kReplace,    // the usual case: it is simply replaced
+    kKeepAsBad,  // it could not be read in full: kept as BadStatePath(path)
+};
+
+// path + ".bad": where a state file that could not be read in full is kept.
+std::string BadStatePath(const std::string& path);
+
 // Writes the file safely: a temporary file in the same folder, flushed to
-// disk, then renamed over path. On any failure the previous file is left as
-// it was, no temporary file remains, and false is returned with a message
-// ("Could not save the calculator state to <path>: <reason>"). An empty path
-// (no folder known) saves nothing and returns true.
-bool SaveStateFile(const std::string& path, const StateSnapshot& state, std::string& error);
+// disk, then renamed over path. A missing folder is made first (mode 0700,
+// missing parents too). On any failure the previous file is left as it was,
+// no temporary file remains, and false is returned with a message ("Could
+// not save the calculator state to <path>: <reason>"). An empty path (no
+// folder known) saves nothing and returns true.
+//
+// With kKeepAsBad, once the new content is on disk the previous file is
+// renamed to BadStatePath(path), replacing an older one, before the new one
+// takes its name. If that rename fails, nothing is replaced, the new state is
+// not saved, and the message says so.
+bool SaveStateFile(const std::string& path, const StateSnapshot& state, std::string& error,
+                   OldStateFile old = OldStateFile::kReplace);

@@ -95,6 +95,7 @@ Outcome Machine(ValueMode mode, bool tape, const std::vector<std::string>& exprs
             }
         } catch (const CalcError& ex) {
             (mergeErr ? r.out : r.err) += std::string("error: ") + ex.what() + "\n";
+            r.out += "*** ERROR ***\n";
             r.status = 1;
         }
     }
@@ -129,7 +130,7 @@ const std::vector<ModeCase>& ModeCases() {
          {"20", "14", "-1", "-170141183460469231731687303715884105728", "3", "1024", "0"}},
         {"hex",
          vmHex,
-         {"FF+1", "0-1", "F0&3C", "F0|F", "F0%FF", "10/0", "ff+1"},
+         {"FF+1", "0-1", "F0&3C", "F0|F", "F0%FF", "10/0"},
          {"100", "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF", "30", "FF", "F"}},
         {"oct", vmOct, {"7+1", "777*10", "8+1"}, {"10", "7770", "1"}},
         {"bin", vmBin, {"1+1", "1010*11", "2+1"}, {"10", "11110", "1"}},
@@ -169,6 +170,8 @@ TEST(Qzcalc, EveryModeGivesWhatTheMachineShows) {
     }
 }
 
+// One result line for every expression, a faulting one included, so that
+// the output lines up with the input; the message goes to standard error.
 TEST(Qzcalc, FaultsAndTheErrorValue) {
     struct Case {
         std::vector<std::string> args;
@@ -176,13 +179,19 @@ TEST(Qzcalc, FaultsAndTheErrorValue) {
         int status;
     };
     const std::vector<Case> cases = {
-        {{"1/0", "7"}, "", "7\n", "error: Word128: divide by zero\n", 1},
+        {{"1/0", "7"}, "", "*** ERROR ***\n7\n", "error: Word128: divide by zero\n", 1},
         {{"-m", "float", "1/0", "0/0", "10^5000"},
          "",
-         "",
+         "*** ERROR ***\n*** ERROR ***\n*** ERROR ***\n",
          "error: Division by zero\nerror: Invalid floating point operation\nerror: Floating point overflow\n",
          1},
-        {{}, "1\n1/0\n2\n", "1\n2\n", "error: Word128: divide by zero\n", 1},
+        {{}, "1\n1/0\n3\n", "1\n*** ERROR ***\n3\n", "error: Word128: divide by zero\n", 1},
+        {{},
+         "1/0\r\n2\r\n5/0",
+         "*** ERROR ***\n2\n*** ERROR ***\n",
+         "error: Word128: divide by zero\nerror: Word128: divide by zero\n",
+         1},
+        {{"-t"}, "5+1/0\n", "5\n+ 1\n/ 0\n*** ERROR ***\n", "error: Word128: divide by zero\n", 1},
         {{"(5", "2^(0-1)"}, "", "*** ERROR ***\n*** ERROR ***\n", "", 0},
         {{}, "(1+2\n", "*** ERROR ***\n", "", 0},
     };
@@ -197,7 +206,9 @@ TEST(Qzcalc, FaultsAndTheErrorValue) {
 
 TEST(Qzcalc, ErrorMessagesComeAtTheirPlaceInTheOutput) {
     const Outcome r = Qzcalc({}, "1\n1/0\n2\n5/0\n3\n", true);
-    EXPECT_EQ(r.out, "1\nerror: Word128: divide by zero\n2\nerror: Word128: divide by zero\n3\n");
+    EXPECT_EQ(r.out,
+              "1\nerror: Word128: divide by zero\n*** ERROR ***\n2\nerror: Word128: divide by zero\n*** "
+              "ERROR ***\n3\n");
     EXPECT_EQ(r.status, 1);
 }
 
@@ -253,6 +264,8 @@ TEST(Qzcalc, LargeInputKeepsItsOrderWithAnyNumberOfJobs) {
         const Outcome r = Qzcalc({"-j", jobs}, input, true);
         EXPECT_TRUE(r.out == want.out) << "the output differs from the machine's";
         EXPECT_EQ(r.status, 1);
+        const Outcome results = Qzcalc({"-j", jobs}, input);
+        EXPECT_EQ(std::count(results.out.begin(), results.out.end(), '\n'), 120000);
     }
 }
 
@@ -261,10 +274,10 @@ TEST(Qzcalc, LargeInputKeepsItsOrderWithAnyNumberOfJobs) {
 // messages keep their order, as with one machine throughout.
 TEST(Qzcalc, InputPastTheSoloPartKeepsItsOrderWithoutJobs) {
     std::string input;
-    int lines = 0;
+    int lines = 0, faults = 0;
     for (; input.size() < (20u << 20); ++lines) {
         if (lines % 49999 == 7)
-            input += "1/0\n";
+            input += "1/0\n", ++faults;
         else
             input += std::to_string(lines) + "*3+123456789012345678901234567\n";
     }
@@ -272,7 +285,7 @@ TEST(Qzcalc, InputPastTheSoloPartKeepsItsOrderWithoutJobs) {
     const Outcome dflt = Qzcalc({}, input, true);
     EXPECT_TRUE(dflt.out == one.out) << "the output differs from one machine's";
     EXPECT_EQ(dflt.status, 1);
-    EXPECT_EQ(std::count(dflt.out.begin(), dflt.out.end(), '\n'), lines);
+    EXPECT_EQ(std::count(dflt.out.begin(), dflt.out.end(), '\n'), lines + faults);
     const std::string last = std::to_string(lines - 1);
     EXPECT_EQ(dflt.out.substr(dflt.out.rfind('\n', dflt.out.size() - 2) + 1),
               Machine(vmDec, false, {last + "*3+123456789012345678901234567"}).out);
@@ -307,7 +320,9 @@ TEST(Qzcalc, AllAsAScriptReadsIt) {
               "*** ERROR ***\n"
               "hex: 80000000000000000000000000000000\n"
               "set bits: 1\n"
-              "highest bit: 127\n");
+              "highest bit: 127\n"
+              // A fault: its result line, no forms.
+              "*** ERROR ***\n");
     // A fault prints its message and no forms.
     EXPECT_EQ(r.err, "error: Word128: divide by zero\n");
     EXPECT_EQ(r.status, 1);
@@ -331,6 +346,45 @@ TEST(Qzcalc, AllAsAScriptReadsIt) {
               std::string::npos);
 }
 
+// Letters count as the window takes them: in either case, with "x" as the
+// clear key, so qzcalc reads back what it prints.
+TEST(Qzcalc, LettersInEitherCaseAsInTheWindow) {
+    struct Case {
+        const char* mode;
+        std::vector<std::string> exprs;
+        std::string out;
+    };
+    const std::vector<Case> cases = {
+        {"ipv6", {"fe80::1", "FE80::1", "fe80::ab+1"}, "fe80::1\nfe80::1\nfe80::ac\n"},
+        {"hex", {"ff+1", "FF+1", "aBcDeF", "c+1"}, "100\n100\nABCDEF\nD\n"},
+        {"dec", {"5x3", "5+1x2=", "5X3", "5q3"}, "3\n2\n53\n53\n"},
+        {"hex", {"1+2x", "(ax"}, "0\n0\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.exprs.front());
+        std::vector<std::string> args = {"-m", c.mode};
+        args.insert(args.end(), c.exprs.begin(), c.exprs.end());
+        const Outcome r = Qzcalc(args);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(Qzcalc({"-m", c.mode}, Lines(c.exprs)).out, c.out);
+    }
+    // Every integer mode's output, fed back in, gives itself.
+    for (const ModeCase& c : ModeCases()) {
+        if (c.mode == vmFloat) continue;
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args = {"-m", c.name};
+        args.insert(args.end(), c.exprs.begin(), c.exprs.end());
+        const std::string printed = Qzcalc(args).out;
+        std::string results;
+        for (std::size_t at = 0, nl; (nl = printed.find('\n', at)) != std::string::npos; at = nl + 1)
+            if (printed.compare(at, nl - at, "*** ERROR ***") != 0)
+                results += printed.substr(at, nl + 1 - at);
+        EXPECT_EQ(Qzcalc({"-m", c.name}, results).out, results);
+    }
+}
+
 TEST(Qzcalc, OptionSpellings) {
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"-m", "hex", "FF+1"},
@@ -345,7 +399,7 @@ TEST(Qzcalc, OptionSpellings) {
     }
     // A minus before a digit or "(" starts an expression, not an option.
     EXPECT_EQ(Qzcalc({"-5*3", "-(2)"}).out, "-15\n-2\n");
-    EXPECT_EQ(Qzcalc({"-m", "hex", "--", "-FF", "--tape"}).out, Machine(vmHex, false, {"-FF", "--tape"}).out);
+    EXPECT_EQ(Qzcalc({"-m", "hex", "--", "-FF", "--tape"}).out, Machine(vmHex, false, {"-FF", "--TAPE"}).out);
 }
 
 TEST(Qzcalc, UsageErrorsExitWith2) {

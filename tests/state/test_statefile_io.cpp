@@ -194,8 +194,8 @@ TEST_F(StateFileTest, FailedSavesReportAndLeaveNothingBehind) {
         int err;
     };
     const std::vector<Case> cases = {
-        {dir_ + "/missing/qz.state", ENOENT},
         {notAFolder + "/qz.state", ENOTDIR},
+        {notAFolder + "/sub/qz.state", ENOTDIR},
         {dir_ + "/qz.state.d", EISDIR},
     };
     for (const Case& c : cases) {
@@ -206,6 +206,53 @@ TEST_F(StateFileTest, FailedSavesReportAndLeaveNothingBehind) {
     }
     EXPECT_EQ(DirEntries(), (std::vector<std::string>{"plain", "qz.state.d"}));
     EXPECT_TRUE(fs::is_empty(dir_ + "/qz.state.d"));
+}
+
+// A new account has no ~/.config yet: the first save makes it, private to
+// the user, and the state is there on the next start. Folders that exist
+// keep their permissions.
+TEST_F(StateFileTest, MissingConfigFolderIsMadePrivate) {
+    const std::string home = dir_ + "/home";
+    fs::create_directory(home);
+    ASSERT_EQ(::chmod(home.c_str(), 0755), 0);
+    struct Case {
+        std::optional<std::string> xdg;
+        std::string folder;     // where the file must land
+        std::string madeFirst;  // the outermost folder the save had to make
+    };
+    const std::vector<Case> cases = {
+        {std::nullopt, home + "/.config", home + "/.config"},
+        {dir_ + "/xdg/deeper/config", dir_ + "/xdg/deeper/config", dir_ + "/xdg"},
+    };
+    const mode_t oldMask = ::umask(022);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        EnvGuard env;
+        env.Set("APPDATA", std::nullopt);
+        env.Set("XDG_CONFIG_HOME", c.xdg);
+        env.Set("HOME", home);
+        const std::string path = StatePath();
+        ASSERT_EQ(path, c.folder + "/qz.state");
+        ASSERT_FALSE(fs::exists(c.madeFirst));
+
+        std::string error;
+        EXPECT_TRUE(SaveStateFile(path, Sample(), error));
+        EXPECT_EQ(error, "");
+        EXPECT_EQ(ReadFile(path), FormatState(Sample()));
+        for (fs::path p = c.folder; p.string().size() >= c.madeFirst.size(); p = p.parent_path()) {
+            struct stat st {};
+            ASSERT_EQ(::stat(p.c_str(), &st), 0) << p;
+            EXPECT_EQ(st.st_mode & 0777, 0700u) << p;
+        }
+        StateSnapshot got;
+        SnapshotSink sink(got);
+        EXPECT_EQ(LoadStateFile(path, sink), "");
+        EXPECT_EQ(FormatState(got), FormatState(Sample()));
+    }
+    ::umask(oldMask);
+    struct stat st {};
+    ASSERT_EQ(::stat(home.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);
 }
 
 TEST_F(StateFileTest, ReadOnlyFolderKeepsTheOldFile) {
@@ -256,19 +303,88 @@ TEST_F(StateFileTest, InterruptedSaveKeepsTheOldFile) {
     EXPECT_EQ(DirEntries(), std::vector<std::string>{"qz.state"});
 }
 
+// The disk gives the first bytes of the file and then fails. The lines read
+// so far are loaded, the user is told, and the next save keeps the whole old
+// file as qz.state.bad instead of overwriting it with the part that was read.
+TEST_F(StateFileTest, ReadErrorPartWayKeepsTheFileAsBad) {
+    const std::string original = FormatState(Sample());
+    // Cut inside the line of R1: R0 stays loaded, R1 does not.
+    const std::size_t r0 = original.find("[registers]\r\n") + 13;
+    const std::size_t cut = original.find("\r\n", r0) + 2 + 10;
+    WriteFile(path_, original);
+    WriteFile(BadStatePath(path_), "an older bad file\r\n");
+
+    struct FailingDisk {
+        explicit FailingDisk(std::size_t bytes) {
+            StateFileReadHook = [left = bytes](int fd, char* buf, std::size_t size) mutable -> long {
+                if (left == 0) {
+                    errno = EIO;
+                    return -1;
+                }
+                const long n = ::read(fd, buf, std::min(size, left));
+                if (n > 0) left -= static_cast<std::size_t>(n);
+                return n;
+            };
+        }
+        ~FailingDisk() { StateFileReadHook = nullptr; }
+    };
+
+    StateSnapshot got;
+    {
+        FailingDisk disk(cut);
+        SnapshotSink sink(got);
+        EXPECT_EQ(LoadStateFile(path_, sink),
+                  "Could not read all of the calculator state from " + path_ +
+                      ": Input/output error. The calculator starts with the part that was read. When it "
+                      "closes, that file is kept as " +
+                      path_ + ".bad and a new one is written.");
+    }
+    EXPECT_EQ(got.mode, vmHex);
+    EXPECT_EQ(got.regs[0], IntValue(vmHex, 0x100));
+    EXPECT_EQ(got.regs[1], kZeroValue);
+    EXPECT_TRUE(got.tape.empty());
+
+    // A failed attempt to move it aside saves nothing and replaces nothing.
+    fs::rename(BadStatePath(path_), dir_ + "/older");
+    fs::create_directory(BadStatePath(path_));
+    WriteFile(BadStatePath(path_) + "/x", "x");
+    std::string error;
+    EXPECT_FALSE(SaveStateFile(path_, got, error, OldStateFile::kKeepAsBad));
+    EXPECT_EQ(error, "Could not keep the partly read calculator state " + path_ + " as " + path_ +
+                         ".bad: " + std::strerror(EISDIR) +
+                         ". The state of this session was not saved, so that file is left as it was.");
+    EXPECT_EQ(ReadFile(path_), original);
+    fs::remove_all(BadStatePath(path_));
+    fs::rename(dir_ + "/older", BadStatePath(path_));
+    EXPECT_EQ(DirEntries(), (std::vector<std::string>{"qz.state", "qz.state.bad"}));
+
+    // The save that works keeps the unread file whole, over the older one.
+    EXPECT_TRUE(SaveStateFile(path_, got, error, OldStateFile::kKeepAsBad)) << error;
+    EXPECT_EQ(ReadFile(BadStatePath(path_)), original);
+    EXPECT_EQ(ReadFile(path_), FormatState(got));
+    EXPECT_EQ(DirEntries(), (std::vector<std::string>{"qz.state", "qz.state.bad"}));
+
+    // Nothing there to keep any more (the file was removed meanwhile): the
+    // state is saved all the same.
+    fs::remove(path_);
+    EXPECT_TRUE(SaveStateFile(path_, got, error, OldStateFile::kKeepAsBad)) << error;
+    EXPECT_EQ(ReadFile(path_), FormatState(got));
+    EXPECT_EQ(ReadFile(BadStatePath(path_)), original);
+}
+
 TEST_F(StateFileTest, WhatCannotBeReadLoadsNothing) {
     fs::create_directory(path_);
     RecordingSink folder;
-    LoadStateFile(path_, folder);
+    EXPECT_EQ(LoadStateFile(path_, folder), "");
     EXPECT_EQ(folder.log, "");
 
     RecordingSink missing;
-    LoadStateFile(dir_ + "/none", missing);
+    EXPECT_EQ(LoadStateFile(dir_ + "/none", missing), "");
     EXPECT_EQ(missing.log, "");
 
     ASSERT_EQ(::mkfifo((dir_ + "/fifo").c_str(), 0600), 0);
     RecordingSink fifo;
-    LoadStateFile(dir_ + "/fifo", fifo);
+    EXPECT_EQ(LoadStateFile(dir_ + "/fifo", fifo), "");
     EXPECT_EQ(fifo.log, "");
 
     if (::geteuid() != 0) {
@@ -276,7 +392,7 @@ TEST_F(StateFileTest, WhatCannotBeReadLoadsNothing) {
         WriteFile(locked, "[globals]\nmode=vmHex\n");
         ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
         RecordingSink unreadable;
-        LoadStateFile(locked, unreadable);
+        EXPECT_EQ(LoadStateFile(locked, unreadable), "");
         EXPECT_EQ(unreadable.log, "");
     }
 }

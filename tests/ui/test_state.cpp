@@ -1,9 +1,17 @@
 // The state file as the user meets it: what one run leaves, the next run
-// finds again; a file that cannot be written is reported.
+// finds again; a file that cannot be written or read in full is reported.
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QTimer>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <memory>
+
+#include "state/statefile.h"
 
 #include "uitest.h"
 
@@ -11,7 +19,7 @@ using namespace uitest;
 
 namespace {
 
-QString StateFile() { return AppDataDir() + "/qz.state"; }
+QString StateFile() { return uitest::AppDataDir() + "/qz.state"; }
 
 QTableWidget* Tape(Ccalc& w) { return w.findChild<QTableWidget*>("tape"); }
 QString Register(Ccalc& w, int n) { return w.findChild<QTableWidget*>("registers")->item(n, 1)->text(); }
@@ -43,7 +51,7 @@ private slots:
     }
     void cleanup() {
         QVERIFY2(Errors().isEmpty(), qPrintable(Errors().join('\n')));
-        qputenv("APPDATA", AppDataDir().toLocal8Bit());
+        qputenv("APPDATA", uitest::AppDataDir().toLocal8Bit());
     }
 
     void restartRestoresRegistersTapeAndMode() {
@@ -126,16 +134,81 @@ private slots:
     }
 
     void saveFailureIsReported() {
-        qputenv("APPDATA", (HomeDir() + "/missing folder").toLocal8Bit());
+        // A missing folder is made; a plain file in its place cannot be.
+        QFile plain(HomeDir() + "/plain file");
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        qputenv("APPDATA", (HomeDir() + "/plain file/folder").toLocal8Bit());
         {
             Ccalc w;
             Type(w, "1=");
             QVERIFY(SaveFailures().isEmpty());
         }
-        QCOMPARE(SaveFailures().size(), 1);
-        QVERIFY2(SaveFailures().first().contains("missing folder/qz.state"),
-                 qPrintable(SaveFailures().first()));
-        QVERIFY(!QFile::exists(HomeDir() + "/missing folder"));
+        QCOMPARE(SaveFailures(), QStringList{"Could not save the calculator state to " + HomeDir() +
+                                             "/plain file/folder/qz.state: Not a directory"});
+    }
+
+    // The disk fails part way through the file: the window starts with the
+    // lines read, says so once, and at exit keeps the old file whole as
+    // qz.state.bad beside the new one.
+    void partlyReadFileIsReportedAndKept() {
+        QByteArray original = "[globals]\r\nmode=vmHex\r\n\r\n[tape]\r\n";
+        for (int i = 1; i <= 10; ++i)
+            original += QString("vmHex:%1=+ %2\r\n").arg(i, 32, 16, QChar('0')).arg(i).toLatin1();
+        const qsizetype cut = original.indexOf("+ 4") + 1;
+        QFile f(StateFile());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(original);
+        f.close();
+
+        std::size_t left = static_cast<std::size_t>(cut);
+        StateFileReadHook = [&left](int fd, char* buf, std::size_t size) -> long {
+            if (left == 0) {
+                errno = EIO;
+                return -1;
+            }
+            const long n = ::read(fd, buf, std::min(size, left));
+            if (n > 0) left -= static_cast<std::size_t>(n);
+            return n;
+        };
+        QStringList shown;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&shown] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown << box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        closer.start(10);
+        QStringList tape;
+        {
+            Ccalc w;
+            StateFileReadHook = nullptr;
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            QTRY_COMPARE(shown.size(), 1);
+            QTest::qWait(100);
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(TapeLines(w), (QStringList{"+ 1", "+ 2", "+ 3"}));
+            QVERIFY(Checked(w, "ModeHex"));
+            Type(w, "A+1=");
+            tape = TapeLines(w);
+        }
+        StateFileReadHook = nullptr;
+        QCOMPARE(shown,
+                 QStringList{"Could not read all of the calculator state from " + StateFile() +
+                             ": Input/output error. The calculator starts with the part that was read. "
+                             "When it closes, that file is kept as " +
+                             StateFile() + ".bad and a new one is written."});
+        QVERIFY(SaveFailures().isEmpty());
+
+        QFile bad(StateFile() + ".bad");
+        QVERIFY(bad.open(QIODevice::ReadOnly));
+        QCOMPARE(bad.readAll(), original);
+        Ccalc again;
+        QCOMPARE(tape.mid(0, 4), (QStringList{"+ 1", "+ 2", "+ 3", "Ah"}));
+        QCOMPARE(TapeLines(again), tape);
+        QFile::remove(StateFile() + ".bad");
     }
 
     void savingHappensOnlyWhenTheWindowGoes() {
