@@ -197,6 +197,8 @@ void Ccalc::BuildWidgets() {
     Fill(parenCt_, kDisplayColour);
     SetBackground(parenCt_, QPalette::WindowText, kDisplayText);
     parenCt_->hide();
+    // Long texts stop short of the counter rather than run under it.
+    entry_->SetReservedLeft(parenCt_->geometry().right() + 1);
 
     modes_ = new QGroupBox(QString(), this);
     modes_->setObjectName(QStringLiteral("modes"));
@@ -272,6 +274,8 @@ void Ccalc::UpdateDisplay() {
     const CcalcMach& m = *mach_;
     if (m.ParenDepth == 0) {
         parenCt_->hide();
+        // Long texts stop short of the counter rather than run under it.
+        entry_->SetReservedLeft(parenCt_->geometry().right() + 1);
     } else {
         parenCt_->setText(QLatin1Char('(') + QString::number(m.ParenDepth));
         parenCt_->show();
