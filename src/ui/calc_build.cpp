@@ -70,6 +70,11 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns) {
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     grid->setMinimumWidth(30);
     grid->setTabKeyNavigation(false);
+    // A long value keeps both its ends: its leading digits and its last
+    // digits with the mode's suffix. Without word wrap, as a wrapped tape
+    // line would lose everything after "= ".
+    grid->setWordWrap(false);
+    grid->setTextElideMode(Qt::ElideMiddle);
     SetBackground(grid, QPalette::Base, kListColour);
     QHeaderView* rows = grid->verticalHeader();
     rows->setMinimumSectionSize(1);
@@ -78,6 +83,19 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns) {
     grid->horizontalHeader()->setMinimumSectionSize(1);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     return grid;
+}
+
+// Column "#" is 24 px wide unless the widest register name needs more in
+// the grid's font: a name must never be elided.
+int NameColumnWidth(QTableWidget* grid) {
+    const QFontMetrics m(grid->font());
+    int widest = 0;
+    for (int n = 0; n < kRegisterCount; ++n)
+        widest = std::max(widest, m.horizontalAdvance(QStringLiteral("R%1").arg(n, 0, 16).toUpper()));
+    // The cell's text margin on both sides, as the item view draws it, and
+    // the grid line.
+    const int margin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    return std::max(24, widest + 2 * margin + (grid->showGrid() ? 1 : 0));
 }
 
 }  // namespace
@@ -143,10 +161,10 @@ void Ccalc::BuildWidgets() {
     registers_ = MakeGrid(split_, "registers", 2);
     registers_->setAccessibleName(QStringLiteral("Registers"));
     registers_->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("?")});
-    registers_->setColumnWidth(0, 24);
-    registers_->setColumnWidth(1, 180);
     registers_->setSelectionBehavior(QAbstractItemView::SelectItems);
     registers_->setShowGrid(true);
+    registers_->setColumnWidth(0, NameColumnWidth(registers_));
+    registers_->setColumnWidth(1, 180);
     registers_->setRowCount(kRegisterCount);
     for (int n = 0; n < kRegisterCount; ++n) {
         auto* name = new QTableWidgetItem;

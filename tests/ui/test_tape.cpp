@@ -29,6 +29,23 @@ QByteArray ReadAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
+// A cell as the list draws it.
+QImage Cell(QTableWidget* list, int row, int column) {
+    QTableWidgetItem* item = list->item(row, column);
+    if (!item) return {};
+    list->scrollToItem(item);
+    return list->viewport()->grab(list->visualItemRect(item)).toImage();
+}
+
+// The part of an image that holds the dark text of a list cell.
+QImage TextOnly(const QImage& img) {
+    QRect ink;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 128) ink |= QRect(x, y, 1, 1);
+    return img.copy(ink);
+}
+
 QByteArray Blanks(int n) { return QByteArray(n, ' '); }
 
 const QByteArray kRule = QByteArray(45, '-') + "\n";
@@ -89,6 +106,43 @@ private slots:
         emit Tape(w)->clicked(QModelIndex());
         QCOMPARE(DisplayText(w), QString("7"));
         QVERIFY(Errors().isEmpty());
+    }
+
+    // A 128-bit value in the tape and in the register list keeps both ends
+    // readable: a change of its lowest digit and of its second-highest
+    // digit each change what the rows show. Every register name is shown
+    // whole, exactly as it is drawn with room to spare.
+    void longValuesKeepBothEnds() {
+        QImage tape[3], reg[3];
+        const char* values[3] = {"80000000000000000000000000000001", "80000000000000000000000000000000",
+                                 "C0000000000000000000000000000001"};
+        for (int i = 0; i < 3; ++i) {
+            QFile::remove(AppDataDir() + "/qz.state");
+            Ccalc w;
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            Run(w, QString("ModeHex ") + values[i] + " ModeBin +0= s0");
+            QCOMPARE(w.TapeRowCount(), 3);
+            QVERIFY(TapeLines(w)[2].startsWith("= 1"));
+            QCOMPARE(Registers(w)->item(0, 1)->text().size(), 128);
+            tape[i] = Cell(Tape(w), 2, 0);
+            reg[i] = Cell(Registers(w), 0, 1);
+        }
+        QVERIFY2(tape[0] != tape[1], "the tape hides the lowest digit");
+        QVERIFY2(tape[0] != tape[2], "the tape hides the highest digits");
+        QVERIFY2(reg[0] != reg[1], "the register list hides the lowest digit");
+        QVERIFY2(reg[0] != reg[2], "the register list hides the highest digits");
+
+        Ccalc w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTableWidget* regs = Registers(w);
+        QList<QImage> names;
+        for (int n = 0; n < 16; ++n) names << TextOnly(Cell(regs, n, 0));
+        // An even change keeps the centred names on the same pixels.
+        regs->setColumnWidth(0, regs->columnWidth(0) + 40);
+        for (int n = 0; n < 16; ++n)
+            QVERIFY2(TextOnly(Cell(regs, n, 0)) == names[n], qPrintable(regs->item(n, 0)->text()));
     }
 
     void tapeButtonClearsOnlyTheTape() {

@@ -1,6 +1,5 @@
 // The main window as built: its widgets, their places, captions, colours,
 // tab order, the mode-dependent keypad and the splitter's limit.
-#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -80,17 +79,6 @@ private:
     QStringList oldPaths_;
     QString oldName_;
 };
-
-// Runs a short script on the window: each blank-separated word names a
-// button to click ("bPow", "ModeBin") or is typed as it stands.
-void Run(Ccalc& w, const QString& script) {
-    for (const QString& word : script.split(' ', Qt::SkipEmptyParts)) {
-        if (auto* b = w.findChild<QAbstractButton*>(word))
-            b->click();
-        else
-            Type(w, word.toLatin1().constData());
-    }
-}
 
 // The display's own drawing, without the controls that sit on it.
 QImage DisplayDrawing(QLabel* entry) {
@@ -486,8 +474,10 @@ private slots:
         QCOMPARE(regs->width(), 460 - 8 - 74);
         // The columns follow the lists' new widths.
         const int bar = w.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, regs);
-        QCOMPARE(regs->columnWidth(0), 24);
-        QCOMPARE(regs->columnWidth(1), regs->width() - bar - 24 - 6);
+        // Column "#" keeps its width: 24, or what the names need.
+        const int names = regs->columnWidth(0);
+        QVERIFY(names >= 24 && names < 40);
+        QCOMPARE(regs->columnWidth(1), regs->width() - bar - names - 6);
         QCOMPARE(tape->columnWidth(0), tape->width() - bar - 6);
 
         // Dragging back left is free until the register list's minimum; no
