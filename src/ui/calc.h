@@ -25,6 +25,7 @@ class QFrame;
 class QGroupBox;
 class QKeyEvent;
 class QLabel;
+class QMouseEvent;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
@@ -95,6 +96,8 @@ private:
     void AdjustColumns();
     void FocusDisplay();
     void OnDisplayKey(QKeyEvent* event);
+    // A mouse event on a list or one of its parts; true when it is used up.
+    bool ListMouse(QTableWidget* list, QObject* part, QMouseEvent* event);
     // Runs a machine call from a keypad button: reset the pending register
     // action and refresh afterwards.
     void MachineStep(void (*call)(CcalcMach&));
@@ -102,6 +105,9 @@ private:
     void SaveState();
 
     std::unique_ptr<CcalcMach> mach_;
+    // A left press on a list that was not on a row: its moves and its
+    // release are used up as well.
+    bool listPressIgnored_ = false;
 
     QFrame* outputs_ = nullptr;
     QTableWidget* registers_ = nullptr;

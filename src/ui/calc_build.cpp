@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -190,8 +191,14 @@ void Ccalc::BuildWidgets() {
     split_->setStretchFactor(0, 0);
     split_->setStretchFactor(1, 1);
     split_->setSizes({226, 226});
-    registers_->installEventFilter(this);
-    tape_->installEventFilter(this);
+    // The lists never take the focus from a click, and every click on them
+    // is seen first (ListMouse): the keyboard stays with the display.
+    for (QTableWidget* list : {registers_, tape_}) {
+        list->setFocusPolicy(Qt::TabFocus);
+        list->installEventFilter(this);
+        list->viewport()->installEventFilter(this);
+        for (QScrollBar* bar : list->findChildren<QScrollBar*>()) bar->installEventFilter(this);
+    }
     connect(registers_, &QAbstractItemView::clicked, this, [this] { Guarded([this] { RegistersClick(); }); });
     connect(tape_, &QAbstractItemView::clicked, this, [this] { Guarded([this] { TapeClick(); }); });
 
@@ -334,6 +341,18 @@ void Ccalc::AdjustColumns() {
 
 bool Ccalc::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize && (watched == registers_ || watched == tape_)) AdjustColumns();
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseMove:
+            if (!watched->isWidgetType()) break;
+            for (QTableWidget* list : {registers_, tape_})
+                if (watched == list || list->isAncestorOf(static_cast<QWidget*>(watched)))
+                    return ListMouse(list, watched, static_cast<QMouseEvent*>(event));
+            break;
+        default: break;
+    }
     return CmrvForm::eventFilter(watched, event);
 }
 

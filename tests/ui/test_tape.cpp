@@ -2,6 +2,7 @@
 // values back, clearing, and the text file export.
 #include <QFileDialog>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -143,6 +144,79 @@ private slots:
         regs->setColumnWidth(0, regs->columnWidth(0) + 40);
         for (int n = 0; n < 16; ++n)
             QVERIFY2(TextOnly(Cell(regs, n, 0)) == names[n], qPrintable(regs->item(n, 0)->text()));
+    }
+
+    // A click anywhere on either list, with any button, leaves the keyboard
+    // with the display; a click beside the rows changes nothing else.
+    void clicksBesideTheRowsKeepTheKeyboard_data() {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("shown");  // the display after the click
+        for (int button : {int(Qt::LeftButton), int(Qt::RightButton), int(Qt::MiddleButton)}) {
+            const QString b = QString::number(button);
+            QTest::newRow(qPrintable("below the tape rows, button " + b)) << "tape"
+                                                                          << "below" << button << "3";
+            QTest::newRow(qPrintable("right of the register columns, button " + b))
+                << "registers"
+                << "right" << button << "3";
+            QTest::newRow(qPrintable("tape scroll bar, button " + b)) << "tape"
+                                                                      << "bar" << button << "3";
+        }
+        QTest::newRow("register row, right button") << "registers"
+                                                    << "row" << int(Qt::RightButton) << "3";
+        QTest::newRow("register row, left button") << "registers"
+                                                   << "row" << int(Qt::LeftButton) << "4";
+        QTest::newRow("tape row, left button") << "tape"
+                                               << "row" << int(Qt::LeftButton) << "1";
+    }
+
+    void clicksBesideTheRowsKeepTheKeyboard() {
+        QFETCH(QString, list);
+        QFETCH(QString, where);
+        QFETCH(int, button);
+        QFETCH(QString, shown);
+        Ccalc w;
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        Mode(w, "ModeDec");
+        Type(w, "4s0x1+2=");
+        QCOMPARE(TapeLines(w), (QStringList{"0", "1", "+ 2", "= 3"}));
+        QTableWidget* target = w.findChild<QTableWidget*>(list);
+        const int current = target->currentRow();
+        const QList<QModelIndex> selected = target->selectionModel()->selectedIndexes();
+
+        QWidget* part = target->viewport();
+        QPoint at;
+        if (where == "below") {
+            at = QPoint(part->width() / 2, part->height() - 2);
+            QVERIFY(target->rowViewportPosition(target->rowCount() - 1) + target->rowHeight(0) < at.y());
+        } else if (where == "right") {
+            at = QPoint(part->width() - 1, 5);
+        } else if (where == "bar") {
+            part = target->verticalScrollBar();
+            at = QPoint(part->width() / 2, part->height() / 2);
+        } else {
+            // R0 holds 4; tape row 1 holds 1.
+            const int row = list == "tape" ? 1 : 0;
+            at = target->visualRect(target->model()->index(row, target->columnCount() - 1)).center();
+        }
+        if (where != "row" && where != "bar") QVERIFY(!target->indexAt(at).isValid());
+        QTest::mouseClick(part, Qt::MouseButton(button), {}, at);
+
+        QCOMPARE(QApplication::focusWidget(), Entry(w));
+        QCOMPARE(DisplayText(w), shown);
+        if (shown == "3") {
+            QCOMPARE(target->currentRow(), current);
+            QCOMPARE(target->selectionModel()->selectedIndexes(), selected);
+        }
+        // Keys reach the calculator, as typed by the user.
+        QTest::keyClicks(QApplication::focusWidget(), "x5+5=");
+        QCOMPARE(DisplayText(w), QString("10"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::NoModifier);
+        QVERIFY(!w.isVisible());
+        QVERIFY(Errors().isEmpty());
     }
 
     void tapeButtonClearsOnlyTheTape() {
