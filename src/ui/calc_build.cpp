@@ -103,8 +103,7 @@ int NameColumnWidth(QTableWidget* grid) {
 
 std::function<void(const QString&)> Ccalc::SaveFailedHook;
 
-Ccalc::Ccalc(QWidget* parent)
-    : CmrvForm(parent), SaveDir(QString::fromLocal8Bit(DesktopDir())), StatePath(::StatePath()) {
+Ccalc::Ccalc(QWidget* parent) : CmrvForm(parent), SaveDir(DefaultExportDir()), StatePath(::StatePath()) {
     AfterCreate();
 }
 

@@ -25,20 +25,6 @@ public:
     }
 };
 
-// Calls fn with the first modal widget that shows up, from inside its loop.
-void WhenModal(std::function<void(QWidget*)> fn) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, fn] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            fn(modal);
-        }
-    });
-    timer->start();
-}
-
 QString WriteViewer(const QString& dir) {
     const QString path = dir + "/docview";
     QFile f(path);

@@ -1,7 +1,9 @@
 // The tape list and the register list: their growth, clicks that bring
 // values back, clearing, and the text file export.
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
@@ -347,20 +349,95 @@ private slots:
         QCOMPARE(DisplayText(w), QString("3"));
     }
 
-    void exportDialogStartsOnDesktop() {
+    // The save dialog opens in the desktop folder the desktop environment
+    // names, or in the home folder when there is none, and proposes
+    // "tape.txt"; a typed name without an extension gets ".txt". Enter
+    // writes the file there.
+    void exportDialogFolderAndName_data() {
+        QTest::addColumn<QString>("desktop");  // the folder made; "" none
+        QTest::addColumn<bool>("named");       // named in user-dirs.dirs
+        QTest::addColumn<QString>("typed");    // "" keeps the proposal
+        QTest::addColumn<QString>("written");
+        QTest::newRow("no desktop folder") << "" << false << ""
+                                           << "tape.txt";
+        QTest::newRow("no desktop folder, name typed") << "" << false << "mytape"
+                                                       << "mytape.txt";
+        QTest::newRow("Desktop") << "Desktop" << false << ""
+                                 << "Desktop/tape.txt";
+        QTest::newRow("Desktop, name with extension") << "Desktop" << false << "notes.log"
+                                                      << "Desktop/notes.log";
+        QTest::newRow("desktop named by the user folders") << "Schreibtisch" << true << ""
+                                                           << "Schreibtisch/tape.txt";
+    }
+
+    void exportDialogFolderAndName() {
+        QFETCH(QString, desktop);
+        QFETCH(bool, named);
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        const QString home = HomeDir();
+        const QString userDirs = home + "/config/user-dirs.dirs";
+        QDir(home).rmdir("Desktop");
+        QFile::remove(userDirs);
+        QFile::remove(home + "/" + written);  // an earlier test's export
+        if (!desktop.isEmpty()) QDir(home).mkpath(desktop);
+        if (named) {
+            QDir(home).mkpath("config");
+            QFile f(userDirs);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(("XDG_DESKTOP_DIR=\"$HOME/" + desktop + "\"\n").toUtf8());
+        }
+
+        // The other tests find the folders as the test program made them.
+        const auto restore = qScopeGuard([&] {
+            QFile::remove(home + "/" + written);
+            QFile::remove(userDirs);
+            if (!desktop.isEmpty() && desktop != "Desktop") QDir(home).rmdir(desktop);
+            QDir(home).mkpath("Desktop");
+        });
+
         Ccalc w;
-        QString folder;
+        Mode(w, "ModeDec");
+        Type(w, "1+2=");
+        QString folder, proposed;
         QStringList filters;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog) return;
+        WhenModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog) {
+                modal->close();
+                return;
+            }
             folder = dialog->directory().absolutePath();
             filters = dialog->nameFilters();
-            dialog->reject();
+            auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+            if (!edit) {
+                dialog->reject();
+                return;
+            }
+            proposed = edit->text();
+            if (!typed.isEmpty()) {
+                edit->selectAll();
+                QTest::keyClicks(edit, typed);
+            }
+            // A question the dialog asks (a file to replace, say), and a
+            // name it did not take, would leave the test waiting for good.
+            auto* answer = new QTimer(dialog);
+            QObject::connect(answer, &QTimer::timeout, [dialog] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (modal && modal != dialog) modal->close();
+            });
+            answer->start(5);
+            QTest::keyClick(edit, Qt::Key_Return);
+            if (dialog->isVisible()) dialog->reject();
         });
         Button(w, "bPrt")->click();
-        QCOMPARE(folder, QDir(HomeDir() + "/Desktop").absolutePath());
+
+        const QString expectedFolder = desktop.isEmpty() ? home : home + "/" + desktop;
+        QCOMPARE(folder, QDir(expectedFolder).absolutePath());
         QCOMPARE(filters, QStringList{"Text Files (*.txt)"});
+        QCOMPARE(proposed, QString("tape.txt"));
+        QVERIFY(ReadAll(home + "/" + written).contains("= 3"));
+        QVERIFY(!QFileInfo(home + "/Desktop").isFile());
         QVERIFY(Errors().isEmpty());
     }
 };

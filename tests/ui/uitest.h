@@ -11,7 +11,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 
 #include "ui/application.h"
@@ -57,6 +59,20 @@ inline void Run(Ccalc& w, const QString& script) {
         else
             Type(w, word.toLatin1().constData());
     }
+}
+
+// Calls fn with the first modal widget that shows up, from inside its loop.
+inline void WhenModal(std::function<void(QWidget*)> fn) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, fn] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            fn(modal);
+        }
+    });
+    timer->start();
 }
 
 inline QStringList TapeLines(Ccalc& w) {
