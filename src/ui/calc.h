@@ -25,6 +25,7 @@ class QFrame;
 class QGroupBox;
 class QKeyEvent;
 class QLabel;
+class QMouseEvent;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
@@ -76,12 +77,15 @@ public:
     // 0 none, 1 the next register digit recalls, 2 it stores.
     int RegPending = 0;
     std::array<CalcValue, kTapeRows> TapeValues{};
-    QString SaveDir;        // first folder of the export dialog; may be empty
+    QString SaveDir;        // first folder of the export dialog
     std::string StatePath;  // the state file; empty: nothing is loaded or saved
 
     // Chooses the export file; an empty result cancels. Replaceable so the
     // export can run without a dialog.
     std::function<QString()> ChooseExportFile;
+    // The save dialog: in SaveDir (or DefaultExportDir() when that has
+    // gone), proposing "tape.txt". An empty result cancels.
+    QString AskExportFile();
     // Tells the user that the state could not be saved; replaceable (tests).
     static std::function<void(const QString& message)> SaveFailedHook;
 
@@ -95,6 +99,8 @@ private:
     void AdjustColumns();
     void FocusDisplay();
     void OnDisplayKey(QKeyEvent* event);
+    // A mouse event on a list or one of its parts; true when it is used up.
+    bool ListMouse(QTableWidget* list, QObject* part, QMouseEvent* event);
     // Runs a machine call from a keypad button: reset the pending register
     // action and refresh afterwards.
     void MachineStep(void (*call)(CcalcMach&));
@@ -102,6 +108,9 @@ private:
     void SaveState();
 
     std::unique_ptr<CcalcMach> mach_;
+    // A left press on a list that was not on a row: its moves and its
+    // release are used up as well.
+    bool listPressIgnored_ = false;
 
     QFrame* outputs_ = nullptr;
     QTableWidget* registers_ = nullptr;
@@ -122,6 +131,13 @@ private:
 
     friend class CcalcStateLoader;
 };
+
+// The desktop folder as the desktop environment names it, when it exists;
+// else the home folder.
+QString DefaultExportDir();
+// name with ".txt" added when it has no extension and the dialog's text
+// filter was chosen.
+QString WithTextSuffix(const QString& name, const QString& filter);
 
 // The export file's text: tape rows right-aligned to column 45, two empty
 // lines, a rule of 45 dashes, then every register whose value text is not

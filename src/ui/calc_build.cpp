@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -70,6 +71,11 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns) {
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     grid->setMinimumWidth(30);
     grid->setTabKeyNavigation(false);
+    // A long value keeps both its ends: its leading digits and its last
+    // digits with the mode's suffix. Without word wrap, as a wrapped tape
+    // line would lose everything after "= ".
+    grid->setWordWrap(false);
+    grid->setTextElideMode(Qt::ElideMiddle);
     SetBackground(grid, QPalette::Base, kListColour);
     QHeaderView* rows = grid->verticalHeader();
     rows->setMinimumSectionSize(1);
@@ -80,12 +86,24 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns) {
     return grid;
 }
 
+// Column "#" is 24 px wide unless the widest register name needs more in
+// the grid's font: a name must never be elided.
+int NameColumnWidth(QTableWidget* grid) {
+    const QFontMetrics m(grid->font());
+    int widest = 0;
+    for (int n = 0; n < kRegisterCount; ++n)
+        widest = std::max(widest, m.horizontalAdvance(QStringLiteral("R%1").arg(n, 0, 16).toUpper()));
+    // The cell's text margin on both sides, as the item view draws it, and
+    // the grid line.
+    const int margin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    return std::max(24, widest + 2 * margin + (grid->showGrid() ? 1 : 0));
+}
+
 }  // namespace
 
 std::function<void(const QString&)> Ccalc::SaveFailedHook;
 
-Ccalc::Ccalc(QWidget* parent)
-    : CmrvForm(parent), SaveDir(QString::fromLocal8Bit(DesktopDir())), StatePath(::StatePath()) {
+Ccalc::Ccalc(QWidget* parent) : CmrvForm(parent), SaveDir(DefaultExportDir()), StatePath(::StatePath()) {
     AfterCreate();
 }
 
@@ -143,10 +161,10 @@ void Ccalc::BuildWidgets() {
     registers_ = MakeGrid(split_, "registers", 2);
     registers_->setAccessibleName(QStringLiteral("Registers"));
     registers_->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("?")});
-    registers_->setColumnWidth(0, 24);
-    registers_->setColumnWidth(1, 180);
     registers_->setSelectionBehavior(QAbstractItemView::SelectItems);
     registers_->setShowGrid(true);
+    registers_->setColumnWidth(0, NameColumnWidth(registers_));
+    registers_->setColumnWidth(1, 180);
     registers_->setRowCount(kRegisterCount);
     for (int n = 0; n < kRegisterCount; ++n) {
         auto* name = new QTableWidgetItem;
@@ -172,8 +190,14 @@ void Ccalc::BuildWidgets() {
     split_->setStretchFactor(0, 0);
     split_->setStretchFactor(1, 1);
     split_->setSizes({226, 226});
-    registers_->installEventFilter(this);
-    tape_->installEventFilter(this);
+    // The lists never take the focus from a click, and every click on them
+    // is seen first (ListMouse): the keyboard stays with the display.
+    for (QTableWidget* list : {registers_, tape_}) {
+        list->setFocusPolicy(Qt::TabFocus);
+        list->installEventFilter(this);
+        list->viewport()->installEventFilter(this);
+        for (QScrollBar* bar : list->findChildren<QScrollBar*>()) bar->installEventFilter(this);
+    }
     connect(registers_, &QAbstractItemView::clicked, this, [this] { Guarded([this] { RegistersClick(); }); });
     connect(tape_, &QAbstractItemView::clicked, this, [this] { Guarded([this] { TapeClick(); }); });
 
@@ -197,6 +221,8 @@ void Ccalc::BuildWidgets() {
     Fill(parenCt_, kDisplayColour);
     SetBackground(parenCt_, QPalette::WindowText, kDisplayText);
     parenCt_->hide();
+    // Long texts stop short of the counter rather than run under it.
+    entry_->SetReservedLeft(parenCt_->geometry().right() + 1);
 
     modes_ = new QGroupBox(QString(), this);
     modes_->setObjectName(QStringLiteral("modes"));
@@ -272,6 +298,8 @@ void Ccalc::UpdateDisplay() {
     const CcalcMach& m = *mach_;
     if (m.ParenDepth == 0) {
         parenCt_->hide();
+        // Long texts stop short of the counter rather than run under it.
+        entry_->SetReservedLeft(parenCt_->geometry().right() + 1);
     } else {
         parenCt_->setText(QLatin1Char('(') + QString::number(m.ParenDepth));
         parenCt_->show();
@@ -312,6 +340,18 @@ void Ccalc::AdjustColumns() {
 
 bool Ccalc::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize && (watched == registers_ || watched == tape_)) AdjustColumns();
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseMove:
+            if (!watched->isWidgetType()) break;
+            for (QTableWidget* list : {registers_, tape_})
+                if (watched == list || list->isAncestorOf(static_cast<QWidget*>(watched)))
+                    return ListMouse(list, watched, static_cast<QMouseEvent*>(event));
+            break;
+        default: break;
+    }
     return CmrvForm::eventFilter(watched, event);
 }
 

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QPushButton>
 #include <QTableWidget>
@@ -279,6 +280,34 @@ void Ccalc::RegistersClick() {
         RecallRegister(row);
     RegPending = 0;
     FocusDisplay();
+}
+
+bool Ccalc::ListMouse(QTableWidget* list, QObject* part, QMouseEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) FocusDisplay();
+    // The frame and the scroll bars work as usual.
+    if (part != list->viewport()) return false;
+
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick: {
+            // Only a left click on a row means something; any other click
+            // would move the selection or start the list's own searching.
+            const bool onRow =
+                event->button() == Qt::LeftButton && list->indexAt(event->position().toPoint()).isValid();
+            if (event->button() == Qt::LeftButton) listPressIgnored_ = !onRow;
+            return !onRow;
+        }
+        case QEvent::MouseButtonRelease:
+            if (event->button() != Qt::LeftButton) return true;
+            if (listPressIgnored_) {
+                listPressIgnored_ = false;
+                return true;
+            }
+            return false;
+        case QEvent::MouseMove: return listPressIgnored_ && (event->buttons() & Qt::LeftButton);
+        default: return false;
+    }
 }
 
 void Ccalc::TapeClick() {

@@ -1,6 +1,9 @@
 // The tape export: a plain text file of the tape and the non-zero registers.
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTableWidget>
 
 #include <stdexcept>
@@ -10,6 +13,7 @@
 namespace {
 
 constexpr std::size_t kColumn = 45;
+const QString kTextFilter = QStringLiteral("Text Files (*.txt)");
 
 void RightAligned(std::string& out, std::string_view left, std::string_view right) {
     const std::size_t used = left.size() + right.size();
@@ -33,11 +37,36 @@ std::string FormatTapeExport(const std::vector<std::string>& tapeRows,
     return out;
 }
 
+QString DefaultExportDir() {
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!desktop.isEmpty() && QFileInfo(desktop).isDir()) return desktop;
+    return QDir::homePath();
+}
+
+QString WithTextSuffix(const QString& name, const QString& filter) {
+    if (filter != kTextFilter || name.isEmpty() || !QFileInfo(name).suffix().isEmpty()) return name;
+    return name + (name.endsWith(QLatin1Char('.')) ? QStringLiteral("txt") : QStringLiteral(".txt"));
+}
+
+QString Ccalc::AskExportFile() {
+    // The folder may have gone since the window opened.
+    const QString dir = QFileInfo(SaveDir).isDir() ? SaveDir : DefaultExportDir();
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(kTextFilter);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setDirectory(dir);
+    dialog.selectFile(QDir(dir).filePath(QStringLiteral("tape.txt")));
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return {};
+    // Not every platform's dialog adds the suffix itself.
+    return WithTextSuffix(files.front(), dialog.selectedNameFilter());
+}
+
 void Ccalc::ExportTape() {
-    const QString name =
-        ChooseExportFile
-            ? ChooseExportFile()
-            : QFileDialog::getSaveFileName(this, QString(), SaveDir, QStringLiteral("Text Files (*.txt)"));
+    const QString name = ChooseExportFile ? ChooseExportFile() : AskExportFile();
     if (name.isEmpty()) return;
 
     std::vector<std::string> rows;

@@ -1,5 +1,6 @@
 #include "ui/mrvforms.h"
 
+#include <QAbstractButton>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -38,7 +39,30 @@ void CmrvDialog::AfterCreate() {
 
 void CmrvDialog::showEvent(QShowEvent* event) {
     setFixedSize(size());
+    // A focused button clicks itself on Enter or Space whatever modifier is
+    // held; in a dialog a key with a modifier does nothing. Installing
+    // again on a later show is harmless.
+    for (QAbstractButton* b : findChildren<QAbstractButton*>()) b->installEventFilter(this);
     QDialog::showEvent(event);
+}
+
+bool CmrvDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        switch (key->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+            case Qt::Key_Space:
+            case Qt::Key_Select:
+                if (ShortcutModifiers(key->modifiers()) != Qt::NoModifier) {
+                    event->accept();
+                    return true;
+                }
+                break;
+            default: break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 bool CmrvDialog::ShortcutKey(QWidget* /*origin*/, int key, Qt::KeyboardModifiers mods) {

@@ -53,4 +53,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     // The size a dialog has when it is first shown becomes its only size.
     void showEvent(QShowEvent* event) override;
+    // Keeps the dialog's buttons from acting on a key with a modifier.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };

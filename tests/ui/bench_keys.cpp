@@ -18,17 +18,24 @@ private slots:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QByteArray>("cycle");
         QTest::addColumn<bool>("painted");
-        QTest::newRow("digits") << "ModeDec" << QByteArray("123456789x") << false;
-        QTest::newRow("calculation") << "ModeDec" << QByteArray("12+34=") << false;
-        QTest::newRow("float calculation") << "ModeFlt" << QByteArray("1.5*2.25=") << false;
-        QTest::newRow("parentheses") << "ModeHex" << QByteArray("2*(a+f)=") << false;
-        QTest::newRow("calculation, painted") << "ModeDec" << QByteArray("12+34=") << true;
+        QTest::addColumn<QByteArray>("before");  // typed once, untimed
+        QTest::newRow("digits") << "ModeDec" << QByteArray("123456789x") << false << QByteArray();
+        QTest::newRow("calculation") << "ModeDec" << QByteArray("12+34=") << false << QByteArray();
+        QTest::newRow("float calculation") << "ModeFlt" << QByteArray("1.5*2.25=") << false << QByteArray();
+        QTest::newRow("parentheses") << "ModeHex" << QByteArray("2*(a+f)=") << false << QByteArray();
+        QTest::newRow("calculation, painted") << "ModeDec" << QByteArray("12+34=") << true << QByteArray();
+        // Backspace and a digit: every key shows a new text of 127 or 128
+        // binary digits, the widest the display has to fit.
+        QTest::newRow("128 binary digits") << "ModeBin" << QByteArray("\b1") << false << QByteArray(128, '1');
+        QTest::newRow("128 binary digits, painted")
+            << "ModeBin" << QByteArray("\b1") << true << QByteArray(128, '1');
     }
 
     void perKey() {
         QFETCH(QString, mode);
         QFETCH(QByteArray, cycle);
         QFETCH(bool, painted);
+        QFETCH(QByteArray, before);
         Ccalc w;
         if (painted) {
             w.show();
@@ -38,6 +45,8 @@ private slots:
         // A full tape, so every new line also drops the oldest.
         for (int i = 0; i < 100; ++i) Type(w, "1=");
         QCOMPARE(w.TapeRowCount(), 100);
+        Type(w, before.constData());
+        if (!before.isEmpty()) QCOMPARE(DisplayText(w).size(), before.size());
 
         QWidget* display = Entry(w);
         qsizetype at = 0;

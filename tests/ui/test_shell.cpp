@@ -26,20 +26,6 @@ public:
     }
 };
 
-// Calls fn with the first modal widget that shows up, from inside its loop.
-void WhenModal(std::function<void(QWidget*)> fn) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, fn] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            fn(modal);
-        }
-    });
-    timer->start();
-}
-
 QString WriteViewer(const QString& dir) {
     const QString path = dir + "/docview";
     QFile f(path);
@@ -234,19 +220,28 @@ private slots:
             << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << int(QDialog::Accepted);
         QTest::newRow("Escape") << int(Qt::Key_Escape) << int(Qt::NoModifier) << int(QDialog::Rejected);
         QTest::newRow("Ctrl+Return") << int(Qt::Key_Return) << int(Qt::ControlModifier) << -1;
+        QTest::newRow("Alt+Return") << int(Qt::Key_Return) << int(Qt::AltModifier) << -1;
+        QTest::newRow("Shift+Return") << int(Qt::Key_Return) << int(Qt::ShiftModifier) << -1;
+        QTest::newRow("Ctrl+keypad Enter")
+            << int(Qt::Key_Enter) << int(Qt::ControlModifier | Qt::KeypadModifier) << -1;
+        QTest::newRow("Ctrl+Space") << int(Qt::Key_Space) << int(Qt::ControlModifier) << -1;
         QTest::newRow("Shift+Escape") << int(Qt::Key_Escape) << int(Qt::ShiftModifier) << -1;
         QTest::newRow("other key") << int(Qt::Key_A) << int(Qt::NoModifier) << -1;
     }
 
+    // Each key goes where a real key press goes: to the focused OK button,
+    // and from there to the dialog when the button leaves it.
     void dialogKeys() {
         QFETCH(int, key);
         QFETCH(int, mods);
         QFETCH(int, result);
         CfrmAbout about;
         about.open();
-        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        QApplication::setActiveWindow(&about);
+        QVERIFY(QTest::qWaitForWindowActive(&about));
+        QCOMPARE(QApplication::focusWidget(), about.bOK);
         about.setResult(-1);
-        QTest::keyClick(&about, Qt::Key(key), Qt::KeyboardModifiers(mods));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(mods));
         QCOMPARE(about.result(), result);
         QCOMPARE(about.isVisible(), result == -1);
     }

@@ -1,7 +1,10 @@
 // The tape list and the register list: their growth, clicks that bring
 // values back, clearing, and the text file export.
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -27,6 +30,23 @@ void Mode(Ccalc& w, const char* radio) { w.findChild<QRadioButton*>(radio)->clic
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// A cell as the list draws it.
+QImage Cell(QTableWidget* list, int row, int column) {
+    QTableWidgetItem* item = list->item(row, column);
+    if (!item) return {};
+    list->scrollToItem(item);
+    return list->viewport()->grab(list->visualItemRect(item)).toImage();
+}
+
+// The part of an image that holds the dark text of a list cell.
+QImage TextOnly(const QImage& img) {
+    QRect ink;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 128) ink |= QRect(x, y, 1, 1);
+    return img.copy(ink);
 }
 
 QByteArray Blanks(int n) { return QByteArray(n, ' '); }
@@ -88,6 +108,116 @@ private slots:
         Type(w, "7");
         emit Tape(w)->clicked(QModelIndex());
         QCOMPARE(DisplayText(w), QString("7"));
+        QVERIFY(Errors().isEmpty());
+    }
+
+    // A 128-bit value in the tape and in the register list keeps both ends
+    // readable: a change of its lowest digit and of its second-highest
+    // digit each change what the rows show. Every register name is shown
+    // whole, exactly as it is drawn with room to spare.
+    void longValuesKeepBothEnds() {
+        QImage tape[3], reg[3];
+        const char* values[3] = {"80000000000000000000000000000001", "80000000000000000000000000000000",
+                                 "C0000000000000000000000000000001"};
+        for (int i = 0; i < 3; ++i) {
+            QFile::remove(AppDataDir() + "/qz.state");
+            Ccalc w;
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            Run(w, QString("ModeHex ") + values[i] + " ModeBin +0= s0");
+            QCOMPARE(w.TapeRowCount(), 3);
+            QVERIFY(TapeLines(w)[2].startsWith("= 1"));
+            QCOMPARE(Registers(w)->item(0, 1)->text().size(), 128);
+            tape[i] = Cell(Tape(w), 2, 0);
+            reg[i] = Cell(Registers(w), 0, 1);
+        }
+        QVERIFY2(tape[0] != tape[1], "the tape hides the lowest digit");
+        QVERIFY2(tape[0] != tape[2], "the tape hides the highest digits");
+        QVERIFY2(reg[0] != reg[1], "the register list hides the lowest digit");
+        QVERIFY2(reg[0] != reg[2], "the register list hides the highest digits");
+
+        Ccalc w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTableWidget* regs = Registers(w);
+        QList<QImage> names;
+        for (int n = 0; n < 16; ++n) names << TextOnly(Cell(regs, n, 0));
+        // An even change keeps the centred names on the same pixels.
+        regs->setColumnWidth(0, regs->columnWidth(0) + 40);
+        for (int n = 0; n < 16; ++n)
+            QVERIFY2(TextOnly(Cell(regs, n, 0)) == names[n], qPrintable(regs->item(n, 0)->text()));
+    }
+
+    // A click anywhere on either list, with any button, leaves the keyboard
+    // with the display; a click beside the rows changes nothing else.
+    void clicksBesideTheRowsKeepTheKeyboard_data() {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("shown");  // the display after the click
+        for (int button : {int(Qt::LeftButton), int(Qt::RightButton), int(Qt::MiddleButton)}) {
+            const QString b = QString::number(button);
+            QTest::newRow(qPrintable("below the tape rows, button " + b)) << "tape"
+                                                                          << "below" << button << "3";
+            QTest::newRow(qPrintable("right of the register columns, button " + b))
+                << "registers"
+                << "right" << button << "3";
+            QTest::newRow(qPrintable("tape scroll bar, button " + b)) << "tape"
+                                                                      << "bar" << button << "3";
+        }
+        QTest::newRow("register row, right button") << "registers"
+                                                    << "row" << int(Qt::RightButton) << "3";
+        QTest::newRow("register row, left button") << "registers"
+                                                   << "row" << int(Qt::LeftButton) << "4";
+        QTest::newRow("tape row, left button") << "tape"
+                                               << "row" << int(Qt::LeftButton) << "1";
+    }
+
+    void clicksBesideTheRowsKeepTheKeyboard() {
+        QFETCH(QString, list);
+        QFETCH(QString, where);
+        QFETCH(int, button);
+        QFETCH(QString, shown);
+        Ccalc w;
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        Mode(w, "ModeDec");
+        Type(w, "4s0x1+2=");
+        QCOMPARE(TapeLines(w), (QStringList{"0", "1", "+ 2", "= 3"}));
+        QTableWidget* target = w.findChild<QTableWidget*>(list);
+        const int current = target->currentRow();
+        const QList<QModelIndex> selected = target->selectionModel()->selectedIndexes();
+
+        QWidget* part = target->viewport();
+        QPoint at;
+        if (where == "below") {
+            at = QPoint(part->width() / 2, part->height() - 2);
+            QVERIFY(target->rowViewportPosition(target->rowCount() - 1) + target->rowHeight(0) < at.y());
+        } else if (where == "right") {
+            at = QPoint(part->width() - 1, 5);
+        } else if (where == "bar") {
+            part = target->verticalScrollBar();
+            at = QPoint(part->width() / 2, part->height() / 2);
+        } else {
+            // R0 holds 4; tape row 1 holds 1.
+            const int row = list == "tape" ? 1 : 0;
+            at = target->visualRect(target->model()->index(row, target->columnCount() - 1)).center();
+        }
+        if (where != "row" && where != "bar") QVERIFY(!target->indexAt(at).isValid());
+        QTest::mouseClick(part, Qt::MouseButton(button), {}, at);
+
+        QCOMPARE(QApplication::focusWidget(), Entry(w));
+        QCOMPARE(DisplayText(w), shown);
+        if (shown == "3") {
+            QCOMPARE(target->currentRow(), current);
+            QCOMPARE(target->selectionModel()->selectedIndexes(), selected);
+        }
+        // Keys reach the calculator, as typed by the user.
+        QTest::keyClicks(QApplication::focusWidget(), "x5+5=");
+        QCOMPARE(DisplayText(w), QString("10"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::NoModifier);
+        QVERIFY(!w.isVisible());
         QVERIFY(Errors().isEmpty());
     }
 
@@ -219,20 +349,95 @@ private slots:
         QCOMPARE(DisplayText(w), QString("3"));
     }
 
-    void exportDialogStartsOnDesktop() {
+    // The save dialog opens in the desktop folder the desktop environment
+    // names, or in the home folder when there is none, and proposes
+    // "tape.txt"; a typed name without an extension gets ".txt". Enter
+    // writes the file there.
+    void exportDialogFolderAndName_data() {
+        QTest::addColumn<QString>("desktop");  // the folder made; "" none
+        QTest::addColumn<bool>("named");       // named in user-dirs.dirs
+        QTest::addColumn<QString>("typed");    // "" keeps the proposal
+        QTest::addColumn<QString>("written");
+        QTest::newRow("no desktop folder") << "" << false << ""
+                                           << "tape.txt";
+        QTest::newRow("no desktop folder, name typed") << "" << false << "mytape"
+                                                       << "mytape.txt";
+        QTest::newRow("Desktop") << "Desktop" << false << ""
+                                 << "Desktop/tape.txt";
+        QTest::newRow("Desktop, name with extension") << "Desktop" << false << "notes.log"
+                                                      << "Desktop/notes.log";
+        QTest::newRow("desktop named by the user folders") << "Schreibtisch" << true << ""
+                                                           << "Schreibtisch/tape.txt";
+    }
+
+    void exportDialogFolderAndName() {
+        QFETCH(QString, desktop);
+        QFETCH(bool, named);
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        const QString home = HomeDir();
+        const QString userDirs = home + "/config/user-dirs.dirs";
+        QDir(home).rmdir("Desktop");
+        QFile::remove(userDirs);
+        QFile::remove(home + "/" + written);  // an earlier test's export
+        if (!desktop.isEmpty()) QDir(home).mkpath(desktop);
+        if (named) {
+            QDir(home).mkpath("config");
+            QFile f(userDirs);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(("XDG_DESKTOP_DIR=\"$HOME/" + desktop + "\"\n").toUtf8());
+        }
+
+        // The other tests find the folders as the test program made them.
+        const auto restore = qScopeGuard([&] {
+            QFile::remove(home + "/" + written);
+            QFile::remove(userDirs);
+            if (!desktop.isEmpty() && desktop != "Desktop") QDir(home).rmdir(desktop);
+            QDir(home).mkpath("Desktop");
+        });
+
         Ccalc w;
-        QString folder;
+        Mode(w, "ModeDec");
+        Type(w, "1+2=");
+        QString folder, proposed;
         QStringList filters;
-        QTimer::singleShot(0, [&] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog) return;
+        WhenModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (!dialog) {
+                modal->close();
+                return;
+            }
             folder = dialog->directory().absolutePath();
             filters = dialog->nameFilters();
-            dialog->reject();
+            auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+            if (!edit) {
+                dialog->reject();
+                return;
+            }
+            proposed = edit->text();
+            if (!typed.isEmpty()) {
+                edit->selectAll();
+                QTest::keyClicks(edit, typed);
+            }
+            // A question the dialog asks (a file to replace, say), and a
+            // name it did not take, would leave the test waiting for good.
+            auto* answer = new QTimer(dialog);
+            QObject::connect(answer, &QTimer::timeout, [dialog] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (modal && modal != dialog) modal->close();
+            });
+            answer->start(5);
+            QTest::keyClick(edit, Qt::Key_Return);
+            if (dialog->isVisible()) dialog->reject();
         });
         Button(w, "bPrt")->click();
-        QCOMPARE(folder, QDir(HomeDir() + "/Desktop").absolutePath());
+
+        const QString expectedFolder = desktop.isEmpty() ? home : home + "/" + desktop;
+        QCOMPARE(folder, QDir(expectedFolder).absolutePath());
         QCOMPARE(filters, QStringList{"Text Files (*.txt)"});
+        QCOMPARE(proposed, QString("tape.txt"));
+        QVERIFY(ReadAll(home + "/" + written).contains("= 3"));
+        QVERIFY(!QFileInfo(home + "/Desktop").isFile());
         QVERIFY(Errors().isEmpty());
     }
 };

@@ -80,6 +80,43 @@ private:
     QString oldName_;
 };
 
+// The display's own drawing, without the controls that sit on it.
+QImage DisplayDrawing(QLabel* entry) {
+    QImage img(entry->size(), QImage::Format_RGB32);
+    entry->render(&img, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+    return img;
+}
+
+// The yellow of the display's text, also where it is blended into the
+// grey at a letter's edge; the frame and the background are grey.
+bool IsInk(QRgb p) { return qRed(p) - qBlue(p) > 40 && qGreen(p) - qBlue(p) > 40; }
+
+// The bounding boxes of the drawn lines of text, top to bottom: runs of
+// pixel rows holding ink.
+QList<QRect> InkLines(const QImage& img) {
+    QList<QRect> lines;
+    bool inLine = false;
+    for (int y = 0; y < img.height(); ++y) {
+        int left = img.width(), right = -1;
+        for (int x = 0; x < img.width(); ++x)
+            if (IsInk(img.pixel(x, y))) {
+                left = std::min(left, x);
+                right = x;
+            }
+        if (right < 0) {
+            inLine = false;
+            continue;
+        }
+        const QRect row(left, y, right - left + 1, 1);
+        if (inLine)
+            lines.back() |= row;
+        else
+            lines << row;
+        inLine = true;
+    }
+    return lines;
+}
+
 }  // namespace
 
 class TestWindow : public QObject {
@@ -342,6 +379,79 @@ private slots:
         QVERIFY(counter->isHidden());
     }
 
+    // The widest text of every mode is drawn in full inside the display,
+    // clear of its frame and of the parenthesis counter: in a smaller font
+    // where needed, and a binary number on two right-justified lines.
+    void longTextsAreShownInFull_data() {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("lines");
+        const QString ones = "ModeHex FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF ";
+        const QString top = "ModeHex 80000000000000000000000000000001 ";
+        const QString bin = "1" + QString(126, '0') + "1";
+        QTest::newRow("128 binary digits") << top + "ModeBin" << bin << 2;
+        QTest::newRow("128 binary digits, parenthesis open") << "bOPar " + top + "ModeBin" << bin << 2;
+        QTest::newRow("76 binary digits") << "ModeHex 8000000000000000001 ModeBin"
+                                          << "1" + QString(74, '0') + "1" << 2;
+        QTest::newRow("39 decimal digits and a sign")
+            << "bOPar ModeHex 80000000000000000000000000000000 ModeDec"
+            << "-170141183460469231731687303715884105728" << 1;
+        QTest::newRow("43 octal digits") << "bOPar " + ones + "ModeOct"
+                                         << "3" + QString(42, '7') << 1;
+        QTest::newRow("32 hexadecimal digits") << "bOPar " + ones << QString(32, 'F') << 1;
+        QTest::newRow("IPv4, sixteen parts")
+            << "bOPar " + ones + "modeIPv4" << QStringList(16, "255").join('.') << 1;
+        QTest::newRow("IPv6, eight groups")
+            << "bOPar " + ones + "modeIPv6" << QStringList(8, "ffff").join(':') << 1;
+        QTest::newRow("float, longest general text") << "ModeFlt 0.5 bPow 16000= bNeg"
+                                                     << "-3.3118402219455016E-4817" << 1;
+        QTest::newRow("float entry, 100 characters")
+            << "bOPar ModeFlt 1." + QString(98, '0') << "1." + QString(98, '0') << 2;
+    }
+
+    void longTextsAreShownInFull() {
+        QFETCH(QString, script);
+        QFETCH(QString, expected);
+        QFETCH(int, lines);
+        Ccalc w;
+        Run(w, script);
+        QCOMPARE(DisplayText(w), expected);
+        QLabel* entry = Entry(w);
+        const QList<QRect> ink = InkLines(DisplayDrawing(entry));
+        QCOMPARE(ink.size(), lines);
+        // Text cut off at an edge would reach it; a pixel stays clear.
+        const QRect inside = entry->contentsRect().adjusted(1, 1, -1, -1);
+        auto* counter = w.findChild<QLabel*>("ParenCt");
+        for (const QRect& line : ink) {
+            QVERIFY2(inside.contains(line), qPrintable(QString("line at %1,%2 %3x%4")
+                                                           .arg(line.x())
+                                                           .arg(line.y())
+                                                           .arg(line.width())
+                                                           .arg(line.height())));
+            if (counter->isVisible() || !counter->isHidden())
+                QVERIFY2(line.left() > counter->geometry().right(), "runs under the counter");
+            QVERIFY2(line.height() >= 8, qPrintable(QString::number(line.height()) + " px high"));
+        }
+        if (lines == 2) QVERIFY(qAbs(ink[0].right() - ink[1].right()) <= 1);
+    }
+
+    // The lowest and the highest of 128 binary digits both show: changing
+    // either changes the drawing.
+    void bothEndsOfABinaryNumberShow() {
+        QImage drawn[3];
+        const char* values[3] = {"80000000000000000000000000000001", "80000000000000000000000000000000",
+                                 "00000000000000000000000000000001"};
+        for (int i = 0; i < 3; ++i) {
+            Ccalc w;
+            Run(w, QString("ModeHex ") + values[i] + " ModeBin");
+            drawn[i] = DisplayDrawing(Entry(w));
+        }
+        const QRect bottomRight(drawn[0].width() * 3 / 4, drawn[0].height() / 2, drawn[0].width() / 4,
+                                drawn[0].height() / 2);
+        QVERIFY(drawn[0].copy(bottomRight) != drawn[1].copy(bottomRight));
+        QVERIFY(drawn[0] != drawn[2]);
+    }
+
     void messagesAreCentred() {
         Ccalc w;
         Button(w, "bCPar")->click();  // nothing open: the error value
@@ -364,8 +474,10 @@ private slots:
         QCOMPARE(regs->width(), 460 - 8 - 74);
         // The columns follow the lists' new widths.
         const int bar = w.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, regs);
-        QCOMPARE(regs->columnWidth(0), 24);
-        QCOMPARE(regs->columnWidth(1), regs->width() - bar - 24 - 6);
+        // Column "#" keeps its width: 24, or what the names need.
+        const int names = regs->columnWidth(0);
+        QVERIFY(names >= 24 && names < 40);
+        QCOMPARE(regs->columnWidth(1), regs->width() - bar - names - 6);
         QCOMPARE(tape->columnWidth(0), tape->width() - bar - 6);
 
         // Dragging back left is free until the register list's minimum; no

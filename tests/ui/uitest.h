@@ -3,6 +3,7 @@
 // files), records error dialogs instead of showing them, and a few helpers.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
@@ -10,7 +11,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 
 #include "ui/application.h"
@@ -45,6 +48,31 @@ inline QPushButton* Button(QWidget& w, const char* name) {
 // Types text into the display as key presses with their characters.
 inline void Type(Ccalc& w, const char* text) {
     for (const char* p = text; *p; ++p) QTest::keyClick(Entry(w), *p);
+}
+
+// Runs a short script on the window: each blank-separated word names a
+// button to click ("bPow", "ModeBin") or is typed as it stands.
+inline void Run(Ccalc& w, const QString& script) {
+    for (const QString& word : script.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (auto* b = w.findChild<QAbstractButton*>(word))
+            b->click();
+        else
+            Type(w, word.toLatin1().constData());
+    }
+}
+
+// Calls fn with the first modal widget that shows up, from inside its loop.
+inline void WhenModal(std::function<void(QWidget*)> fn) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, fn] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            fn(modal);
+        }
+    });
+    timer->start();
 }
 
 inline QStringList TapeLines(Ccalc& w) {
