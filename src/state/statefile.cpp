@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -36,6 +37,24 @@ std::string_view Trim(std::string_view s) {
 }
 
 std::string_view Cut(std::string_view s) { return s.substr(0, kMaxText); }
+
+// "0" or "1"; anything else is damaged.
+bool ReadFlag(std::string_view text, bool& out) {
+    if (text != "0" && text != "1") return false;
+    out = text == "1";
+    return true;
+}
+
+// A window coordinate: a decimal integer of sane size, nothing around it.
+bool ReadCoordinate(std::string_view text, int& out) {
+    constexpr int kLimit = 1000000;
+    int v = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, v);
+    if (text.empty() || ec != std::errc() || ptr != end || v < -kLimit || v > kLimit) return false;
+    out = v;
+    return true;
+}
 
 // ReprReg reads only the integer modes and vmFloat. Rejecting everything else
 // up front keeps a damaged file from costing one exception per line.
@@ -120,6 +139,10 @@ private:
     void EndSection() {
         const Section ended = section_;
         section_ = kNone;
+        if (ended == kGlobals && windowRead_) {
+            windowRead_ = false;
+            sink_.LoadWindow(window_);
+        }
         if (ended == kRegisters) sink_.RegistersLoaded();
         if (ended == kTape) sink_.EndTape();
     }
@@ -127,7 +150,11 @@ private:
     void GlobalsLine(std::string_view line) {
         const std::size_t eq = line.find('=');
         if (eq == std::string_view::npos) return;
-        if (Trim(line.substr(0, eq)) != "mode") return;
+        const std::string_view key = Trim(line.substr(0, eq));
+        if (key != "mode") {
+            WindowLine(key, Trim(line.substr(eq + 1)));
+            return;
+        }
         ValueMode mode;
         try {
             mode = str2mode(Trim(line.substr(eq + 1)));
@@ -135,6 +162,22 @@ private:
             return;
         }
         sink_.LoadMode(mode);
+    }
+
+    void WindowLine(std::string_view key, std::string_view value) {
+        bool read = false;
+        if (key == "bits") {
+            read = ReadFlag(value, window_.bitsPanel);
+        } else if (key == "ontop") {
+            read = ReadFlag(value, window_.onTop);
+        } else if (key == "bitsx" || key == "bitsy") {
+            const bool isX = key == "bitsx";
+            read = ReadCoordinate(value, isX ? window_.bitsX : window_.bitsY);
+            (isX ? haveX_ : haveY_) |= read;
+            // A place is only a place with both of its coordinates.
+            window_.hasBitsPlace = haveX_ && haveY_;
+        }
+        windowRead_ |= read;
     }
 
     void RegisterLine(std::string_view line) {
@@ -154,6 +197,9 @@ private:
     StateSink& sink_;
     Section section_ = kNone;
     int k_ = 0;
+    // The window's globals, gathered over every globals section of the file.
+    WindowState window_;
+    bool windowRead_ = false, haveX_ = false, haveY_ = false;
 };
 
 void AppendRegisterText(std::string& out, const CalcValue& v) {
@@ -374,6 +420,21 @@ std::string FormatState(const StateSnapshot& state) {
     out += "mode=";
     out += ModeName(state.mode);
     out += kEol;
+    const WindowState& w = state.window;
+    if (w.bitsPanel) {
+        out += "bits=1";
+        out += kEol;
+    }
+    if (w.hasBitsPlace) {
+        out += "bitsx=" + std::to_string(w.bitsX);
+        out += kEol;
+        out += "bitsy=" + std::to_string(w.bitsY);
+        out += kEol;
+    }
+    if (w.onTop) {
+        out += "ontop=1";
+        out += kEol;
+    }
     out += kEol;
     out += "[registers]";
     out += kEol;

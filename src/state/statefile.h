@@ -12,6 +12,19 @@
 
 #include "calcmach/calcmach.h"
 
+// Extras of the window kept beside the mode in [globals], each on a line
+// of its own and only when it differs from the default, so that a session
+// that never used them writes the file it always wrote. Readers that do not
+// know a key skip its line. A damaged value leaves its field as it was.
+struct WindowState {
+    bool bitsPanel = false;     // "bits=1": the bits panel was open
+    bool hasBitsPlace = false;  // "bitsx=" and "bitsy=": where the panel was
+    int bitsX = 0, bitsY = 0;
+    bool onTop = false;  // "ontop=1": the window stays above others
+
+    bool operator==(const WindowState&) const = default;
+};
+
 // What the loader hands to its owner, line by line, in file order.
 class StateSink {
 public:
@@ -27,6 +40,9 @@ public:
     virtual void EndTape() = 0;
     // A readable tape line: its value and its text (at most 255 bytes).
     virtual void LoadTapeRow(const CalcValue& value, std::string_view text) = 0;
+    // The window's extra globals as read so far, at the end of each globals
+    // section that held at least one readable one of them.
+    virtual void LoadWindow(const WindowState& /*window*/) {}
 };
 
 // The tape list keeps the newest rows only; the file holds at most these.
@@ -40,6 +56,7 @@ struct TapeRow {
 // Everything the file holds.
 struct StateSnapshot {
     ValueMode mode = vmFloat;
+    WindowState window;
     std::array<CalcValue, kRegisterCount> regs{};
     std::vector<TapeRow> tape;  // oldest first, at most 100 rows
 };
@@ -55,6 +72,7 @@ public:
     void BeginTape() override {}
     void EndTape() override {}
     void LoadTapeRow(const CalcValue& value, std::string_view text) override;
+    void LoadWindow(const WindowState& window) override { state_.window = window; }
 
 private:
     StateSnapshot& state_;
