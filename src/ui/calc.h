@@ -6,11 +6,13 @@
 // calc_export.cpp writes the tape export, calc_state.cpp the state file.
 #pragma once
 
+#include <QPoint>
 #include <QString>
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "calcmach/calcmach.h"
 #include "ui/mrvforms.h"
 
+class CbitsPanel;
 class CdisplayPanel;
 class QAbstractButton;
 class QButtonGroup;
@@ -25,11 +28,14 @@ class QFrame;
 class QGroupBox;
 class QKeyEvent;
 class QLabel;
+class QMenu;
 class QMouseEvent;
 class QPushButton;
 class QRadioButton;
+class QShowEvent;
 class QTableWidget;
 class TqzSplitter;
+struct WindowState;
 
 class Ccalc : public CmrvForm {
     Q_OBJECT
@@ -130,6 +136,52 @@ private:
     QPushButton* bNeg_ = nullptr;
 
     friend class CcalcStateLoader;
+
+    // ---- The bits panel, the display's context menu, pasting numbers as
+    // program code writes them, Always on top (calc_bits.cpp).
+public:
+    enum class CopyForm { Hex, Signed, Unsigned, Octal, Binary };
+    // The value the display shows written in that form ("0x1F", "-5",
+    // "0o37", "0b11111"); empty where the form does not apply (a float, the
+    // error value).
+    QString CopyText(CopyForm form) const;
+    void CopyAs(CopyForm form);
+    // Shows or hides the bits panel (Ctrl+B, the display's menu). The
+    // panel is made the first time it is shown.
+    void ToggleBitsPanel();
+    void SetBitsPanelShown(bool shown);
+    bool BitsPanelShown() const { return bitsOpen_; }
+    CbitsPanel* BitsPanel() const { return bitsPanel_; }  // null until first shown
+    void SetAlwaysOnTop(bool on);
+    bool AlwaysOnTop() const { return onTop_; }
+    // The display's context menu, made on first use.
+    QMenu* DisplayMenu();
+    void ShowDisplayMenu(const QPoint& globalPos);
+    // A text that is one integer as program code writes it ("0x1F",
+    // "-0b101", "17o") is entered as that number in its base; false, and
+    // nothing done, for any other text.
+    bool PasteCodeNumber(const QString& text);
+    // Ctrl+B anywhere in the window; the Menu key and Shift+F10 on the
+    // display (onDisplay). True when the key was used.
+    bool BitsKey(int key, Qt::KeyboardModifiers mods, bool onDisplay);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Lets the display ask for its context menu; run once while building.
+    void SetUpDisplayMenu();
+    // Hands the shown value to the panel; nothing while it is hidden.
+    void RefreshBitsPanel();
+    void BitToggled(int bit);
+    WindowState SavedWindowState() const;
+    void RestoreWindowState(const WindowState& window);
+
+    CbitsPanel* bitsPanel_ = nullptr;
+    QMenu* displayMenu_ = nullptr;
+    bool bitsOpen_ = false;  // what the user asked for; the panel hides with the window
+    bool onTop_ = false;
+    std::optional<QPoint> bitsPlace_;  // from the state file, until the panel first shows
 };
 
 // The desktop folder as the desktop environment names it, when it exists;

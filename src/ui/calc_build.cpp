@@ -213,6 +213,7 @@ void Ccalc::BuildWidgets() {
     Fill(entry_, kDisplayColour);
     SetBackground(entry_, QPalette::WindowText, kDisplayText);
     entry_->OnKey = [this](QKeyEvent* e) { OnDisplayKey(e); };
+    SetUpDisplayMenu();
 
     parenCt_ = new QLabel(QStringLiteral("(0"), entry_);
     parenCt_->setObjectName(QStringLiteral("ParenCt"));
@@ -320,6 +321,7 @@ void Ccalc::UpdateDisplay() {
     for (QPushButton* b : floatOnly_) b->setEnabled(isFloat);
     for (QPushButton* b : integerOnly_) b->setEnabled(!isFloat);
     bNeg_->setEnabled(mode == vmDec || isFloat);
+    RefreshBitsPanel();
 }
 
 void Ccalc::UpdateRegisters() {

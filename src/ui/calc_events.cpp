@@ -193,6 +193,7 @@ bool Ccalc::EntryKeyPress(int key, Qt::KeyboardModifiers mods) {
         FocusDisplay();
         return true;
     }
+    if (BitsKey(key, mods, true)) return true;
     mods = ShortcutModifiers(mods);
     if (mods != Qt::ControlModifier) return false;
     if (key == Qt::Key_C || key == Qt::Key_X) {
@@ -208,6 +209,7 @@ bool Ccalc::EntryKeyPress(int key, Qt::KeyboardModifiers mods) {
 
 bool Ccalc::ShortcutKey(QWidget* origin, int key, Qt::KeyboardModifiers mods) {
     if (CmrvForm::ShortcutKey(origin, key, mods)) return true;
+    if (BitsKey(key, mods, false)) return true;
     mods = ShortcutModifiers(mods);
     if (key == Qt::Key_Q && mods == Qt::NoModifier) {
         close();
@@ -253,7 +255,9 @@ void Ccalc::EntryKeyChar(std::string_view ch) {
 void Ccalc::CopyToClipboard() { QGuiApplication::clipboard()->setText(entry_->text()); }
 
 void Ccalc::PasteFromClipboard() {
-    const QByteArray bytes = QGuiApplication::clipboard()->text().toUtf8();
+    const QString text = QGuiApplication::clipboard()->text();
+    if (PasteCodeNumber(text)) return;
+    const QByteArray bytes = text.toUtf8();
     for (const char b : bytes) EntryKeyChar(std::string_view(&b, 1));
 }
 

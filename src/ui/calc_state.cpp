@@ -24,6 +24,7 @@ public:
         if (k >= 0 && k < kRegisterCount) calc_.mach_->Regs[static_cast<std::size_t>(k)] = value;
     }
     void RegistersLoaded() override { calc_.UpdateRegisters(); }
+    void LoadWindow(const WindowState& window) override { calc_.RestoreWindowState(window); }
 
     void BeginTape() override {
         if (inTape_) return;
@@ -89,6 +90,7 @@ void Ccalc::SaveState() {
     try {
         StateSnapshot state;
         state.mode = mach_->Y.mode;
+        state.window = SavedWindowState();
         state.regs = mach_->Regs;
         const int rows = TapeRowCount();
         state.tape.reserve(static_cast<std::size_t>(rows));

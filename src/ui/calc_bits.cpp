@@ -1,0 +1,295 @@
+// The main window's programmer's tools: the bits panel beside it, the
+// display's context menu with its copies in the forms code uses, pasting a
+// number written as code writes it, and Always on top.
+//
+// None of this changes how the calculator itself behaves: the panel only
+// shows the value the display shows, and a flipped bit goes into the entry
+// exactly as a typed number would (CcalcMach::ToggleBit).
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+
+#include "calcmach/bits.h"
+#include "calcmach/code_number.h"
+#include "state/statefile.h"
+#include "ui/application.h"
+#include "ui/bitspanel.h"
+#include "ui/calc.h"
+#include "ui/display.h"
+
+namespace {
+
+QString Latin1(const std::string& s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+QString Caption(const std::string& name) {
+    if (name == "ipv4") return QStringLiteral("IPv4");
+    if (name == "ipv6") return QStringLiteral("IPv6");
+    QString caption = Latin1(name);
+    if (!caption.isEmpty()) caption[0] = caption[0].toUpper();
+    return caption;
+}
+
+BitsPanelContent PanelContent(const CalcValue& v) {
+    BitsPanelContent c;
+    for (const BitForm& f : BitForms(v)) {
+        BitsPanelLine line;
+        line.id = Latin1(f.name).replace(QLatin1Char(' '), QLatin1Char('_'));
+        line.name = Caption(f.name);
+        line.text = Latin1(f.text);
+        line.copyText = Latin1(f.plain);
+        line.dimmed = static_cast<int>(f.dim);
+        c.lines.push_back(std::move(line));
+    }
+    c.bitCount = BitCount(v);
+    const Word128 w = v.w();
+    c.bits = {w.lo, w.hi};
+    c.toggleable = BitsToggleable(v.mode);
+    return c;
+}
+
+bool IsIntegerMode(ValueMode m) { return m >= vmDec && m <= vmIPv6; }
+
+// Keys the panel leaves unused (it takes the arrows, Space, Escape and
+// Ctrl+B) are typed into the calculator, so that after flipping a bit the
+// user can go on with "+1=" without first clicking the main window.
+class CkeyForwarder : public QObject {
+public:
+    CkeyForwarder(QObject* parent, std::function<void(QKeyEvent*)> forward)
+        : QObject(parent), forward_(std::move(forward)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
+        auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = ShortcutModifiers(key->modifiers());
+        const bool panelKey = (key->key() == Qt::Key_Escape && mods == Qt::NoModifier) ||
+                              (key->key() == Qt::Key_B && mods == Qt::ControlModifier) ||
+                              key->key() == Qt::Key_Menu;
+        if (panelKey) return false;
+        forward_(key);
+        key->accept();
+        return true;
+    }
+
+private:
+    std::function<void(QKeyEvent*)> forward_;
+};
+
+}  // namespace
+
+QString Ccalc::CopyText(CopyForm form) const {
+    const CalcValue v = mach_->BitsValue();
+    if (!IsIntegerMode(v.mode)) return {};
+    const Word128 w = v.w();
+    switch (form) {
+        case CopyForm::Hex: return Latin1("0x" + str(w, 16));
+        case CopyForm::Signed: return Latin1(sstr(w, 10));
+        case CopyForm::Unsigned: return Latin1(str(w, 10));
+        case CopyForm::Octal: return Latin1("0o" + str(w, 8));
+        case CopyForm::Binary: return Latin1("0b" + str(w, 2));
+    }
+    return {};
+}
+
+void Ccalc::CopyAs(CopyForm form) {
+    const QString text = CopyText(form);
+    if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
+}
+
+bool Ccalc::PasteCodeNumber(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    const std::optional<CodeNumber> number =
+        ParseCodeNumber(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (!number) return false;
+    // Like any other key, the number cancels a pending store or recall.
+    RegPending = 0;
+    mach_->EnterNumber(number->mode, number->value);
+    UpdateDisplay();
+    return true;
+}
+
+void Ccalc::ToggleBitsPanel() { SetBitsPanelShown(!bitsOpen_); }
+
+void Ccalc::SetBitsPanelShown(bool shown) {
+    bitsOpen_ = shown;
+    if (!shown) {
+        if (bitsPanel_) bitsPanel_->hide();
+        return;
+    }
+    // Before the window is up there is nothing to stand beside; showEvent
+    // brings the panel then.
+    if (!isVisible()) return;
+    if (!bitsPanel_) {
+        bitsPanel_ = new CbitsPanel(this);
+        if (onTop_) bitsPanel_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        connect(bitsPanel_, &CbitsPanel::BitToggled, this, [this](int bit) { BitToggled(bit); });
+        connect(bitsPanel_, &CbitsPanel::Closed, this, [this] { bitsOpen_ = false; });
+        bitsPanel_->installEventFilter(new CkeyForwarder(bitsPanel_, [this](QKeyEvent* e) {
+            Guarded([this, e] {
+                if (EntryKeyPress(e->key(), e->modifiers())) return;
+                const QByteArray text = e->text().toUtf8();
+                if (!text.isEmpty())
+                    EntryKeyChar(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+            });
+        }));
+    }
+    if (bitsPanel_->isVisible()) return;
+    // Content first: the panel takes its size from it.
+    bitsPanel_->SetContent(PanelContent(mach_->BitsValue()));
+    bitsPanel_->show();
+    if (bitsPlace_) {
+        // The saved place only while it is still on a screen (a monitor may
+        // have gone since); else the panel stays beside the window.
+        const QPoint place = *bitsPlace_;
+        bitsPlace_.reset();
+        if (QGuiApplication::screenAt(place + QPoint(bitsPanel_->width() / 2, 10))) bitsPanel_->move(place);
+    }
+}
+
+void Ccalc::RefreshBitsPanel() {
+    if (!bitsPanel_ || !bitsPanel_->isVisible()) return;
+    bitsPanel_->SetContent(PanelContent(mach_->BitsValue()));
+}
+
+void Ccalc::BitToggled(int bit) {
+    if (mach_->ToggleBit(bit)) UpdateDisplay();
+}
+
+void Ccalc::SetAlwaysOnTop(bool on) {
+    onTop_ = on;
+    for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(bitsPanel_)}) {
+        if (!w || w->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) continue;
+        // A new window flag may hide the window; it comes back where it was.
+        // The panel, hidden with its owner, comes back through showEvent.
+        const bool visible = w->isVisible();
+        const QPoint place = w->pos();
+        w->setWindowFlag(Qt::WindowStaysOnTopHint, on);
+        if (visible && !w->isVisible()) {
+            w->move(place);
+            w->show();
+        }
+    }
+}
+
+bool Ccalc::BitsKey(int key, Qt::KeyboardModifiers mods, bool onDisplay) {
+    mods = ShortcutModifiers(mods);
+    if (key == Qt::Key_B && mods == Qt::ControlModifier) {
+        ToggleBitsPanel();
+        FocusDisplay();
+        return true;
+    }
+    if (onDisplay && ((key == Qt::Key_Menu && mods == Qt::NoModifier) ||
+                      (key == Qt::Key_F10 && mods == Qt::ShiftModifier))) {
+        ShowDisplayMenu(entry_->mapToGlobal(QPoint(entry_->width() / 2, entry_->height())));
+        return true;
+    }
+    return false;
+}
+
+void Ccalc::SetUpDisplayMenu() {
+    // The menu itself is made on first use, not at start-up.
+    entry_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(entry_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        Guarded([this, pos] { ShowDisplayMenu(entry_->mapToGlobal(pos)); });
+    });
+}
+
+QMenu* Ccalc::DisplayMenu() {
+    if (displayMenu_) return displayMenu_;
+    displayMenu_ = new QMenu(this);
+    displayMenu_->setObjectName(QStringLiteral("displayMenu"));
+    const auto add = [this](const char* name, const QString& text, auto fn) {
+        QAction* a = displayMenu_->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, [this, fn] {
+            Guarded([this, fn] {
+                fn();
+                FocusDisplay();
+            });
+        });
+        return a;
+    };
+    // Shortcut texts for the reader; the keys themselves are the window's,
+    // so the actions' shortcuts act only inside the menu.
+    const auto shortcut = [](QAction* a, const QKeySequence& keys) {
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WidgetShortcut);
+    };
+    shortcut(add("copy", QStringLiteral("Copy"), [this] { CopyToClipboard(); }),
+             QKeySequence(Qt::CTRL | Qt::Key_C));
+    displayMenu_->addSeparator();
+    struct Form {
+        const char* name;
+        const char* text;
+        CopyForm form;
+    };
+    static constexpr Form kForms[] = {
+        {"copyHex", "Copy as 0x hexadecimal", CopyForm::Hex},
+        {"copySigned", "Copy as signed decimal", CopyForm::Signed},
+        {"copyUnsigned", "Copy as unsigned decimal", CopyForm::Unsigned},
+        {"copyOctal", "Copy as 0o octal", CopyForm::Octal},
+        {"copyBinary", "Copy as 0b binary", CopyForm::Binary},
+    };
+    std::vector<QAction*> integerCopies;
+    for (const Form& f : kForms) {
+        const CopyForm form = f.form;
+        integerCopies.push_back(add(f.name, QString::fromLatin1(f.text), [this, form] { CopyAs(form); }));
+    }
+    displayMenu_->addSeparator();
+    shortcut(add("paste", QStringLiteral("Paste"), [this] { PasteFromClipboard(); }),
+             QKeySequence(Qt::CTRL | Qt::Key_V));
+    displayMenu_->addSeparator();
+    QAction* bits = add("bitsPanel", QStringLiteral("Bits panel"), [this] { ToggleBitsPanel(); });
+    bits->setCheckable(true);
+    shortcut(bits, QKeySequence(Qt::CTRL | Qt::Key_B));
+    QAction* onTop = add("alwaysOnTop", QStringLiteral("Always on top"), [this] { SetAlwaysOnTop(!onTop_); });
+    onTop->setCheckable(true);
+
+    connect(displayMenu_, &QMenu::aboutToShow, this, [this, integerCopies, bits, onTop] {
+        const bool integer = IsIntegerMode(mach_->BitsValue().mode);
+        for (QAction* a : integerCopies) a->setEnabled(integer);
+        bits->setChecked(bitsOpen_);
+        onTop->setChecked(onTop_);
+    });
+    return displayMenu_;
+}
+
+void Ccalc::ShowDisplayMenu(const QPoint& globalPos) { DisplayMenu()->popup(globalPos); }
+
+void Ccalc::showEvent(QShowEvent* event) {
+    CmrvForm::showEvent(event);
+    // The panel comes back with the window: at start when it was open at
+    // the last end, and after the window was hidden (a new window flag).
+    // Once the window is placed, so the panel can stand beside it.
+    if (bitsOpen_ && !(bitsPanel_ && bitsPanel_->isVisible()))
+        QTimer::singleShot(0, this, [this] {
+            if (bitsOpen_ && isVisible()) Guarded([this] { SetBitsPanelShown(true); });
+        });
+}
+
+WindowState Ccalc::SavedWindowState() const {
+    WindowState w;
+    w.bitsPanel = bitsOpen_;
+    w.onTop = onTop_;
+    std::optional<QPoint> place = bitsPlace_;
+    if (bitsPanel_) place = bitsPanel_->pos();
+    if (place) {
+        w.hasBitsPlace = true;
+        w.bitsX = place->x();
+        w.bitsY = place->y();
+    }
+    return w;
+}
+
+void Ccalc::RestoreWindowState(const WindowState& window) {
+    bitsOpen_ = window.bitsPanel;
+    if (window.hasBitsPlace) bitsPlace_ = QPoint(window.bitsX, window.bitsY);
+    SetAlwaysOnTop(window.onTop);
+}
