@@ -191,6 +191,9 @@ QStringList& Warnings() {
 }
 void RecordWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (message.contains(QLatin1String("not accepted by receiving widget"))) return;
+    // What the offscreen platform cannot do for the bits panel and the
+    // display's menu (raise a window, grab the keyboard for a popup).
+    if (message.startsWith(QLatin1String("This plugin does not support"))) return;
     if (type != QtDebugMsg && type != QtInfoMsg) Warnings().append(message);
     if (gPreviousHandler) gPreviousHandler(type, context, message);
 }
