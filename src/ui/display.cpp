@@ -153,12 +153,11 @@ const CdisplayPanel::Fit& CdisplayPanel::CurrentFit() {
     return fit_;
 }
 
-void CdisplayPanel::paintEvent(QPaintEvent* event) {
+void CdisplayPanel::paintEvent(QPaintEvent* /*event*/) {
     const Fit& fit = CurrentFit();
-    if (!fit.shrunk) {
-        QLabel::paintEvent(event);
-        return;
-    }
+    // Every text is drawn here, not by QLabel: a label that takes the focus
+    // lays its text out through a whole text document on every change,
+    // which cost more than the rest of a key's work.
     QPainter p(this);
     drawFrame(&p);
     p.setPen(palette().color(foregroundRole()));
