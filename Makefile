@@ -81,10 +81,11 @@ package: configure
 package-check: package
 	tools/package-check $(BUILD)
 
-# docs/screenshot.png for the README: the calculator on a virtual screen
-# after a short hexadecimal calculation.
+# docs/screenshot.png and docs/screenshot-bits.png for the README: the
+# calculator on a virtual screen after a short hexadecimal calculation, then
+# with its bits panel open.
 screenshot: build
-	tools/screenshot $(BUILD)/src/app/qz docs/screenshot.png
+	tools/screenshot $(BUILD)/src/app/qz docs/screenshot.png docs/screenshot-bits.png
 
 # Start-up time and memory of qz against a bare Qt window of the same shape.
 .PHONY: bench-startup
