@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "fdio/fdio.h"
+
 namespace {
 
 constexpr std::size_t kReadSize = 64 * 1024;
@@ -40,15 +42,8 @@ std::vector<std::string_view> SplitLines(std::string_view text, unsigned n) {
 
 }  // namespace
 
-void OutputWriter::WriteAll(int fd, std::string_view text) {
-    while (!text.empty() && error_ == 0) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno != EINTR) error_ = errno;
-            continue;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
+void OutputWriter::Write(int fd, std::string_view text) {
+    if (error_ == 0) error_ = WriteAll(fd, text);
 }
 
 void OutputWriter::Append(std::string_view text) {
@@ -56,7 +51,7 @@ void OutputWriter::Append(std::string_view text) {
         Flush();
         // A large piece goes out as it is rather than through the buffer.
         if (text.size() > kLimit) {
-            WriteAll(outFd_, text);
+            Write(outFd_, text);
             return;
         }
     }
@@ -64,7 +59,7 @@ void OutputWriter::Append(std::string_view text) {
 }
 
 bool OutputWriter::Flush() {
-    WriteAll(outFd_, buf_);
+    Write(outFd_, buf_);
     buf_.clear();
     return error_ == 0;
 }
@@ -78,13 +73,7 @@ void OutputWriter::Emit(const EvalOutput& out) {
         Flush();
         // Writing to stderr is best effort: a failure there must not be
         // mistaken for one of the results' output.
-        std::string line = "error: " + message + "\n";
-        for (std::string_view rest = line; !rest.empty();) {
-            const ssize_t n = ::write(errFd_, rest.data(), rest.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            rest.remove_prefix(static_cast<std::size_t>(n));
-        }
+        (void)WriteAll(errFd_, "error: " + message + "\n");
     }
     Append(text.substr(done));
 }
