@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "calcmach/calcmach.h"
+#include "state/tape_rows.h"
 
 // What the loader hands to its owner, line by line, in file order.
 class StateSink {
@@ -28,9 +29,6 @@ public:
     // A readable tape line: its value and its text (at most 255 bytes).
     virtual void LoadTapeRow(const CalcValue& value, std::string_view text) = 0;
 };
-
-// The tape list keeps the newest rows only; the file holds at most these.
-constexpr std::size_t kMaxTapeRows = 100;
 
 struct TapeRow {
     CalcValue value;

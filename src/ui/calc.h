@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "calcmach/calcmach.h"
+#include "state/tape_rows.h"
 #include "ui/mrvforms.h"
 
 class CdisplayPanel;
@@ -35,7 +36,10 @@ class Ccalc : public CmrvForm {
     Q_OBJECT
 
 public:
-    static constexpr int kTapeRows = 100;
+    // The tape list keeps as many rows as the state file does.
+    static constexpr int kTapeRows = static_cast<int>(kMaxTapeRows);
+    // What the next register digit does (RegPending).
+    enum RegAction : int { raNone = 0, raRecall = 1, raStore = 2 };
 
     explicit Ccalc(QWidget* parent = nullptr);
     // Writes the state file, then lets the machine go.
@@ -74,8 +78,7 @@ public:
     std::string TapeText(int k) const;
     int TapeRowCount() const;
 
-    // 0 none, 1 the next register digit recalls, 2 it stores.
-    int RegPending = 0;
+    RegAction RegPending = raNone;
     std::array<CalcValue, kTapeRows> TapeValues{};
     QString SaveDir;        // first folder of the export dialog
     std::string StatePath;  // the state file; empty: nothing is loaded or saved

@@ -34,7 +34,7 @@ QFont FittedFont(const QFont& font, const QString& caption, int keyWidth) {
 }
 
 bool IsAcceptedChar(char c) {
-    if (c == 8 || c == 13) return true;
+    if (c == '\b' || c == '\r') return true;
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')) return true;
     switch (c) {
         case '%':
@@ -60,18 +60,11 @@ bool IsAcceptedChar(char c) {
     }
 }
 
-// Digit value of "0".."9", "A".."F"; -1 for anything else.
-int RegisterDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 void Ccalc::MachineStep(void (*call)(CcalcMach&)) {
     call(*mach_);
-    RegPending = 0;
+    RegPending = raNone;
     UpdateDisplay();
 }
 
@@ -226,24 +219,24 @@ void Ccalc::EntryKeyChar(std::string_view ch) {
     if (!IsAcceptedChar(c)) return;
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
 
-    if (RegPending != 0) {
-        const int reg = RegisterDigit(c);
+    if (RegPending != raNone) {
+        const int reg = DigitValue(c);
         if (reg >= 0) {
-            if (RegPending == 1)
+            if (RegPending == raRecall)
                 RecallRegister(reg);
             else
                 StoreRegister(reg);
-            RegPending = 0;
+            RegPending = raNone;
             return;
         }
-        RegPending = 0;
+        RegPending = raNone;
     }
 
     bool accepted = false;
     switch (c) {
-        case 13: accepted = mach_->KeyChar('='); break;
-        case 'R': RegPending = 1; return;
-        case 'S': RegPending = 2; return;
+        case '\r': accepted = mach_->KeyChar('='); break;
+        case 'R': RegPending = raRecall; return;
+        case 'S': RegPending = raStore; return;
         case 'X': accepted = mach_->KeyChar('c'); break;
         default: accepted = mach_->KeyChar(c); break;
     }
@@ -274,11 +267,11 @@ void Ccalc::RegistersClick() {
     // Without a focused row there is no register to act on; asking the
     // machine for register -1 would only raise an error dialog.
     if (row < 0) return;
-    if (RegPending == 2)
+    if (RegPending == raStore)
         StoreRegister(row);
     else
         RecallRegister(row);
-    RegPending = 0;
+    RegPending = raNone;
     FocusDisplay();
 }
 

@@ -134,7 +134,7 @@ private slots:
         Type(w, keys.toLatin1().constData());
         QCOMPARE(Register(w, reg), value);
         QCOMPARE(DisplayText(w), display);
-        QCOMPARE(w.RegPending, 0);
+        QCOMPARE(w.RegPending, Ccalc::raNone);
     }
 
     void keypad_data() {
@@ -422,7 +422,7 @@ private slots:
         };
         Press(Entry(w), key, mods);
         QCOMPARE(asked, exports ? 1 : 0);
-        QCOMPARE(w.RegPending, 0);  // Ctrl+S is not the register key "s"
+        QCOMPARE(w.RegPending, Ccalc::raNone);  // Ctrl+S is not the register key "s"
     }
 
     void copy_data() {
