@@ -20,6 +20,7 @@
 #include "ui/mrvforms.h"
 
 class CdisplayPanel;
+struct KeypadKey;
 class QAbstractButton;
 class QButtonGroup;
 class QFrame;
@@ -97,16 +98,21 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The widgets by area, in the order of creation, then the tab order.
     void BuildWidgets();
+    void BuildLists();
+    void BuildDisplay();
+    void BuildModes();
     void BuildKeypad();
+    void BuildImageButtons();
+    void SetTabOrder();
     void AdjustColumns();
     void FocusDisplay();
     void OnDisplayKey(QKeyEvent* event);
     // A mouse event on a list or one of its parts; true when it is used up.
     bool ListMouse(QTableWidget* list, QObject* part, QMouseEvent* event);
-    // Runs a machine call from a keypad button: reset the pending register
-    // action and refresh afterwards.
-    void MachineStep(void (*call)(CcalcMach&));
+    // What a keypad button does (calc_keypad.h).
+    void KeypadClick(const KeypadKey& key);
     void LoadState();
     void SaveState();
 
