@@ -13,7 +13,6 @@
 int main(int argc, char** argv) {
     // Qt's own command-line options are taken here; the calculator has none.
     CqzApplication app(argc, argv);
-    app.SetHelpFile(QStringLiteral("qz.inf"));
     // Lets the desktop match the running window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.zentabula.Zentabula"));
     // Decoded as the PNG it is: QIcon given a file name would first consult

@@ -78,10 +78,8 @@ unsigned DefaultJobs() {
     return n == 0 ? 1 : (n > 4 ? 4 : n);
 }
 
-// Without -j, this much input is worked on by one machine before the others
-// join in (some 400,000 typical lines, a few tenths of a second): starting
-// threads costs more than they save on a short input, and on a busy machine
-// every block waits for its slowest thread, which made short runs slower.
+// Without -j, one machine alone works on this much input first: on a short
+// input, more threads cost more than they save.
 constexpr std::size_t kDefaultAloneBytes = 16 << 20;
 
 struct Options {

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "fdio/fdio.h"
+
 namespace {
 
 constexpr std::size_t kReadSize = 64 * 1024;
@@ -38,17 +40,60 @@ std::vector<std::string_view> SplitLines(std::string_view text, unsigned n) {
     return parts;
 }
 
+// Reads while a whole line is missing (none after scanned), or while more is
+// waiting and the input is short of target. Sets eof at the end of the
+// input, and readError as well when a read failed.
+void ReadInput(int fd, std::string& input, std::size_t scanned, std::size_t target, bool& eof,
+               int& readError) {
+    bool haveLine = input.find('\n', scanned) != std::string::npos;
+    while (!eof && (!haveLine || (input.size() < target && InputWaiting(fd)))) {
+        const std::size_t old = input.size();
+        input.resize(old + kReadSize);
+        const ssize_t n = ::read(fd, input.data() + old, kReadSize);
+        input.resize(old + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) readError = errno;
+        if (n <= 0) {
+            eof = true;
+            break;
+        }
+        haveLine = haveLine || input.find('\n', old) != std::string::npos;
+    }
+}
+
+// Part i on machine i, the parts after the first on threads of their own;
+// then each part's output in order. False if any line faulted.
+bool EvaluateParts(const std::vector<std::string_view>& parts, std::vector<std::unique_ptr<Evaluator>>& evals,
+                   std::vector<EvalOutput>& outputs, OutputWriter& out) {
+    std::vector<char> good(parts.size(), 1);
+    auto work = [&](std::size_t i) {
+        outputs[i].Clear();
+        good[i] = evals[i]->EvaluateLines(parts[i], outputs[i]);
+    };
+    std::vector<std::thread> workers;
+    std::vector<std::size_t> here = {0};
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        try {
+            workers.emplace_back(work, i);
+        } catch (const std::system_error&) {
+            here.push_back(i);  // no thread to be had: the work is done all the same
+        }
+    }
+    if (!parts.empty())
+        for (std::size_t i : here) work(i);
+    for (std::thread& w : workers) w.join();
+    bool allGood = true;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        out.Emit(outputs[i]);
+        if (!good[i]) allGood = false;
+    }
+    return allGood;
+}
+
 }  // namespace
 
-void OutputWriter::WriteAll(int fd, std::string_view text) {
-    while (!text.empty() && error_ == 0) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno != EINTR) error_ = errno;
-            continue;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
+void OutputWriter::Write(int fd, std::string_view text) {
+    if (error_ == 0) error_ = WriteAll(fd, text);
 }
 
 void OutputWriter::Append(std::string_view text) {
@@ -56,7 +101,7 @@ void OutputWriter::Append(std::string_view text) {
         Flush();
         // A large piece goes out as it is rather than through the buffer.
         if (text.size() > kLimit) {
-            WriteAll(outFd_, text);
+            Write(outFd_, text);
             return;
         }
     }
@@ -64,7 +109,7 @@ void OutputWriter::Append(std::string_view text) {
 }
 
 bool OutputWriter::Flush() {
-    WriteAll(outFd_, buf_);
+    Write(outFd_, buf_);
     buf_.clear();
     return error_ == 0;
 }
@@ -78,13 +123,7 @@ void OutputWriter::Emit(const EvalOutput& out) {
         Flush();
         // Writing to stderr is best effort: a failure there must not be
         // mistaken for one of the results' output.
-        std::string line = "error: " + message + "\n";
-        for (std::string_view rest = line; !rest.empty();) {
-            const ssize_t n = ::write(errFd_, rest.data(), rest.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            rest.remove_prefix(static_cast<std::size_t>(n));
-        }
+        (void)WriteAll(errFd_, "error: " + message + "\n");
     }
     Append(text.substr(done));
 }
@@ -104,51 +143,14 @@ StreamResult EvaluateStream(int inFd, OutputWriter& out, ValueMode mode, bool ta
 
     while (!eof || !input.empty()) {
         const unsigned machines = worked < aloneBytes ? 1u : threads;
-        const std::size_t target = kBlockTarget * machines;
-        // Read while a whole line is missing, or while more is waiting and
-        // the blocks are not full yet.
-        bool haveLine = input.find('\n', scanned) != std::string::npos;
-        while (!eof && (!haveLine || (input.size() < target && InputWaiting(inFd)))) {
-            const std::size_t old = input.size();
-            input.resize(old + kReadSize);
-            const ssize_t n = ::read(inFd, input.data() + old, kReadSize);
-            input.resize(old + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) result.readError = errno;
-            if (n <= 0) {
-                eof = true;
-                break;
-            }
-            haveLine = haveLine || input.find('\n', old) != std::string::npos;
-        }
+        ReadInput(inFd, input, scanned, kBlockTarget * machines, eof, result.readError);
 
         // Whole lines only, except for an unended last line at the end.
         const std::size_t lastNl = input.rfind('\n');
         const std::size_t end = eof ? input.size() : lastNl + 1;
         const std::vector<std::string_view> parts =
             SplitLines(std::string_view(input).substr(0, end), machines);
-
-        std::vector<char> good(parts.size(), 1);
-        auto work = [&](std::size_t i) {
-            outputs[i].Clear();
-            good[i] = evals[i]->EvaluateLines(parts[i], outputs[i]);
-        };
-        std::vector<std::thread> workers;
-        std::vector<std::size_t> here = {0};
-        for (std::size_t i = 1; i < parts.size(); ++i) {
-            try {
-                workers.emplace_back(work, i);
-            } catch (const std::system_error&) {
-                here.push_back(i);  // no thread to be had: the work is done all the same
-            }
-        }
-        if (!parts.empty())
-            for (std::size_t i : here) work(i);
-        for (std::thread& w : workers) w.join();
-        for (std::size_t i = 0; i < parts.size(); ++i) {
-            out.Emit(outputs[i]);
-            if (!good[i]) result.allGood = false;
-        }
+        if (!EvaluateParts(parts, evals, outputs, out)) result.allGood = false;
 
         worked += end;
         input.erase(0, end);

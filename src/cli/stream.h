@@ -19,7 +19,8 @@ public:
 private:
     static constexpr std::size_t kLimit = 64 * 1024;
     void Append(std::string_view text);
-    void WriteAll(int fd, std::string_view text);
+    // Writes all of text unless an earlier write failed; keeps the first error.
+    void Write(int fd, std::string_view text);
 
     int outFd_, errFd_;
     std::string buf_;

@@ -11,6 +11,8 @@
 #include <exception>
 #include <random>
 
+#include "fdio/fdio.h"
+
 namespace {
 
 constexpr std::string_view kEol = "\r\n";
@@ -241,18 +243,6 @@ long ReadSome(int fd, char* buf, std::size_t size) {
     return ::read(fd, buf, size);
 }
 
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // A new file beside the target, named after it, that nobody else has. The
 // permissions asked for (0666) pass through the umask like any new file's.
 int CreateTemporary(const std::string& path, std::string& tmpPath) {
@@ -477,7 +467,8 @@ bool SaveStateFile(const std::string& path, const StateSnapshot& state, std::str
         ::fchmod(fd, previous.st_mode & 07777);
 
     int err = 0;
-    if (!WriteAll(fd, content) || ::fsync(fd) != 0) err = errno;
+    err = WriteAll(fd, content);
+    if (err == 0 && ::fsync(fd) != 0) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
     // Only now, with the new content safely on disk, does the old file move
     // aside; had the write failed, it would still be where the next start

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "calcmach/calcmach.h"
+#include "state/tape_rows.h"
 
 // Extras of the window kept beside the mode in [globals], each on a line
 // of its own and only when it differs from the default, so that a session
@@ -44,9 +45,6 @@ public:
     // section that held at least one readable one of them.
     virtual void LoadWindow(const WindowState& /*window*/) {}
 };
-
-// The tape list keeps the newest rows only; the file holds at most these.
-constexpr std::size_t kMaxTapeRows = 100;
 
 struct TapeRow {
     CalcValue value;

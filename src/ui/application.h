@@ -19,7 +19,7 @@ public:
     // anything a handler did not catch itself.
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // The help file handed to the viewer ("qz.inf").
+    // The help file handed to the viewer: "qz.inf" unless set.
     QString HelpFile() const { return helpFile_; }
     void SetHelpFile(const QString& name) { helpFile_ = name; }
 

@@ -18,10 +18,12 @@
 #include <vector>
 
 #include "calcmach/calcmach.h"
+#include "state/tape_rows.h"
 #include "ui/mrvforms.h"
 
 class CbitsPanel;
 class CdisplayPanel;
+struct KeypadKey;
 class QAbstractButton;
 class QButtonGroup;
 class QFrame;
@@ -41,7 +43,10 @@ class Ccalc : public CmrvForm {
     Q_OBJECT
 
 public:
-    static constexpr int kTapeRows = 100;
+    // The tape list keeps as many rows as the state file does.
+    static constexpr int kTapeRows = static_cast<int>(kMaxTapeRows);
+    // What the next register digit does (RegPending).
+    enum RegAction : int { raNone = 0, raRecall = 1, raStore = 2 };
 
     explicit Ccalc(QWidget* parent = nullptr);
     // Writes the state file, then lets the machine go.
@@ -80,8 +85,7 @@ public:
     std::string TapeText(int k) const;
     int TapeRowCount() const;
 
-    // 0 none, 1 the next register digit recalls, 2 it stores.
-    int RegPending = 0;
+    RegAction RegPending = raNone;
     std::array<CalcValue, kTapeRows> TapeValues{};
     QString SaveDir;        // first folder of the export dialog
     std::string StatePath;  // the state file; empty: nothing is loaded or saved
@@ -100,16 +104,21 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The widgets by area, in the order of creation, then the tab order.
     void BuildWidgets();
+    void BuildLists();
+    void BuildDisplay();
+    void BuildModes();
     void BuildKeypad();
+    void BuildImageButtons();
+    void SetTabOrder();
     void AdjustColumns();
     void FocusDisplay();
     void OnDisplayKey(QKeyEvent* event);
     // A mouse event on a list or one of its parts; true when it is used up.
     bool ListMouse(QTableWidget* list, QObject* part, QMouseEvent* event);
-    // Runs a machine call from a keypad button: reset the pending register
-    // action and refresh afterwards.
-    void MachineStep(void (*call)(CcalcMach&));
+    // What a keypad button does (calc_keypad.h).
+    void KeypadClick(const KeypadKey& key);
     void LoadState();
     void SaveState();
 

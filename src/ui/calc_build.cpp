@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -15,22 +16,19 @@
 #include <QTableWidget>
 
 #include <algorithm>
+#include <cmath>
 
 #include "state/statefile.h"
 #include "ui/about.h"
 #include "ui/application.h"
 #include "ui/calc.h"
+#include "ui/calc_colours.h"
+#include "ui/calc_keypad.h"
 #include "ui/display.h"
 #include "ui/drawn_icons.h"
 #include "ui/qzsplitter.h"
 
 namespace {
-
-const QColor kWindowColour(0x2F, 0x21, 0x0C);
-const QColor kDisplayColour(0x40, 0x40, 0x40);
-const QColor kDisplayText(0xFF, 0xFF, 0x00);
-const QColor kModesColour(0xD5, 0xD2, 0xCD);
-const QColor kListColour(0xFF, 0xFF, 0xFF);
 
 struct ModeButton {
     const char* name;
@@ -46,6 +44,57 @@ constexpr ModeButton kModeButtons[] = {
     {"ModeOct", "8", vmOct, 200, 32},       {"ModeBin", "2", vmBin, 240, 40},
     {"ModeFlt", "Float", vmFloat, 280, 56},
 };
+
+// Row by row, left to right: the order of creation, of the layout and of
+// the tab order.
+constexpr KeypadKey kKeypad[] = {
+    {.name = "bLBits", .caption = "LBT", .enable = KeyEnable::IntegerOnly, .op = opLBits},
+    {.name = "bSHL", .caption = "SHL", .enable = KeyEnable::IntegerOnly, .op = opShl},
+    {.name = "bSHR", .caption = "SHR", .enable = KeyEnable::IntegerOnly, .op = opShr},
+    {.name = "bROL", .caption = "ROL", .enable = KeyEnable::IntegerOnly, .op = opRol},
+    {.name = "bROR", .caption = "ROR", .enable = KeyEnable::IntegerOnly, .op = opRor},
+    {.name = "bAnd", .caption = "AND", .enable = KeyEnable::IntegerOnly, .op = opAnd},
+    {.name = "bOr", .caption = "OR", .enable = KeyEnable::IntegerOnly, .op = opOr},
+    {.name = "bXor", .caption = "XOR", .enable = KeyEnable::IntegerOnly, .op = opXor},
+    {.name = "bNot", .caption = "NOT", .enable = KeyEnable::IntegerOnly, .call = &CcalcMach::FnNot},
+
+    {.name = "bRBits", .caption = "RBT", .enable = KeyEnable::IntegerOnly, .call = &CcalcMach::FnRBits},
+    {.name = "bSgn", .caption = "SGN", .enable = KeyEnable::Always, .call = &CcalcMach::FnSgn},
+    {.name = "bAbs", .caption = "ABS", .enable = KeyEnable::Always, .call = &CcalcMach::FnAbs},
+    {.name = "bNeg", .caption = "\u00B1", .enable = KeyEnable::DecOrFloat, .call = &CcalcMach::FnNeg},
+    {.name = "bRound", .caption = "ROUN", .enable = KeyEnable::Always, .op = opRound},
+    {.name = "bPow", .caption = "^", .enable = KeyEnable::Always, .op = opPow},
+    {.name = "bSqrt", .caption = "\u221A", .enable = KeyEnable::FloatOnly, .call = &CcalcMach::FnSqrt},
+    {.name = "bSin", .caption = "SIN", .enable = KeyEnable::FloatOnly, .call = &CcalcMach::FnSin},
+    {.name = "bCos", .caption = "COS", .enable = KeyEnable::FloatOnly, .call = &CcalcMach::FnCos},
+
+    {.name = "bPi", .caption = "\u03C0", .enable = KeyEnable::FloatOnly, .value = &kPiValue},
+    {.name = "bOPar", .caption = "(", .enable = KeyEnable::Always, .call = &CcalcMach::OpenParen},
+    {.name = "bCPar", .caption = ")", .enable = KeyEnable::Always, .call = &CcalcMach::CloseParen},
+    {.name = "bStore", .caption = "STO", .enable = KeyEnable::Always, .typed = "S"},
+    {.name = "bRecall", .caption = "RCL", .enable = KeyEnable::Always, .typed = "R"},
+    {.name = "bClr", .caption = "CLR", .enable = KeyEnable::Always, .typed = "x"},
+    {.name = "bClrA",
+     .caption = "CLRA",
+     .enable = KeyEnable::Always,
+     .call = &CcalcMach::ClearAll,
+     .registers = true},
+    // Created as "PRT"; the window renames it once it is built.
+    {.name = "bPrt", .caption = "PRT", .enable = KeyEnable::Always, .window = &Ccalc::ExportTape},
+    {.name = "bTape", .caption = "TAPE", .enable = KeyEnable::Always, .window = &Ccalc::ClearTape},
+};
+
+// A caption wider than the key's face less 4 px on each side is set up to
+// 2 px a letter tighter, instead of running into the key's edges ("ROUN" in
+// the usual 9 pt sans is 36 px on a 40 px key).
+QFont FittedFont(const QFont& font, const QString& caption, int keyWidth) {
+    const int excess = QFontMetrics(font).horizontalAdvance(caption) - (keyWidth - 8);
+    if (excess <= 0 || caption.isEmpty()) return font;
+    QFont tight = font;
+    const qreal perLetter = std::ceil(static_cast<qreal>(excess) / static_cast<qreal>(caption.size()));
+    tight.setLetterSpacing(QFont::AbsoluteSpacing, -std::min<qreal>(perLetter, 2));
+    return tight;
+}
 
 void SetBackground(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
     QPalette p = w->palette();
@@ -141,12 +190,20 @@ void Ccalc::AfterCreate() {
 }
 
 void Ccalc::BuildWidgets() {
-    const QFont labelFont = QApplication::font("QLabel");
+    BuildLists();
+    BuildDisplay();
+    BuildModes();
+    BuildKeypad();
+    BuildImageButtons();
+    SetTabOrder();
+    AdjustColumns();
+}
 
+void Ccalc::BuildLists() {
     outputs_ = new QFrame(this);
     outputs_->setObjectName(QStringLiteral("outputs"));
     outputs_->setGeometry(8, 4, 464, 80);
-    outputs_->setFont(labelFont);
+    outputs_->setFont(QApplication::font("QLabel"));
     Fill(outputs_, QApplication::palette().color(QPalette::Window));
 
     // The splitter holds both lists; its handle sits where the bar between
@@ -200,7 +257,10 @@ void Ccalc::BuildWidgets() {
     }
     connect(registers_, &QAbstractItemView::clicked, this, [this] { Guarded([this] { RegistersClick(); }); });
     connect(tape_, &QAbstractItemView::clicked, this, [this] { Guarded([this] { TapeClick(); }); });
+}
 
+void Ccalc::BuildDisplay() {
+    const QFont labelFont = QApplication::font("QLabel");
     entry_ = new CdisplayPanel(this);
     entry_->setObjectName(QStringLiteral("entry"));
     entry_->setAccessibleName(QStringLiteral("Display"));
@@ -224,7 +284,10 @@ void Ccalc::BuildWidgets() {
     parenCt_->hide();
     // Long texts stop short of the counter rather than run under it.
     entry_->SetReservedLeft(parenCt_->geometry().right() + 1);
+}
 
+void Ccalc::BuildModes() {
+    const QFont labelFont = QApplication::font("QLabel");
     modes_ = new QGroupBox(QString(), this);
     modes_->setObjectName(QStringLiteral("modes"));
     modes_->setGeometry(8, 120, 464, 32);
@@ -233,10 +296,6 @@ void Ccalc::BuildWidgets() {
 
     modeGroup_ = new QButtonGroup(this);
     modeGroup_->setExclusive(true);
-    QWidget* prev = entry_;
-    setTabOrder(prev, registers_);
-    setTabOrder(registers_, tape_);
-    prev = tape_;
     for (const ModeButton& m : kModeButtons) {
         auto* b = new QRadioButton(QString::fromUtf8(m.caption), modes_);
         b->setObjectName(QString::fromLatin1(m.name));
@@ -244,8 +303,6 @@ void Ccalc::BuildWidgets() {
         b->setGeometry(m.left, 9, m.width, 20);
         b->setFont(labelFont);
         modeGroup_->addButton(b, m.mode);
-        setTabOrder(prev, b);
-        prev = b;
     }
     connect(modeGroup_, &QButtonGroup::idClicked, this, [this](int mode) {
         Guarded([this, mode] {
@@ -253,9 +310,36 @@ void Ccalc::BuildWidgets() {
             UpdateDisplay();
         });
     });
+}
 
-    BuildKeypad();
+void Ccalc::BuildKeypad() {
+    const QFont labelFont = QApplication::font("QLabel");
+    int index = 0;
+    for (const KeypadKey& k : kKeypad) {
+        auto* b = new QPushButton(QString::fromUtf8(k.caption), this);
+        b->setObjectName(QString::fromLatin1(k.name));
+        b->setAccessibleName(b->text());
+        b->setGeometry(8 + 53 * (index % 9), 164 + 36 * (index / 9), 40, 24);
+        b->setFont(FittedFont(labelFont, b->text(), 40));
+        b->setAutoDefault(false);
+        connect(b, &QPushButton::clicked, this, [this, &k] { Guarded([this, &k] { KeypadClick(k); }); });
+        switch (k.enable) {
+            case KeyEnable::FloatOnly: floatOnly_.push_back(b); break;
+            case KeyEnable::IntegerOnly: integerOnly_.push_back(b); break;
+            case KeyEnable::DecOrFloat: bNeg_ = b; break;
+            case KeyEnable::Always: break;
+        }
+        keypad_.push_back(b);
+        ++index;
+    }
 
+    QPushButton* bAnd = findChild<QPushButton*>(QStringLiteral("bAnd"), Qt::FindDirectChildrenOnly);
+    SetBackground(bAnd, QPalette::Button, kModesColour);
+    bPrt_ = findChild<QPushButton*>(QStringLiteral("bPrt"), Qt::FindDirectChildrenOnly);
+}
+
+void Ccalc::BuildImageButtons() {
+    const QFont labelFont = QApplication::font("QLabel");
     bHelp_ = new QPushButton(modes_);
     bHelp_->setObjectName(QStringLiteral("bHelp"));
     bHelp_->setAccessibleName(QStringLiteral("Help"));
@@ -281,18 +365,17 @@ void Ccalc::BuildWidgets() {
             FocusDisplay();
         });
     });
+}
 
-    // Keypad buttons were created before these two but come after them in
-    // the tab order.
-    setTabOrder(prev, bHelp_);
-    setTabOrder(bHelp_, bAbout_);
-    prev = bAbout_;
-    for (QPushButton* b : keypad_) {
-        setTabOrder(prev, b);
-        prev = b;
-    }
-
-    AdjustColumns();
+// The display, the lists, the modes, the two image buttons, then the keypad:
+// the keypad was created before the image buttons but comes after them.
+void Ccalc::SetTabOrder() {
+    std::vector<QWidget*> order{entry_, registers_, tape_};
+    for (const ModeButton& m : kModeButtons) order.push_back(modeGroup_->button(m.mode));
+    order.push_back(bHelp_);
+    order.push_back(bAbout_);
+    order.insert(order.end(), keypad_.begin(), keypad_.end());
+    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void Ccalc::UpdateDisplay() {

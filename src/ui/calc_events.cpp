@@ -2,39 +2,23 @@
 // the clipboard, the register list and the tape list.
 #include <QApplication>
 #include <QClipboard>
-#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPalette>
 #include <QPushButton>
 #include <QTableWidget>
 
 #include <algorithm>
-#include <cmath>
 
 #include "ui/about.h"
 #include "ui/application.h"
 #include "ui/calc.h"
+#include "ui/calc_keypad.h"
 #include "ui/display.h"
 
 namespace {
 
-enum class Enable { Always, FloatOnly, IntegerOnly, DecOrFloat };
-
-// A caption wider than the key's face less 4 px on each side is set up to
-// 2 px a letter tighter, instead of running into the key's edges ("ROUN" in
-// the usual 9 pt sans is 36 px on a 40 px key).
-QFont FittedFont(const QFont& font, const QString& caption, int keyWidth) {
-    const int excess = QFontMetrics(font).horizontalAdvance(caption) - (keyWidth - 8);
-    if (excess <= 0 || caption.isEmpty()) return font;
-    QFont tight = font;
-    const qreal perLetter = std::ceil(static_cast<qreal>(excess) / static_cast<qreal>(caption.size()));
-    tight.setLetterSpacing(QFont::AbsoluteSpacing, -std::min<qreal>(perLetter, 2));
-    return tight;
-}
-
 bool IsAcceptedChar(char c) {
-    if (c == 8 || c == 13) return true;
+    if (c == '\b' || c == '\r') return true;
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')) return true;
     switch (c) {
         case '%':
@@ -60,119 +44,27 @@ bool IsAcceptedChar(char c) {
     }
 }
 
-// Digit value of "0".."9", "A".."F"; -1 for anything else.
-int RegisterDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
-void Ccalc::MachineStep(void (*call)(CcalcMach&)) {
-    call(*mach_);
-    RegPending = 0;
-    UpdateDisplay();
-}
-
-void Ccalc::BuildKeypad() {
-    using Click = void (*)(Ccalc&);
-    struct Key {
-        const char* name;
-        const char* caption;
-        Enable enable;
-        Click click;
-    };
-    // Row by row, left to right: the creation, layout and tab order.
-    static const Key keys[] = {
-        {"bLBits", "LBT", Enable::IntegerOnly,
-         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opLBits); }); }},
-        {"bSHL", "SHL", Enable::IntegerOnly,
-         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opShl); }); }},
-        {"bSHR", "SHR", Enable::IntegerOnly,
-         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opShr); }); }},
-        {"bROL", "ROL", Enable::IntegerOnly,
-         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opRol); }); }},
-        {"bROR", "ROR", Enable::IntegerOnly,
-         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opRor); }); }},
-        {"bAnd", "AND", Enable::IntegerOnly,
-         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opAnd); }); }},
-        {"bOr", "OR", Enable::IntegerOnly,
-         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opOr); }); }},
-        {"bXor", "XOR", Enable::IntegerOnly,
-         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opXor); }); }},
-        {"bNot", "NOT", Enable::IntegerOnly,
-         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnNot(); }); }},
-
-        {"bRBits", "RBT", Enable::IntegerOnly,
-         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnRBits(); }); }},
-        {"bSgn", "SGN", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnSgn(); }); }},
-        {"bAbs", "ABS", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnAbs(); }); }},
-        {"bNeg", "\u00B1", Enable::DecOrFloat,
-         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnNeg(); }); }},
-        {"bRound", "ROUN", Enable::Always,
-         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opRound); }); }},
-        {"bPow", "^", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpSet(opPow); }); }},
-        {"bSqrt", "\u221A", Enable::FloatOnly,
-         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnSqrt(); }); }},
-        {"bSin", "SIN", Enable::FloatOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnSin(); }); }},
-        {"bCos", "COS", Enable::FloatOnly, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.FnCos(); }); }},
-
-        {"bPi", "\u03C0", Enable::FloatOnly,
-         [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.SetValue(kPiValue); }); }},
-        {"bOPar", "(", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.OpenParen(); }); }},
-        {"bCPar", ")", Enable::Always, [](Ccalc& c) { c.MachineStep([](CcalcMach& m) { m.CloseParen(); }); }},
-        {"bStore", "STO", Enable::Always,
-         [](Ccalc& c) {
-             c.EntryKeyChar("S");
-             c.FocusDisplay();
-         }},
-        {"bRecall", "RCL", Enable::Always,
-         [](Ccalc& c) {
-             c.EntryKeyChar("R");
-             c.FocusDisplay();
-         }},
-        {"bClr", "CLR", Enable::Always,
-         [](Ccalc& c) {
-             c.EntryKeyChar("x");
-             c.FocusDisplay();
-         }},
-        {"bClrA", "CLRA", Enable::Always,
-         [](Ccalc& c) {
-             c.MachineStep([](CcalcMach& m) { m.ClearAll(); });
-             c.UpdateRegisters();
-         }},
-        // Created as "PRT"; the window renames it once it is built.
-        {"bPrt", "PRT", Enable::Always, [](Ccalc& c) { c.ExportTape(); }},
-        {"bTape", "TAPE", Enable::Always, [](Ccalc& c) { c.ClearTape(); }},
-    };
-
-    const QFont labelFont = QApplication::font("QLabel");
-    int index = 0;
-    for (const Key& k : keys) {
-        auto* b = new QPushButton(QString::fromUtf8(k.caption), this);
-        b->setObjectName(QString::fromLatin1(k.name));
-        b->setAccessibleName(b->text());
-        b->setGeometry(8 + 53 * (index % 9), 164 + 36 * (index / 9), 40, 24);
-        b->setFont(FittedFont(labelFont, b->text(), 40));
-        b->setAutoDefault(false);
-        const Click click = k.click;
-        connect(b, &QPushButton::clicked, this, [this, click] { Guarded([this, click] { click(*this); }); });
-        switch (k.enable) {
-            case Enable::FloatOnly: floatOnly_.push_back(b); break;
-            case Enable::IntegerOnly: integerOnly_.push_back(b); break;
-            case Enable::DecOrFloat: bNeg_ = b; break;
-            case Enable::Always: break;
-        }
-        keypad_.push_back(b);
-        ++index;
+void Ccalc::KeypadClick(const KeypadKey& key) {
+    if (key.typed) {
+        EntryKeyChar(key.typed);
+        FocusDisplay();
+        return;
     }
-
-    QPushButton* bAnd = findChild<QPushButton*>(QStringLiteral("bAnd"), Qt::FindDirectChildrenOnly);
-    QPalette p = bAnd->palette();
-    p.setColor(QPalette::Button, QColor(0xD5, 0xD2, 0xCD));
-    bAnd->setPalette(p);
-    bPrt_ = findChild<QPushButton*>(QStringLiteral("bPrt"), Qt::FindDirectChildrenOnly);
+    if (key.window) {
+        (this->*key.window)();
+        return;
+    }
+    if (key.call)
+        ((*mach_).*key.call)();
+    else if (key.value)
+        mach_->SetValue(*key.value);
+    else
+        mach_->OpSet(key.op);
+    RegPending = raNone;
+    UpdateDisplay();
+    if (key.registers) UpdateRegisters();
 }
 
 void Ccalc::OnDisplayKey(QKeyEvent* event) {
@@ -228,24 +120,24 @@ void Ccalc::EntryKeyChar(std::string_view ch) {
     if (!IsAcceptedChar(c)) return;
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
 
-    if (RegPending != 0) {
-        const int reg = RegisterDigit(c);
+    if (RegPending != raNone) {
+        const int reg = DigitValue(c);
         if (reg >= 0) {
-            if (RegPending == 1)
+            if (RegPending == raRecall)
                 RecallRegister(reg);
             else
                 StoreRegister(reg);
-            RegPending = 0;
+            RegPending = raNone;
             return;
         }
-        RegPending = 0;
+        RegPending = raNone;
     }
 
     bool accepted = false;
     switch (c) {
-        case 13: accepted = mach_->KeyChar('='); break;
-        case 'R': RegPending = 1; return;
-        case 'S': RegPending = 2; return;
+        case '\r': accepted = mach_->KeyChar('='); break;
+        case 'R': RegPending = raRecall; return;
+        case 'S': RegPending = raStore; return;
         case 'X': accepted = mach_->KeyChar('c'); break;
         default: accepted = mach_->KeyChar(c); break;
     }
@@ -278,11 +170,11 @@ void Ccalc::RegistersClick() {
     // Without a focused row there is no register to act on; asking the
     // machine for register -1 would only raise an error dialog.
     if (row < 0) return;
-    if (RegPending == 2)
+    if (RegPending == raStore)
         StoreRegister(row);
     else
         RecallRegister(row);
-    RegPending = 0;
+    RegPending = raNone;
     FocusDisplay();
 }
 

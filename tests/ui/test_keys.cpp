@@ -134,7 +134,7 @@ private slots:
         Type(w, keys.toLatin1().constData());
         QCOMPARE(Register(w, reg), value);
         QCOMPARE(DisplayText(w), display);
-        QCOMPARE(w.RegPending, 0);
+        QCOMPARE(w.RegPending, Ccalc::raNone);
     }
 
     void keypad_data() {
@@ -330,13 +330,43 @@ private slots:
         QCOMPARE(w.TapeRowCount(), rows + 1);  // the cleared entry's line
     }
 
+    // Every key that calls the machine cancels a pending store, so the next
+    // digit is typed; "TAPE" and "Save" leave it pending.
+    void keypadAndPendingStore_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("cancels");
+        for (const char* b :
+             {"bLBits", "bSHL", "bSHR", "bROL", "bROR", "bAnd", "bOr", "bXor", "bNot", "bRBits"})
+            QTest::newRow(b) << "ModeHex" << b << true;
+        for (const char* b : {"bSgn", "bAbs", "bNeg", "bRound", "bPow", "bOPar", "bCPar", "bClrA"})
+            QTest::newRow(b) << "ModeDec" << b << true;
+        for (const char* b : {"bSqrt", "bSin", "bCos", "bPi"}) QTest::newRow(b) << "ModeFlt" << b << true;
+        for (const char* b : {"bTape", "bPrt"}) QTest::newRow(b) << "ModeDec" << b << false;
+    }
+
+    void keypadAndPendingStore() {
+        QFETCH(QString, mode);
+        QFETCH(QString, button);
+        QFETCH(bool, cancels);
+        Ccalc w;
+        w.ChooseExportFile = [] { return QString(); };  // "Save" is cancelled
+        Mode(w, mode);
+        Type(w, "5s");
+        QPushButton* b = Button(w, button.toLatin1().constData());
+        QVERIFY(b->isEnabled());
+        b->click();
+        QCOMPARE(w.RegPending, cancels ? Ccalc::raNone : Ccalc::raStore);
+        Type(w, "3");
+        QCOMPARE(Register(w, 3), cancels ? QString("0") : QString("5"));
+    }
+
     void machineButtonsCancelPendingRegister() {
         Ccalc w;
         Mode(w, "ModeDec");
         Type(w, "5s");
         Button(w, "bSgn")->click();
         Type(w, "3");
-        QCOMPARE(Register(w, 3), QString("0"));
         QCOMPARE(DisplayText(w), QString("3"));
         // A mode button leaves a pending store alone.
         Type(w, "s");
@@ -422,7 +452,7 @@ private slots:
         };
         Press(Entry(w), key, mods);
         QCOMPARE(asked, exports ? 1 : 0);
-        QCOMPARE(w.RegPending, 0);  // Ctrl+S is not the register key "s"
+        QCOMPARE(w.RegPending, Ccalc::raNone);  // Ctrl+S is not the register key "s"
     }
 
     void copy_data() {

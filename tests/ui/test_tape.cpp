@@ -254,7 +254,7 @@ private slots:
         Button(w, "bStore")->click();
         ClickRow(Registers(w), 12, 0);
         QCOMPARE(Registers(w)->item(12, 1)->text(), QString("8"));
-        QCOMPARE(w.RegPending, 0);
+        QCOMPARE(w.RegPending, Ccalc::raNone);
         // The next click recalls again.
         Type(w, "x");
         ClickRow(Registers(w), 3, 1);
@@ -267,7 +267,7 @@ private slots:
         Ccalc w;
         Mode(w, "ModeDec");
         Type(w, "4");
-        for (int pending : {0, 2}) {
+        for (Ccalc::RegAction pending : {Ccalc::raNone, Ccalc::raStore}) {
             w.RegPending = pending;
             Registers(w)->setCurrentIndex(QModelIndex());
             QCOMPARE(Registers(w)->currentRow(), -1);

@@ -292,7 +292,7 @@ public:
     int Step(int budget) {
         faultsBefore_ = faults_;
         regsBefore_ = w_->Mach().Regs;
-        storeMayRun_ = w_->RegPending == 2;
+        storeMayRun_ = w_->RegPending == Ccalc::raStore;
         const int roll = Pick(1000);
         int used = 1;
         if (roll < 380)
