@@ -109,7 +109,7 @@ bool Ccalc::PasteCodeNumber(const QString& text) {
         ParseCodeNumber(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     if (!number) return false;
     // Like any other key, the number cancels a pending store or recall.
-    RegPending = 0;
+    RegPending = raNone;
     mach_->EnterNumber(number->mode, number->value);
     UpdateDisplay();
     return true;
