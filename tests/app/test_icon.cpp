@@ -9,19 +9,19 @@ class TestIcon : public QObject {
     Q_OBJECT
 
 private slots:
-    void ResourceIsA48PixelImageWithAlpha();
-    void OutlineIsTransparentAndBodyOpaque();
-    void IconScalesForSmallerUses();
+    void resourceIsA48PixelImageWithAlpha();
+    void outlineIsTransparentAndBodyOpaque();
+    void iconScalesForSmallerUses();
 };
 
-void TestIcon::ResourceIsA48PixelImageWithAlpha() {
+void TestIcon::resourceIsA48PixelImageWithAlpha() {
     const QImage image(QStringLiteral(":/img_qz_icon"));
     QVERIFY2(!image.isNull(), "no image under :/img_qz_icon");
     QCOMPARE(image.size(), QSize(48, 48));
     QVERIFY(image.hasAlphaChannel());
 }
 
-void TestIcon::OutlineIsTransparentAndBodyOpaque() {
+void TestIcon::outlineIsTransparentAndBodyOpaque() {
     // The calculator is drawn on a clear background, so it sits on any panel
     // or menu colour without a box around it.
     const QImage image = QImage(QStringLiteral(":/img_qz_icon")).convertToFormat(QImage::Format_ARGB32);
@@ -37,7 +37,7 @@ void TestIcon::OutlineIsTransparentAndBodyOpaque() {
     QVERIFY2(opaque > 48 * 48 / 2 && opaque < 48 * 48, qPrintable(QString::number(opaque)));
 }
 
-void TestIcon::IconScalesForSmallerUses() {
+void TestIcon::iconScalesForSmallerUses() {
     const QIcon icon(QStringLiteral(":/img_qz_icon"));
     QVERIFY(!icon.isNull());
     const QPixmap small = icon.pixmap(16, 16);

@@ -35,24 +35,24 @@ class TestDocview : public QObject {
 private slots:
     void init();
 
-    void FirstFolderThatHasTheFileWins_data();
-    void FirstFolderThatHasTheFileWins();
-    void FolderNamedLikeTheFileIsSkipped();
-    void NameWithFolderIsUsedAsGiven();
-    void SearchFoldersStartHereThenBesideTheProgram();
-    void MissingFileMessageListsEveryPlace();
+    void firstFolderThatHasTheFileWins_data();
+    void firstFolderThatHasTheFileWins();
+    void folderNamedLikeTheFileIsSkipped();
+    void nameWithFolderIsUsedAsGiven();
+    void searchFoldersStartHereThenBesideTheProgram();
+    void missingFileMessageListsEveryPlace();
 
-    void ShowsMarkdownRenderedWithHeadingAsTitle();
-    void UnreadableFileIsReportedInTheWindow();
-    void FindWalksForwardAndWraps();
-    void FindBackwardWrapsToTheEnd();
-    void FindWithoutMatchKeepsSelection();
-    void KeysDriveTheFindBar();
-    void EscapeClosesTheWindow();
-    void MessageSwitchesSearchOff();
-    void HeadingAnchorNames_data();
-    void HeadingAnchorNames();
-    void LinksJumpToHeadings();
+    void showsMarkdownRenderedWithHeadingAsTitle();
+    void unreadableFileIsReportedInTheWindow();
+    void findWalksForwardAndWraps();
+    void findBackwardWrapsToTheEnd();
+    void findWithoutMatchKeepsSelection();
+    void keysDriveTheFindBar();
+    void escapeClosesTheWindow();
+    void messageSwitchesSearchOff();
+    void headingAnchorNames_data();
+    void headingAnchorNames();
+    void linksJumpToHeadings();
 
 private:
     // A fresh folder per test function, so files of one do not leak into the next.
@@ -68,7 +68,7 @@ void TestDocview::init() {
     WriteFile(guidePath_, kGuide);
 }
 
-void TestDocview::FirstFolderThatHasTheFileWins_data() {
+void TestDocview::firstFolderThatHasTheFileWins_data() {
     // Which of the three folders a, b, c hold the file, and which must win.
     QTest::addColumn<QStringList>("holders");
     QTest::addColumn<QString>("winner");
@@ -79,7 +79,7 @@ void TestDocview::FirstFolderThatHasTheFileWins_data() {
     QTest::newRow("none") << QStringList{} << "" << 3;
 }
 
-void TestDocview::FirstFolderThatHasTheFileWins() {
+void TestDocview::firstFolderThatHasTheFileWins() {
     QFETCH(QStringList, holders);
     QFETCH(QString, winner);
     QFETCH(int, triedCount);
@@ -95,7 +95,7 @@ void TestDocview::FirstFolderThatHasTheFileWins() {
     QCOMPARE(found.tried.first(), Path(QStringLiteral("a/qz.inf")));
 }
 
-void TestDocview::FolderNamedLikeTheFileIsSkipped() {
+void TestDocview::folderNamedLikeTheFileIsSkipped() {
     QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("a/qz.inf")));
     QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("b")));
     WriteFile(Path(QStringLiteral("b/qz.inf")), "x");
@@ -104,7 +104,7 @@ void TestDocview::FolderNamedLikeTheFileIsSkipped() {
     QCOMPARE(found.path, Path(QStringLiteral("b/qz.inf")));
 }
 
-void TestDocview::NameWithFolderIsUsedAsGiven() {
+void TestDocview::nameWithFolderIsUsedAsGiven() {
     // The search folders hold a file of the same name, but a path was asked for.
     QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("dirs")));
     WriteFile(Path(QStringLiteral("dirs/guide.md")), "decoy");
@@ -119,7 +119,7 @@ void TestDocview::NameWithFolderIsUsedAsGiven() {
     QCOMPARE(lost.tried, QStringList{missing});
 }
 
-void TestDocview::SearchFoldersStartHereThenBesideTheProgram() {
+void TestDocview::searchFoldersStartHereThenBesideTheProgram() {
     const QString viewerDir = QStringLiteral("/opt/qz/libexec/zentabula");
     const QStringList dirs = HelpSearchDirs(QStringLiteral("/work/here"), viewerDir);
     QVERIFY2(dirs.size() >= 3, qPrintable(dirs.join(',')));
@@ -134,7 +134,7 @@ void TestDocview::SearchFoldersStartHereThenBesideTheProgram() {
     QCOMPARE(same.size(), dirs.size() - 1);
 }
 
-void TestDocview::MissingFileMessageListsEveryPlace() {
+void TestDocview::missingFileMessageListsEveryPlace() {
     const QStringList tried{QStringLiteral("/one/qz.inf"), QStringLiteral("/two/qz.inf")};
     const QString text = NotFoundText(QStringLiteral("qz.inf"), tried);
     QVERIFY2(text.startsWith(QStringLiteral("Help file qz.inf was not found.")), qPrintable(text));
@@ -143,7 +143,7 @@ void TestDocview::MissingFileMessageListsEveryPlace() {
     QVERIFY(text.indexOf(QStringLiteral("/one/")) < text.indexOf(QStringLiteral("/two/")));
 }
 
-void TestDocview::ShowsMarkdownRenderedWithHeadingAsTitle() {
+void TestDocview::showsMarkdownRenderedWithHeadingAsTitle() {
     CdocViewer viewer;
     QVERIFY(viewer.LoadFile(guidePath_));
     QCOMPARE(viewer.windowTitle(), QStringLiteral("Guide Title"));
@@ -154,14 +154,14 @@ void TestDocview::ShowsMarkdownRenderedWithHeadingAsTitle() {
     QVERIFY(viewer.FindField()->isEnabled());
 }
 
-void TestDocview::UnreadableFileIsReportedInTheWindow() {
+void TestDocview::unreadableFileIsReportedInTheWindow() {
     CdocViewer viewer;
     QVERIFY(!viewer.LoadFile(Path(QStringLiteral("absent.inf"))));
     QVERIFY(viewer.Browser()->toPlainText().contains(QStringLiteral("absent.inf")));
     QVERIFY(!viewer.FindField()->isEnabled());
 }
 
-void TestDocview::FindWalksForwardAndWraps() {
+void TestDocview::findWalksForwardAndWraps() {
     CdocViewer viewer;
     QVERIFY(viewer.LoadFile(guidePath_));
     viewer.FindField()->setText(QStringLiteral("apple"));
@@ -183,7 +183,7 @@ void TestDocview::FindWalksForwardAndWraps() {
     QCOMPARE(viewer.FindStatus(), QStringLiteral("Wrapped to the top"));
 }
 
-void TestDocview::FindBackwardWrapsToTheEnd() {
+void TestDocview::findBackwardWrapsToTheEnd() {
     CdocViewer viewer;
     QVERIFY(viewer.LoadFile(guidePath_));
     viewer.FindField()->setText(QStringLiteral("apple"));
@@ -193,7 +193,7 @@ void TestDocview::FindBackwardWrapsToTheEnd() {
     QCOMPARE(viewer.FindStatus(), QStringLiteral("Wrapped to the end"));
 }
 
-void TestDocview::FindWithoutMatchKeepsSelection() {
+void TestDocview::findWithoutMatchKeepsSelection() {
     CdocViewer viewer;
     QVERIFY(viewer.LoadFile(guidePath_));
     viewer.FindField()->setText(QStringLiteral("apple"));
@@ -206,7 +206,7 @@ void TestDocview::FindWithoutMatchKeepsSelection() {
     QCOMPARE(viewer.Browser()->textCursor().selectionStart(), at);
 }
 
-void TestDocview::KeysDriveTheFindBar() {
+void TestDocview::keysDriveTheFindBar() {
     CdocViewer viewer;
     QVERIFY(viewer.LoadFile(guidePath_));
     viewer.show();
@@ -237,7 +237,7 @@ void TestDocview::KeysDriveTheFindBar() {
     QVERIFY(viewer.Browser()->textCursor().selectionStart() > second);
 }
 
-void TestDocview::EscapeClosesTheWindow() {
+void TestDocview::escapeClosesTheWindow() {
     CdocViewer viewer;
     QVERIFY(viewer.LoadFile(guidePath_));
     viewer.show();
@@ -248,7 +248,7 @@ void TestDocview::EscapeClosesTheWindow() {
     QVERIFY(!viewer.isVisible());
 }
 
-void TestDocview::MessageSwitchesSearchOff() {
+void TestDocview::messageSwitchesSearchOff() {
     CdocViewer viewer;
     QVERIFY(viewer.LoadFile(guidePath_));
     viewer.ShowMessage(QStringLiteral("Help"), QStringLiteral("Help file qz.inf was not found."));
@@ -258,7 +258,7 @@ void TestDocview::MessageSwitchesSearchOff() {
     QVERIFY(!viewer.FindNext());
 }
 
-void TestDocview::HeadingAnchorNames_data() {
+void TestDocview::headingAnchorNames_data() {
     QTest::addColumn<QString>("heading");
     QTest::addColumn<QString>("anchor");
     QTest::newRow("numbered") << "8. Registers"
@@ -271,13 +271,13 @@ void TestDocview::HeadingAnchorNames_data() {
                                  << "the-command-line-calculator";
 }
 
-void TestDocview::HeadingAnchorNames() {
+void TestDocview::headingAnchorNames() {
     QFETCH(QString, heading);
     QFETCH(QString, anchor);
     QCOMPARE(HeadingAnchor(heading), anchor);
 }
 
-void TestDocview::LinksJumpToHeadings() {
+void TestDocview::linksJumpToHeadings() {
     QByteArray text = "# Long\n\n[Go to the end](#far-away)\n\n";
     for (int i = 0; i < 200; ++i) text += "Filler paragraph " + QByteArray::number(i) + ".\n\n";
     text += "## Far away\n\nThe end.\n";
