@@ -121,6 +121,9 @@ private:
     void KeypadClick(const KeypadKey& key);
     void LoadState();
     void SaveState();
+    // The state file could not be read in full: the next save keeps it as
+    // "<path>.bad" instead of overwriting the part never read.
+    bool stateReadPartly_ = false;
 
     std::unique_ptr<CcalcMach> mach_;
     // A left press on a list that was not on a row: its moves and its

@@ -4,8 +4,6 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include <set>
-
 #include "state/statefile.h"
 #include "ui/calc.h"
 
@@ -56,18 +54,6 @@ private:
     bool inTape_ = false;
 };
 
-namespace {
-
-// State files this process could not read in full. The next save keeps
-// such a file as "<path>.bad" instead of overwriting the part that was
-// never read with the part that was.
-std::set<std::string>& PartlyRead() {
-    static std::set<std::string> paths;
-    return paths;
-}
-
-}  // namespace
-
 void Ccalc::LoadState() {
     if (StatePath.empty()) return;
     std::string warning;
@@ -76,7 +62,7 @@ void Ccalc::LoadState() {
         warning = LoadStateFile(StatePath, loader);
     }
     if (warning.empty()) return;
-    PartlyRead().insert(StatePath);
+    stateReadPartly_ = true;
     // Shown over the window once it is up, not over a window still being
     // built.
     QTimer::singleShot(0, this, [this, text = QString::fromLocal8Bit(warning)] {
@@ -96,11 +82,10 @@ void Ccalc::SaveState() {
         state.tape.reserve(static_cast<std::size_t>(rows));
         for (int k = 0; k < rows && k < kTapeRows; ++k)
             state.tape.push_back({TapeValues[static_cast<std::size_t>(k)], TapeText(k)});
-        const bool partlyRead = PartlyRead().count(StatePath) != 0;
         std::string error;
         if (SaveStateFile(StatePath, state, error,
-                          partlyRead ? OldStateFile::kKeepAsBad : OldStateFile::kReplace))
-            PartlyRead().erase(StatePath);
+                          stateReadPartly_ ? OldStateFile::kKeepAsBad : OldStateFile::kReplace))
+            stateReadPartly_ = false;
         else
             failure = QString::fromLocal8Bit(error);
     } catch (const std::exception& e) {
