@@ -15,33 +15,12 @@
 #include "calcmach/bits.h"
 #include "calcmach/calcmach.h"
 #include "calcmach/code_number.h"
+#include "fuzz_input.h"
 
 namespace {
 
-class Input {
-public:
-    Input(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
-    bool empty() const { return p_ == end_; }
-    uint8_t Byte() { return p_ == end_ ? 0 : *p_++; }
-    std::string_view Text(size_t maxLen) {
-        const size_t want = Byte() % (maxLen + 1);
-        const size_t n = want < static_cast<size_t>(end_ - p_) ? want : static_cast<size_t>(end_ - p_);
-        const std::string_view t(reinterpret_cast<const char*>(p_), n);
-        p_ += n;
-        return t;
-    }
-
-private:
-    const uint8_t* p_;
-    const uint8_t* end_;
-};
-
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
+using fuzzing::Check;
+using fuzzing::Input;
 
 bool IsGrouped(const std::string& name) {
     return name == "hex" || name == "signed" || name == "unsigned" || name == "octal" || name == "fraction";

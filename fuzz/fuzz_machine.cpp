@@ -11,44 +11,12 @@
 #include <string_view>
 
 #include "calcmach/calcmach.h"
+#include "fuzz_input.h"
 
 namespace {
 
-class Input {
-public:
-    Input(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
-    bool empty() const { return p_ == end_; }
-    uint8_t Byte() { return p_ == end_ ? 0 : *p_++; }
-    int32_t Int32() {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v = (v << 8) | Byte();
-        return static_cast<int32_t>(v);
-    }
-    // A small number most of the time, any 32-bit number sometimes: the
-    // interesting edges (0..21, 0..15, -1) are reached quickly.
-    int32_t SmallOrAny() {
-        const uint8_t b = Byte();
-        return (b & 0x80) != 0 ? Int32() : static_cast<int32_t>(b) - 8;
-    }
-    std::string_view Text(size_t maxLen) {
-        const size_t want = Byte() % (maxLen + 1);
-        const size_t n = want < static_cast<size_t>(end_ - p_) ? want : static_cast<size_t>(end_ - p_);
-        const std::string_view t(reinterpret_cast<const char*>(p_), n);
-        p_ += n;
-        return t;
-    }
-
-private:
-    const uint8_t* p_;
-    const uint8_t* end_;
-};
-
-void Check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
+using fuzzing::Check;
+using fuzzing::Input;
 
 void CheckInvariants(const CcalcMach& m) {
     Check(m.DisplayText().size() <= kMaxText, "display text longer than 255 bytes");
