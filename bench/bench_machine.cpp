@@ -258,11 +258,16 @@ void BM_BitForms(benchmark::State& state) {
 }
 BENCHMARK(BM_BitForms)->DenseRange(0, 7);
 
+// A typed number to toggle bits of: a float or a decimal integer.
+void TypeToggleStart(CcalcMach& m, bool isFloat) {
+    m.SetMode(isFloat ? vmFloat : vmDec);
+    for (char c : std::string_view(isFloat ? "3.25" : "123456789")) m.KeyChar(c);
+}
+
 void BM_ToggleBit(benchmark::State& state) {
     const bool isFloat = state.range(0) != 0;
     CcalcMach m;
-    m.SetMode(isFloat ? vmFloat : vmDec);
-    for (char c : std::string_view(isFloat ? "3.25" : "123456789")) m.KeyChar(c);
+    TypeToggleStart(m, isFloat);
     const int bits = isFloat ? 80 : 128;
     int n = 0;
     for (auto _ : state) {
@@ -278,8 +283,7 @@ BENCHMARK(BM_ToggleBit)->Arg(0)->Arg(1);
 void BM_ToggleBitAndForms(benchmark::State& state) {
     const bool isFloat = state.range(0) != 0;
     CcalcMach m;
-    m.SetMode(isFloat ? vmFloat : vmDec);
-    for (char c : std::string_view(isFloat ? "3.25" : "123456789")) m.KeyChar(c);
+    TypeToggleStart(m, isFloat);
     const int bits = isFloat ? 80 : 128;
     int n = 0;
     for (auto _ : state) {

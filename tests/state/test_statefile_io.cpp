@@ -17,6 +17,7 @@
 #include <random>
 #include <sstream>
 
+#include "failing_disk.h"
 #include "state_test_util.h"
 
 namespace fs = std::filesystem;
@@ -313,21 +314,6 @@ TEST_F(StateFileTest, ReadErrorPartWayKeepsTheFileAsBad) {
     const std::size_t cut = original.find("\r\n", r0) + 2 + 10;
     WriteFile(path_, original);
     WriteFile(BadStatePath(path_), "an older bad file\r\n");
-
-    struct FailingDisk {
-        explicit FailingDisk(std::size_t bytes) {
-            StateFileReadHook = [left = bytes](int fd, char* buf, std::size_t size) mutable -> long {
-                if (left == 0) {
-                    errno = EIO;
-                    return -1;
-                }
-                const long n = ::read(fd, buf, std::min(size, left));
-                if (n > 0) left -= static_cast<std::size_t>(n);
-                return n;
-            };
-        }
-        ~FailingDisk() { StateFileReadHook = nullptr; }
-    };
 
     StateSnapshot got;
     {

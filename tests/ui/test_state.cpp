@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "../state/failing_disk.h"
 #include "state/statefile.h"
 
 #include "uitest.h"
@@ -161,16 +162,7 @@ private slots:
         f.write(original);
         f.close();
 
-        std::size_t left = static_cast<std::size_t>(cut);
-        StateFileReadHook = [&left](int fd, char* buf, std::size_t size) -> long {
-            if (left == 0) {
-                errno = EIO;
-                return -1;
-            }
-            const long n = ::read(fd, buf, std::min(size, left));
-            if (n > 0) left -= static_cast<std::size_t>(n);
-            return n;
-        };
+        auto disk = std::make_unique<FailingDisk>(static_cast<std::size_t>(cut));
         QStringList shown;
         QTimer closer;
         connect(&closer, &QTimer::timeout, [&shown] {
@@ -183,7 +175,7 @@ private slots:
         QStringList tape;
         {
             Ccalc w;
-            StateFileReadHook = nullptr;
+            disk.reset();
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             QTRY_COMPARE(shown.size(), 1);
@@ -194,7 +186,6 @@ private slots:
             Type(w, "A+1=");
             tape = TapeLines(w);
         }
-        StateFileReadHook = nullptr;
         QCOMPARE(shown,
                  QStringList{"Could not read all of the calculator state from " + StateFile() +
                              ": Input/output error. The calculator starts with the part that was read. "
