@@ -52,6 +52,10 @@ class CharCells {
 public:
     struct Cell {
         QImage image;
+        // The image's pixels, kept at hand for the copies.
+        const uchar* bits = nullptr;
+        qsizetype stride = 0;
+        int width = 0;
         int inkTop = 0, inkEnd = 0;  // the rows that differ from the box; none for a blank
     };
 
@@ -69,7 +73,7 @@ public:
     const Cell& Get(char16_t c, bool dimmed) {
         if (c < 128) {
             Cell& cell = ascii_[c + (dimmed ? 128U : 0U)];
-            if (cell.image.isNull()) cell = Draw(c, dimmed);
+            if (!cell.bits) cell = Draw(c, dimmed);
             return cell;
         }
         const std::uint32_t key = c | (dimmed ? 0x10000U : 0U);
@@ -78,7 +82,9 @@ public:
         return it->second;
     }
 
-    int Physical(qreal logical) const { return static_cast<int>(std::lround(logical * dpr_)); }
+    int Physical(int logical) const {
+        return dpr_ == 1 ? logical : static_cast<int>(std::lround(logical * dpr_));
+    }
 
 private:
     Cell Draw(char16_t c, bool dimmed) const {
@@ -101,6 +107,9 @@ private:
         while (end > top && !inked(end - 1)) --end;
         cell.inkTop = top;
         cell.inkEnd = end;
+        cell.bits = cell.image.constBits();
+        cell.stride = cell.image.bytesPerLine();
+        cell.width = cell.image.width();
         return cell;
     }
 
@@ -122,27 +131,55 @@ CharCells& Cells(int pixels, qreal dpr) {
     return it->second;
 }
 
-// Copies the inked rows of a cell into dst (RGB32) with the cell's top left
-// corner at (x, y), cutting what falls outside clip. All in device pixels.
-void Blit(QImage& dst, const QRect& clip, int x, int y, const CharCells::Cell& cell) {
-    const QImage& src = cell.image;
-    const int from = std::max(0, clip.left() - x);
-    const int to = std::min(src.width(), clip.right() + 1 - x);
-    if (from >= to) return;
-    const int top = std::max(cell.inkTop, clip.top() - y);
-    const int end = std::min(cell.inkEnd, clip.bottom() + 1 - y);
-    const auto bytes = static_cast<std::size_t>(to - from) * sizeof(QRgb);
-    const qsizetype dstStride = dst.bytesPerLine(), srcStride = src.bytesPerLine();
-    uchar* d = dst.bits() + (x + from) * qsizetype(sizeof(QRgb));
-    const uchar* s = src.constBits() + from * qsizetype(sizeof(QRgb));
-    for (int row = top; row < end; ++row) std::memcpy(d + (y + row) * dstStride, s + row * srcStride, bytes);
+// Device pixels of an RGB32 picture, for the copies.
+struct Pixels {
+    uchar* bits;
+    qsizetype stride;
+    QRgb* Row(int y) const { return reinterpret_cast<QRgb*>(bits + y * stride); }
+};
+
+// Copies w pixels. Characters are 4 to 8 pixels wide at the usual sizes,
+// which two overlapping fixed-size copies cover without a library call.
+inline void CopyPixels(QRgb* dst, const QRgb* src, int w) {
+    if (w >= 4 && w <= 8) {
+        std::memcpy(dst, src, 4 * sizeof(QRgb));
+        std::memcpy(dst + w - 4, src + w - 4, 4 * sizeof(QRgb));
+    } else {
+        std::memcpy(dst, src, static_cast<std::size_t>(w) * sizeof(QRgb));
+    }
 }
 
-void FillRect(QImage& dst, const QRect& r, QRgb colour) {
-    for (int y = r.top(); y <= r.bottom(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(dst.scanLine(y));
-        std::fill(line + r.left(), line + r.right() + 1, colour);
+// Copies the rows top to end (exclusive) of a cell into dst with the cell's
+// top left corner at (x, y), cutting what falls outside clip.
+void Blit(const Pixels& dst, const QRect& clip, int x, int y, const CharCells::Cell& cell, int top, int end) {
+    const int from = std::max(0, clip.left() - x);
+    const int to = std::min(cell.width, clip.right() + 1 - x);
+    if (from >= to) return;
+    top = std::max(top, clip.top() - y);
+    end = std::min(end, clip.bottom() + 1 - y);
+    if (top >= end) return;
+    auto* d = reinterpret_cast<uchar*>(dst.Row(y + top) + x + from);
+    const uchar* s = cell.bits + top * cell.stride + from * qsizetype(sizeof(QRgb));
+    for (int row = top; row < end; ++row, d += dst.stride, s += cell.stride)
+        CopyPixels(reinterpret_cast<QRgb*>(d), reinterpret_cast<const QRgb*>(s), to - from);
+}
+
+void FillRect(const Pixels& dst, const QRect& r, QRgb colour) {
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        std::fill(dst.Row(y) + r.left(), dst.Row(y) + r.right() + 1, colour);
+}
+
+// Fills the part of r that lies outside keep.
+void FillOutside(const Pixels& dst, const QRect& r, const QRect& keep, QRgb colour) {
+    const QRect both = r & keep;
+    if (both.isEmpty()) {
+        FillRect(dst, r, colour);
+        return;
     }
+    FillRect(dst, QRect(QPoint(r.left(), r.top()), QPoint(r.right(), both.top() - 1)), colour);
+    FillRect(dst, QRect(QPoint(r.left(), both.bottom() + 1), QPoint(r.right(), r.bottom())), colour);
+    FillRect(dst, QRect(QPoint(r.left(), both.top()), QPoint(both.left() - 1, both.bottom())), colour);
+    FillRect(dst, QRect(QPoint(both.right() + 1, both.top()), QPoint(r.right(), both.bottom())), colour);
 }
 
 QIcon CopyIcon() {
@@ -252,7 +289,9 @@ private:
     };
 
     static int Top(int index) { return index * (CbitsLine::kHeight + kLineGap); }
-    static int Physical(qreal logical, qreal dpr) { return static_cast<int>(std::lround(logical * dpr)); }
+    static int Physical(int logical, qreal dpr) {
+        return dpr == 1 ? logical : static_cast<int>(std::lround(logical * dpr));
+    }
 
     void DrawAll(qreal dpr) {
         picture_ = QImage(Physical(width(), dpr), Physical(height(), dpr), QImage::Format_RGB32);
@@ -262,7 +301,7 @@ private:
         for (int i = 0; i < count_; ++i) {
             Row& row = rows_[static_cast<std::size_t>(i)];
             DrawName(i);
-            FillRect(picture_, BoxIn(i), kBox.rgb());
+            FillRect(Pixels{picture_.bits(), picture_.bytesPerLine()}, BoxIn(i), kBox.rgb());
             row.ink = QRect();
             DrawValue(i);
         }
@@ -322,12 +361,23 @@ private:
             const int right = box.left() + cells.Physical(left + advance * (n - 1)) + cells.Physical(advance);
             ink = QRect(x, box.top() + inkTop, right - x, inkEnd - inkTop) & box;
         }
-        // Clearing the old characters and the room of the new ones covers
-        // every pixel that can change.
         const QRect changed = (row.ink | ink) & box;
-        FillRect(picture_, changed, kBox.rgb());
-        for (int i = 0; i < n; ++i)
-            Blit(picture_, box, box.left() + cells.Physical(left + advance * i), box.top(), *glyphs[i]);
+        const Pixels pixels{picture_.bits(), picture_.bytesPerLine()};
+        // The cells are copied whole over the rows that any of them inks,
+        // so they cover the new characters' room, unless a pixel density
+        // that is not whole leaves gaps between them; what else the old
+        // characters covered is cleared.
+        bool tiled = true;
+        for (int i = 0; i + 1 < n; ++i)
+            tiled = tiled && cells.Physical(left + advance * i) + glyphs[i]->width >=
+                                 cells.Physical(left + advance * (i + 1));
+        if (tiled)
+            FillOutside(pixels, changed, ink, kBox.rgb());
+        else
+            FillRect(pixels, changed, kBox.rgb());
+        for (int i = 0; i < n && !ink.isEmpty(); ++i)
+            Blit(pixels, ink, box.left() + cells.Physical(left + advance * i), box.top(), *glyphs[i], inkTop,
+                 inkEnd);
         row.ink = ink;
         return changed;
     }
