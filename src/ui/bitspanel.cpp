@@ -241,6 +241,8 @@ public:
         const bool nameChanged = row.name.text() != line.name;
         const bool valueChanged = row.text != line.text || row.dimmed != line.dimmed;
         if (nameChanged) row.name.setText(line.name);
+        const QString before = row.text;
+        const int beforeDimmed = row.dimmed;
         if (valueChanged) {
             row.text = line.text;
             row.dimmed = line.dimmed;
@@ -252,7 +254,7 @@ public:
             update(QRect(0, Top(index), kBoxX, CbitsLine::kHeight));
         }
         if (valueChanged) {
-            const QRect changed = DrawValue(index);
+            const QRect changed = DrawValue(index, &before, beforeDimmed);
             const qreal dpr = picture_.devicePixelRatio();
             if (!changed.isEmpty())
                 update(QRectF(changed.x() / dpr, changed.y() / dpr, changed.width() / dpr,
@@ -328,8 +330,9 @@ private:
     }
 
     // Puts the value of a line into the picture; returns the pixels that
-    // changed.
-    QRect DrawValue(int index) {
+    // changed. Given the text that was there, a text of the same length
+    // redraws only the characters that differ.
+    QRect DrawValue(int index, const QString* before = nullptr, int beforeDimmed = 0) {
         Row& row = rows_[static_cast<std::size_t>(index)];
         const QString& text = row.text;
         const qreal dpr = picture_.devicePixelRatio();
@@ -361,16 +364,29 @@ private:
             const int right = box.left() + cells.Physical(left + advance * (n - 1)) + cells.Physical(advance);
             ink = QRect(x, box.top() + inkTop, right - x, inkEnd - inkTop) & box;
         }
-        const QRect changed = (row.ink | ink) & box;
         const Pixels pixels{picture_.bits(), picture_.bytesPerLine()};
         // The cells are copied whole over the rows that any of them inks,
         // so they cover the new characters' room, unless a pixel density
-        // that is not whole leaves gaps between them; what else the old
-        // characters covered is cleared.
-        bool tiled = true;
-        for (int i = 0; i + 1 < n; ++i)
-            tiled = tiled && cells.Physical(left + advance * i) + glyphs[i]->width >=
-                                 cells.Physical(left + advance * (i + 1));
+        // that is not whole leaves gaps between them or overlaps them.
+        bool tiled = true, exact = true;
+        for (int i = 0; i + 1 < n; ++i) {
+            const int end = cells.Physical(left + advance * i) + glyphs[i]->width;
+            const int next = cells.Physical(left + advance * (i + 1));
+            tiled = tiled && end >= next;
+            exact = exact && end == next;
+        }
+        if (exact && before && ink == row.ink && std::min<qsizetype>(before->size(), 1000) == n) {
+            QRect changed;
+            for (int i = 0; i < n && !ink.isEmpty(); ++i) {
+                if (text[i] == before->at(i) && (i < row.dimmed) == (i < beforeDimmed)) continue;
+                const int x = box.left() + cells.Physical(left + advance * i);
+                Blit(pixels, ink, x, box.top(), *glyphs[i], inkTop, inkEnd);
+                changed |= QRect(x, ink.top(), glyphs[i]->width, ink.height()) & ink;
+            }
+            return changed;
+        }
+        // What else the old characters covered is cleared.
+        const QRect changed = (row.ink | ink) & box;
         if (tiled)
             FillOutside(pixels, changed, ink, kBox.rgb());
         else
