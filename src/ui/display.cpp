@@ -133,7 +133,10 @@ void CdisplayPanel::keyPressEvent(QKeyEvent* event) {
 }
 
 void CdisplayPanel::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::FontChange) fitValid_ = false;
+    if (event->type() == QEvent::FontChange) {
+        fitValid_ = false;
+        advancesValid_ = false;
+    }
     QLabel::changeEvent(event);
 }
 
@@ -148,12 +151,35 @@ const CdisplayPanel::Fit& CdisplayPanel::CurrentFit() {
     // one keeps clear of it on both sides.
     const int intrusion = std::max(0, reservedLeft_ - area.left());
     const int width = (align & Qt::AlignHCenter) ? area.width() - 2 * intrusion : area.width() - intrusion;
-    fit_ = FitText(t, font(), std::max(width, 1), contentsRect().height() - 2 * kTwoLineMargin);
+    if (SurelyFits(t, width))
+        fit_ = Fit{font(), {t}, false};
+    else
+        fit_ = FitText(t, font(), std::max(width, 1), contentsRect().height() - 2 * kTwoLineMargin);
     fitText_ = t;
     fitArea_ = area;
     fitAlign_ = align;
     fitValid_ = true;
     return fit_;
+}
+
+// Whether the text fits the width in the panel's own font, known without
+// laying it out: the sum of its characters' advances is what the layout
+// gives but for kerning and ligatures, which move letters by far less than
+// the allowance. Most texts are far shorter than the panel; only those near
+// its width, or with other characters, are measured in full.
+bool CdisplayPanel::SurelyFits(const QString& text, qreal width) {
+    if (!advancesValid_) {
+        const QFontMetricsF m(font());
+        for (char16_t c = 32; c < 127; ++c) advances_[c] = m.horizontalAdvance(QChar(c));
+        allowance_ = 0.05 * QFontInfo(font()).pixelSize();
+        advancesValid_ = true;
+    }
+    qreal sum = 0;
+    for (const QChar c : text) {
+        if (c.unicode() < 32 || c.unicode() >= 127) return false;
+        sum += advances_[c.unicode()];
+    }
+    return sum + 1 + allowance_ * static_cast<qreal>(text.size()) <= width;
 }
 
 void CdisplayPanel::paintEvent(QPaintEvent* event) {
