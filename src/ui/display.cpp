@@ -189,8 +189,11 @@ void CdisplayPanel::paintEvent(QPaintEvent* event) {
     // which cost more than the rest of a key's work.
     QPainter p(this);
     // A new text repaints only the contents; the style draws the sunken
-    // frame line by line, which took nearly half of such a repaint.
-    if (!contentsRect().contains(event->rect())) drawFrame(&p);
+    // frame line by line, which took nearly half of such a repaint. At a
+    // pixel density that is not whole the contents share device pixels with
+    // the frame, which must then be drawn again.
+    const qreal dpr = devicePixelRatioF();
+    if (!contentsRect().contains(event->rect()) || dpr != std::floor(dpr)) drawFrame(&p);
     p.setPen(palette().color(foregroundRole()));
     p.setFont(fit.font);
     if (fit.lines.size() == 1) {
