@@ -47,7 +47,7 @@ constexpr int kSmallestPixels = 7;
 // Characters drawn once on the box's colour, one cell per character and
 // colour, at one pixel size of the monospace font. A new value is then put
 // together by copying cells, which costs a small fraction of rasterising
-// its text, and painted with one image copy.
+// its text, and painted by copying the changed stretch of the picture.
 class CharCells {
 public:
     struct Cell {
