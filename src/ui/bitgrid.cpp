@@ -1,11 +1,11 @@
 #include "ui/bitgrid.h"
 
 #include <QAccessible>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPixmap>
 
 #include <algorithm>
 #include <bit>
@@ -123,21 +123,28 @@ void CbitGrid::SetBits(int count, const std::array<std::uint64_t, 2>& bits, bool
         if (focused_ >= count_) focused_ = count_ - 1;
         if (focused_ < 0 && count_ > 0) focused_ = 0;
         if (count_ == 0) focused_ = -1;
-        // The cached background no longer fits; paintEvent makes a new one.
-        background_ = QPixmap();
+        // The picture no longer fits; paintEvent makes a new one.
+        picture_ = QImage();
         update();
     }
     if (masked != bits_) {
-        // Only the changed stretch of each row is repainted: after a toggle
-        // that is one cell.
+        const std::array<std::uint64_t, 2> before = bits_;
+        bits_ = masked;
+        // The changed cells are filled in the picture, and only the changed
+        // stretch of each row is repainted: after a toggle that is one cell.
         for (int low = 0; low < count_; low += kCols) {
-            const std::uint64_t changed = ((masked[low / 64] ^ bits_[low / 64]) >> (low % 64)) & 0xFFFFFFFFU;
+            const std::uint64_t changed = ((masked[low / 64] ^ before[low / 64]) >> (low % 64)) & 0xFFFFFFFFU;
             if (changed == 0) continue;
+            if (!picture_.isNull()) {
+                for (std::uint64_t rest = changed; rest != 0; rest &= rest - 1) {
+                    const int n = low + std::countr_zero(rest);
+                    FillCell(n, Bit(n));
+                }
+            }
             const QRect high = CellRect(std::min(count_ - 1, low + 63 - std::countl_zero(changed)));
             const QRect lowest = CellRect(low + std::countr_zero(changed));
             update(QRect(high.topLeft(), lowest.bottomRight()).adjusted(-2, -2, 2, 2));
         }
-        bits_ = masked;
     }
     if (toggleable != toggleable_) {
         toggleable_ = toggleable;
@@ -157,6 +164,12 @@ void CbitGrid::SetFocusedBit(int n) {
 }
 
 void CbitGrid::UpdateReading() {
+    // Runs after every new value; the text is made only when the focused
+    // cell or its bit changed.
+    const bool set = Bit(focused_);
+    if (focused_ == readingBit_ && set == readingSet_) return;
+    readingBit_ = focused_;
+    readingSet_ = set;
     const QString reading = focused_ >= 0 ? Reading(focused_) : QString();
     if (reading == accessibleDescription()) return;
     setAccessibleDescription(reading);
@@ -224,11 +237,11 @@ void CbitGrid::focusOutEvent(QFocusEvent* event) {
     update(CellRect(focused_).adjusted(-3, -3, 3, 3));
 }
 
-// The parts of the picture that change only with the layout: empty cells,
-// field bands, bit numbers and the float's legend. Painting it once and
-// copying it keeps a repaint to one copy and a rectangle per set bit.
-QPixmap CbitGrid::PaintBackground(qreal dpr) const {
-    QPixmap pm(size() * dpr);
+// The whole grid but the focus mark: empty and set cells, field bands, bit
+// numbers and the float's legend. It is painted once per layout; a new
+// value fills the changed cells in it, and a repaint is one copy.
+QImage CbitGrid::PaintPicture(qreal dpr) const {
+    QImage pm(size() * dpr, QImage::Format_RGB32);
     pm.setDevicePixelRatio(dpr);
     pm.fill(kBackground);
     QPainter p(&pm);
@@ -277,32 +290,62 @@ QPixmap CbitGrid::PaintBackground(qreal dpr) const {
                          4 * kCellW, kRowPitch - kNumbersTop);
         p.drawText(text, (inByte == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop, QString::number(n));
     }
+    std::array<QRect, kIntegerBits> set;
+    int setCount = 0;
+    for (int n = 0; n < count; ++n)
+        if (Bit(n)) set[static_cast<std::size_t>(setCount++)] = CellRect(n);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kSetCell);
+    p.drawRects(set.data(), setCount);
     return pm;
+}
+
+void CbitGrid::FillCell(int n, bool set) {
+    const QRect cell = CellRect(n);
+    const QColor& colour = set ? kSetCell : kClearCell;
+    if (picture_.devicePixelRatio() != 1) {
+        QPainter p(&picture_);
+        p.fillRect(cell, colour);
+        return;
+    }
+    const QRect r = cell & picture_.rect();
+    const QRgb rgb = colour.rgb();
+    const qsizetype stride = picture_.bytesPerLine();
+    uchar* line = picture_.bits() + r.top() * stride;
+    for (int y = r.top(); y <= r.bottom(); ++y, line += stride)
+        std::fill(reinterpret_cast<QRgb*>(line) + r.left(), reinterpret_cast<QRgb*>(line) + r.right() + 1,
+                  rgb);
+}
+
+void CbitGrid::DrawFocusMark(QPainter& p, qreal dpr) {
+    const auto draw = [](QPainter& on, const QRect& cell) {
+        on.setBrush(Qt::NoBrush);
+        on.setPen(QPen(kFocusMark, 2));
+        on.drawRect(QRectF(cell).adjusted(-1, -1, 1, 1));
+    };
+    const QRect cell = CellRect(focused_);
+    // The stroke is the costly part of a repaint after a click; at whole
+    // pixels it is drawn once and copied.
+    if (dpr != 1) {
+        draw(p, cell);
+        return;
+    }
+    if (focusMark_.isNull()) {
+        focusMark_ = QImage(kCellW + 6, kCellH + 6, QImage::Format_ARGB32_Premultiplied);
+        focusMark_.fill(Qt::transparent);
+        QPainter m(&focusMark_);
+        draw(m, QRect(3, 3, kCellW, kCellH));
+    }
+    p.drawImage(cell.topLeft() - QPoint(3, 3), focusMark_);
 }
 
 void CbitGrid::paintEvent(QPaintEvent* event) {
     const qreal dpr = devicePixelRatioF();
-    if (background_.isNull() || background_.devicePixelRatio() != dpr || background_.size() != size() * dpr)
-        background_ = PaintBackground(dpr);
-    const QRect dirty = event->rect();
+    if (picture_.isNull() || picture_.devicePixelRatio() != dpr || picture_.size() != size() * dpr)
+        picture_ = PaintPicture(dpr);
     QPainter p(this);
-    p.drawPixmap(dirty, background_, QRectF(dirty.topLeft() * dpr, dirty.size() * dpr));
-    // The set cells within the dirty area, in one call.
-    std::array<QRect, kIntegerBits> set;
-    int count = 0;
-    for (std::size_t half = 0; half < bits_.size(); ++half) {
-        for (std::uint64_t rest = bits_[half]; rest != 0; rest &= rest - 1) {
-            const QRect cell = CellRect(static_cast<int>(half) * 64 + std::countr_zero(rest));
-            if (cell.intersects(dirty)) set[static_cast<std::size_t>(count++)] = cell;
-        }
-    }
-    p.setPen(Qt::NoPen);
-    p.setBrush(kSetCell);
-    p.drawRects(set.data(), count);
-
-    if (hasFocus() && focused_ >= 0) {
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(kFocusMark, 2));
-        p.drawRect(QRectF(CellRect(focused_)).adjusted(-1, -1, 1, 1));
-    }
+    for (const QRect& r : event->region())
+        p.drawImage(r, picture_, QRectF(r.topLeft() * dpr, r.size() * dpr));
+    if (hasFocus() && focused_ >= 0 && event->region().intersects(CellRect(focused_).adjusted(-3, -3, 3, 3)))
+        DrawFocusMark(p, dpr);
 }

@@ -3,7 +3,7 @@
 // bits it is given and reports which bit the user wants flipped.
 #pragma once
 
-#include <QPixmap>
+#include <QImage>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -72,12 +72,17 @@ private:
     void MoveFocus(int dRow, int dCol);
     void Toggle(int n);
     void UpdateReading();
-    // The parts of the picture that change only with the layout.
-    QPixmap PaintBackground(qreal dpr) const;
+    // The whole grid as painted, less the focus mark.
+    QImage PaintPicture(qreal dpr) const;
+    void FillCell(int n, bool set);
+    void DrawFocusMark(QPainter& p, qreal dpr);
 
     int count_ = 0;
     std::array<std::uint64_t, 2> bits_{};
     bool toggleable_ = false;
     int focused_ = -1;
-    QPixmap background_;
+    QImage picture_;
+    QImage focusMark_;     // the mark around a cell at (3, 3), on nothing
+    int readingBit_ = -2;  // what UpdateReading last read out
+    bool readingSet_ = false;
 };

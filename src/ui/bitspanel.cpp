@@ -5,15 +5,19 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QImage>
 #include <QKeyEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QStaticText>
 #include <QToolButton>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <unordered_map>
 
@@ -43,11 +47,15 @@ constexpr int kSmallestPixels = 7;
 // Characters drawn once on the box's colour, one cell per character and
 // colour, at one pixel size of the monospace font. A new value is then put
 // together by copying cells, which costs a small fraction of rasterising
-// its text, and painted with one image copy.
+// its text, and painted by copying the changed stretch of the picture.
 class CharCells {
 public:
     struct Cell {
         QImage image;
+        // The image's pixels, kept at hand for the copies.
+        const uchar* bits = nullptr;
+        qsizetype stride = 0;
+        int width = 0;
         int inkTop = 0, inkEnd = 0;  // the rows that differ from the box; none for a blank
     };
 
@@ -65,7 +73,7 @@ public:
     const Cell& Get(char16_t c, bool dimmed) {
         if (c < 128) {
             Cell& cell = ascii_[c + (dimmed ? 128U : 0U)];
-            if (cell.image.isNull()) cell = Draw(c, dimmed);
+            if (!cell.bits) cell = Draw(c, dimmed);
             return cell;
         }
         const std::uint32_t key = c | (dimmed ? 0x10000U : 0U);
@@ -74,7 +82,9 @@ public:
         return it->second;
     }
 
-    int Physical(qreal logical) const { return static_cast<int>(std::lround(logical * dpr_)); }
+    int Physical(int logical) const {
+        return dpr_ == 1 ? logical : static_cast<int>(std::lround(logical * dpr_));
+    }
 
 private:
     Cell Draw(char16_t c, bool dimmed) const {
@@ -97,6 +107,9 @@ private:
         while (end > top && !inked(end - 1)) --end;
         cell.inkTop = top;
         cell.inkEnd = end;
+        cell.bits = cell.image.constBits();
+        cell.stride = cell.image.bytesPerLine();
+        cell.width = cell.image.width();
         return cell;
     }
 
@@ -118,21 +131,55 @@ CharCells& Cells(int pixels, qreal dpr) {
     return it->second;
 }
 
-// Copies the inked rows of a cell into dst (RGB32, already detached, filled
-// with the box colour) with the cell's left edge at x (physical pixels),
-// cutting what falls outside dst.
-void Blit(uchar* dst, qsizetype dstStride, int dstWidth, int dstHeight, int x, const CharCells::Cell& cell) {
-    const QImage& src = cell.image;
-    const int from = std::max(0, -x);
-    const int to = std::min(src.width(), dstWidth - x);
+// Device pixels of an RGB32 picture, for the copies.
+struct Pixels {
+    uchar* bits;
+    qsizetype stride;
+    QRgb* Row(int y) const { return reinterpret_cast<QRgb*>(bits + y * stride); }
+};
+
+// Copies w pixels. Characters are 4 to 8 pixels wide at the usual sizes,
+// which two overlapping fixed-size copies cover without a library call.
+inline void CopyPixels(QRgb* dst, const QRgb* src, int w) {
+    if (w >= 4 && w <= 8) {
+        std::memcpy(dst, src, 4 * sizeof(QRgb));
+        std::memcpy(dst + w - 4, src + w - 4, 4 * sizeof(QRgb));
+    } else {
+        std::memcpy(dst, src, static_cast<std::size_t>(w) * sizeof(QRgb));
+    }
+}
+
+// Copies the rows top to end (exclusive) of a cell into dst with the cell's
+// top left corner at (x, y), cutting what falls outside clip.
+void Blit(const Pixels& dst, const QRect& clip, int x, int y, const CharCells::Cell& cell, int top, int end) {
+    const int from = std::max(0, clip.left() - x);
+    const int to = std::min(cell.width, clip.right() + 1 - x);
     if (from >= to) return;
-    const int end = std::min(cell.inkEnd, dstHeight);
-    const qsizetype srcStride = src.bytesPerLine();
-    const uchar* s = src.constBits();
-    const auto bytes = static_cast<std::size_t>(to - from) * sizeof(QRgb);
-    for (int y = cell.inkTop; y < end; ++y)
-        std::memcpy(dst + y * dstStride + (x + from) * qsizetype(sizeof(QRgb)),
-                    s + y * srcStride + from * qsizetype(sizeof(QRgb)), bytes);
+    top = std::max(top, clip.top() - y);
+    end = std::min(end, clip.bottom() + 1 - y);
+    if (top >= end) return;
+    auto* d = reinterpret_cast<uchar*>(dst.Row(y + top) + x + from);
+    const uchar* s = cell.bits + top * cell.stride + from * qsizetype(sizeof(QRgb));
+    for (int row = top; row < end; ++row, d += dst.stride, s += cell.stride)
+        CopyPixels(reinterpret_cast<QRgb*>(d), reinterpret_cast<const QRgb*>(s), to - from);
+}
+
+void FillRect(const Pixels& dst, const QRect& r, QRgb colour) {
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        std::fill(dst.Row(y) + r.left(), dst.Row(y) + r.right() + 1, colour);
+}
+
+// Fills the part of r that lies outside keep.
+void FillOutside(const Pixels& dst, const QRect& r, const QRect& keep, QRgb colour) {
+    const QRect both = r & keep;
+    if (both.isEmpty()) {
+        FillRect(dst, r, colour);
+        return;
+    }
+    FillRect(dst, QRect(QPoint(r.left(), r.top()), QPoint(r.right(), both.top() - 1)), colour);
+    FillRect(dst, QRect(QPoint(r.left(), both.bottom() + 1), QPoint(r.right(), r.bottom())), colour);
+    FillRect(dst, QRect(QPoint(r.left(), both.top()), QPoint(both.left() - 1, both.bottom())), colour);
+    FillRect(dst, QRect(QPoint(both.right() + 1, both.top()), QPoint(r.right(), both.bottom())), colour);
 }
 
 QIcon CopyIcon() {
@@ -167,11 +214,198 @@ void Fill(QWidget* w, const QColor& colour) {
 
 }  // namespace
 
+// The captions and value boxes of all lines, painted from one picture kept
+// at device resolution. A new value is put together in the picture from
+// character cells, and the repaint copies only the stretch that changed.
+// It lies over the lines and lets the mouse through to them.
+class CbitsSheet : public QWidget {
+public:
+    explicit CbitsSheet(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        // paintEvent covers every pixel; the lines below are never painted.
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    static constexpr int kWidth = kBoxX + kBoxW;
+
+    void SetLineCount(int count) {
+        count_ = count;
+        if (static_cast<int>(rows_.size()) < count) rows_.resize(static_cast<std::size_t>(count));
+        setFixedSize(kWidth, std::max(0, count * (CbitsLine::kHeight + kLineGap) - kLineGap));
+        stale_ = true;
+        update();
+    }
+
+    void SetLine(int index, const BitsPanelLine& line) {
+        Row& row = rows_[static_cast<std::size_t>(index)];
+        const bool nameChanged = row.name.text() != line.name;
+        const bool valueChanged = row.text != line.text || row.dimmed != line.dimmed;
+        if (nameChanged) row.name.setText(line.name);
+        const QString before = row.text;
+        const int beforeDimmed = row.dimmed;
+        if (valueChanged) {
+            row.text = line.text;
+            row.dimmed = line.dimmed;
+        }
+        // A stale picture is drawn whole before the next paint.
+        if (stale_ || index >= count_) return;
+        if (nameChanged) {
+            DrawName(index);
+            update(QRect(0, Top(index), kBoxX, CbitsLine::kHeight));
+        }
+        if (valueChanged) {
+            const QRect changed = DrawValue(index, &before, beforeDimmed);
+            const qreal dpr = picture_.devicePixelRatio();
+            if (!changed.isEmpty())
+                update(QRectF(changed.x() / dpr, changed.y() / dpr, changed.width() / dpr,
+                              changed.height() / dpr)
+                           .toAlignedRect());
+        }
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        const qreal dpr = devicePixelRatioF();
+        // Also after a move to a screen of another pixel density.
+        if (stale_ || picture_.devicePixelRatio() != dpr) DrawAll(dpr);
+        QPainter p(this);
+        for (const QRect& r : event->region())
+            p.drawImage(r, picture_, QRectF(r.x() * dpr, r.y() * dpr, r.width() * dpr, r.height() * dpr));
+    }
+
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::FontChange) {
+            stale_ = true;
+            update();
+        }
+        QWidget::changeEvent(event);
+    }
+
+private:
+    struct Row {
+        QStaticText name;
+        QString text;
+        int dimmed = 0;
+        QRect ink;  // the picture's pixels the value's characters cover
+        Row() { name.setTextFormat(Qt::PlainText); }
+    };
+
+    static int Top(int index) { return index * (CbitsLine::kHeight + kLineGap); }
+    static int Physical(int logical, qreal dpr) {
+        return dpr == 1 ? logical : static_cast<int>(std::lround(logical * dpr));
+    }
+
+    void DrawAll(qreal dpr) {
+        picture_ = QImage(Physical(width(), dpr), Physical(height(), dpr), QImage::Format_RGB32);
+        picture_.setDevicePixelRatio(dpr);
+        picture_.fill(kBackground);
+        stale_ = false;
+        for (int i = 0; i < count_; ++i) {
+            Row& row = rows_[static_cast<std::size_t>(i)];
+            DrawName(i);
+            FillRect(Pixels{picture_.bits(), picture_.bytesPerLine()}, BoxIn(i), kBox.rgb());
+            row.ink = QRect();
+            DrawValue(i);
+        }
+    }
+
+    void DrawName(int index) {
+        const QRect caption(0, Top(index), kBoxX, CbitsLine::kHeight);
+        const QStaticText& name = rows_[static_cast<std::size_t>(index)].name;
+        QPainter p(&picture_);
+        p.fillRect(caption, kBackground);
+        // A caption too long for its column is cut at the box.
+        p.setClipRect(caption);
+        p.setFont(font());
+        p.setPen(kCaption);
+        p.drawStaticText(QPointF(0, caption.top() + (CbitsLine::kHeight - name.size().height()) / 2), name);
+    }
+
+    // The value box of a line in the picture's pixels.
+    QRect BoxIn(int index) const {
+        const qreal dpr = picture_.devicePixelRatio();
+        return QRect(Physical(kBoxX, dpr), Physical(Top(index), dpr), Physical(kBoxW, dpr),
+                     Physical(CbitsLine::kHeight, dpr)) &
+               picture_.rect();
+    }
+
+    // Puts the value of a line into the picture; returns the pixels that
+    // changed. Given the text that was there, a text of the same length
+    // redraws only the characters that differ.
+    QRect DrawValue(int index, const QString* before = nullptr, int beforeDimmed = 0) {
+        Row& row = rows_[static_cast<std::size_t>(index)];
+        const QString& text = row.text;
+        const qreal dpr = picture_.devicePixelRatio();
+        // The whole text is always shown: a text too long for the box gets a
+        // smaller size instead of being cut.
+        const int room = kBoxW - 2 * kBoxPad;
+        const auto n = static_cast<int>(std::min<qsizetype>(text.size(), 1000));
+        int px = kValuePixels;
+        while (px > kSmallestPixels && Cells(px, dpr).Advance() * n > room) --px;
+        CharCells& cells = Cells(px, dpr);
+        const int advance = cells.Advance();
+        // Right-justified like the display, so digits of equal weight line up.
+        const int left = kBoxW - kBoxPad - advance * n;
+
+        QVarLengthArray<const CharCells::Cell*, 64> glyphs(n);
+        int inkTop = std::numeric_limits<int>::max(), inkEnd = 0;
+        for (int i = 0; i < n; ++i) {
+            const CharCells::Cell& cell = cells.Get(text[i].unicode(), i < row.dimmed);
+            glyphs[i] = &cell;
+            if (cell.inkTop < cell.inkEnd) {
+                inkTop = std::min(inkTop, cell.inkTop);
+                inkEnd = std::max(inkEnd, cell.inkEnd);
+            }
+        }
+        const QRect box = BoxIn(index);
+        QRect ink;
+        if (inkTop < inkEnd) {
+            const int x = box.left() + cells.Physical(left);
+            const int right = box.left() + cells.Physical(left + advance * (n - 1)) + cells.Physical(advance);
+            ink = QRect(x, box.top() + inkTop, right - x, inkEnd - inkTop) & box;
+        }
+        const Pixels pixels{picture_.bits(), picture_.bytesPerLine()};
+        // The cells are copied whole over the rows that any of them inks,
+        // so they cover the new characters' room, unless a pixel density
+        // that is not whole leaves gaps between them or overlaps them.
+        bool tiled = true, exact = true;
+        for (int i = 0; i + 1 < n; ++i) {
+            const int end = cells.Physical(left + advance * i) + glyphs[i]->width;
+            const int next = cells.Physical(left + advance * (i + 1));
+            tiled = tiled && end >= next;
+            exact = exact && end == next;
+        }
+        if (exact && before && ink == row.ink && std::min<qsizetype>(before->size(), 1000) == n) {
+            QRect changed;
+            for (int i = 0; i < n && !ink.isEmpty(); ++i) {
+                if (text[i] == before->at(i) && (i < row.dimmed) == (i < beforeDimmed)) continue;
+                const int x = box.left() + cells.Physical(left + advance * i);
+                Blit(pixels, ink, x, box.top(), *glyphs[i], inkTop, inkEnd);
+                changed |= QRect(x, ink.top(), glyphs[i]->width, ink.height()) & ink;
+            }
+            return changed;
+        }
+        // What else the old characters covered is cleared.
+        const QRect changed = (row.ink | ink) & box;
+        if (tiled)
+            FillOutside(pixels, changed, ink, kBox.rgb());
+        else
+            FillRect(pixels, changed, kBox.rgb());
+        for (int i = 0; i < n && !ink.isEmpty(); ++i)
+            Blit(pixels, ink, box.left() + cells.Physical(left + advance * i), box.top(), *glyphs[i], inkTop,
+                 inkEnd);
+        row.ink = ink;
+        return changed;
+    }
+
+    std::vector<Row> rows_;  // grows, never shrinks, like the panel's lines
+    int count_ = 0;
+    QImage picture_;
+    bool stale_ = true;
+};
+
 CbitsLine::CbitsLine(QWidget* parent) : QWidget(parent) {
     setFixedSize(CbitGrid::kWidth, kHeight);
-    // paintEvent covers every pixel outside the button.
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    name_.setTextFormat(Qt::PlainText);
 
     copyAction_ = new QAction(QStringLiteral("Copy"), this);
     connect(copyAction_, &QAction::triggered, this, [this] { Copy(); });
@@ -193,66 +427,13 @@ void CbitsLine::Copy() const {
 
 void CbitsLine::Set(const BitsPanelLine& line) {
     if (line == line_) return;
-    const bool nameChanged = line.name != line_.name;
-    const bool valueChanged = line.text != line_.text || line.dimmed != line_.dimmed;
     if (line.id != line_.id) setObjectName(QStringLiteral("line_") + line.id);
-    if (nameChanged) {
-        name_.setText(line.name);
+    if (line.name != line_.name) {
         setAccessibleName(line.name);
         copyButton_->setAccessibleName(QStringLiteral("Copy ") + line.name);
     }
+    if (line.text != line_.text) setAccessibleDescription(line.text);
     line_ = line;
-    if (valueChanged) {
-        setAccessibleDescription(line.text);
-        LayOutValue();
-    }
-    if (nameChanged)
-        update();
-    else if (valueChanged)
-        update(ValueBox());
-}
-
-QRect CbitsLine::ValueBox() const { return {kBoxX, 0, kBoxW, kHeight}; }
-
-void CbitsLine::LayOutValue() {
-    const QString& text = line_.text;
-    const qreal dpr = devicePixelRatioF();
-    // The whole text is always shown: a text too long for the box gets a
-    // smaller size instead of being cut.
-    const int room = kBoxW - 2 * kBoxPad;
-    const auto n = static_cast<int>(std::min<qsizetype>(text.size(), 1000));
-    int px = kValuePixels;
-    while (px > kSmallestPixels && Cells(px, dpr).Advance() * n > room) --px;
-    CharCells& cells = Cells(px, dpr);
-
-    const QSize size(cells.Physical(kBoxW), cells.Physical(kHeight));
-    if (value_.size() != size) value_ = QImage(size, QImage::Format_RGB32);
-    value_.setDevicePixelRatio(dpr);
-    value_.fill(kBox);
-    // Right-justified like the display, so digits of equal weight line up.
-    const int left = kBoxW - kBoxPad - cells.Advance() * n;
-    uchar* bits = value_.bits();
-    const qsizetype stride = value_.bytesPerLine();
-    for (int i = 0; i < n; ++i) {
-        const CharCells::Cell& cell = cells.Get(text[i].unicode(), i < line_.dimmed);
-        Blit(bits, stride, size.width(), size.height(), cells.Physical(left + cells.Advance() * i), cell);
-    }
-}
-
-void CbitsLine::paintEvent(QPaintEvent* event) {
-    QPainter p(this);
-    const QRect box = ValueBox();
-    // A new value repaints only the box; the caption is drawn when exposed.
-    if (!box.contains(event->rect())) {
-        p.fillRect(QRect(0, 0, kBoxX, kHeight), kBackground);
-        p.fillRect(QRect(kBoxX + kBoxW, 0, width() - kBoxX - kBoxW, kHeight), kBackground);
-        p.setFont(font());
-        p.setPen(kCaption);
-        p.drawStaticText(QPointF(0, (kHeight - name_.size().height()) / 2), name_);
-    }
-    // Moved to a screen of another pixel density: the value is put together anew.
-    if (value_.isNull() || value_.devicePixelRatio() != devicePixelRatioF()) LayOutValue();
-    p.drawImage(box.topLeft(), value_);
 }
 
 CbitsPanel::CbitsPanel(QWidget* owner) : QWidget(owner, Qt::Tool), owner_(owner) {
@@ -275,9 +456,22 @@ CbitsLine* CbitsPanel::Line(int index) const {
 void CbitsPanel::SetContent(const BitsPanelContent& content) {
     const int count = static_cast<int>(content.lines.size());
     const bool reshape = count != shownLines_ || content.bitCount != gridBits_;
-    while (static_cast<int>(lines_.size()) < count) lines_.push_back(new CbitsLine(this));
-    for (int i = 0; i < count; ++i)
-        lines_[static_cast<std::size_t>(i)]->Set(content.lines[static_cast<std::size_t>(i)]);
+    if (!sheet_) {
+        sheet_ = new CbitsSheet(this);
+        sheet_->move(kMargin, kMargin);
+    }
+    if (static_cast<int>(lines_.size()) < count) {
+        while (static_cast<int>(lines_.size()) < count) lines_.push_back(new CbitsLine(this));
+        sheet_->raise();
+    }
+    if (count != shownLines_) sheet_->SetLineCount(count);
+    for (int i = 0; i < count; ++i) {
+        const BitsPanelLine& line = content.lines[static_cast<std::size_t>(i)];
+        CbitsLine* widget = lines_[static_cast<std::size_t>(i)];
+        if (line == widget->Line()) continue;
+        widget->Set(line);
+        sheet_->SetLine(i, line);
+    }
 
     if (!grid_) {
         grid_ = new CbitGrid(this);
@@ -295,6 +489,7 @@ void CbitsPanel::SetContent(const BitsPanelContent& content) {
 }
 
 void CbitsPanel::LayOut() {
+    sheet_->setVisible(shownLines_ > 0);
     int y = kMargin;
     for (int i = 0; i < shownLines_; ++i) {
         lines_[static_cast<std::size_t>(i)]->move(kMargin, y);

@@ -11,8 +11,6 @@
 #pragma once
 
 #include <QAction>
-#include <QImage>
-#include <QStaticText>
 #include <QString>
 #include <QWidget>
 
@@ -21,6 +19,7 @@
 #include <vector>
 
 class CbitGrid;
+class CbitsSheet;
 class QToolButton;
 
 struct BitsPanelLine {
@@ -43,8 +42,10 @@ struct BitsPanelContent {
 // One line of the panel: caption, the value in a dark box, and a copy
 // button. The line's context menu holds the same Copy action.
 //
-// The value is a monospace text; it is put together from pre-drawn
-// character cells into an image when it changes, so painting it is one copy.
+// The line carries what the user and a screen reader meet: its names, the
+// copy button and the menu. Its caption and value are painted by the
+// panel's sheet of lines, which lies over all lines, so that a new value
+// costs one repaint for the whole panel instead of one per line.
 class CbitsLine : public QWidget {
     Q_OBJECT
 
@@ -60,16 +61,8 @@ public:
 
     static constexpr int kHeight = 20;
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
 private:
-    void LayOutValue();
-    QRect ValueBox() const;
-
     BitsPanelLine line_;
-    QStaticText name_;
-    QImage value_;  // the value box as painted
     QToolButton* copyButton_ = nullptr;
     QAction* copyAction_ = nullptr;
 };
@@ -113,6 +106,7 @@ private:
 
     QWidget* owner_;
     CbitGrid* grid_ = nullptr;
+    CbitsSheet* sheet_ = nullptr;
     std::vector<CbitsLine*> lines_;  // grows, never shrinks; extras hidden
     int shownLines_ = 0;
     int gridBits_ = -1;

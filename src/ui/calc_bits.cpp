@@ -10,9 +10,12 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+
+#include <cstring>
 
 #include "calcmach/bits.h"
 #include "calcmach/code_number.h"
@@ -36,14 +39,38 @@ QString Caption(const std::string& name) {
     return caption;
 }
 
-BitsPanelContent PanelContent(const CalcValue& v) {
+// What a panel was last given, and for which value. The panel is refreshed
+// after every key, and many keys leave the value as it was; a new value
+// mostly changes only some lines, and the rest keep their texts.
+struct ShownContent {
+    QPointer<CbitsPanel> panel;
+    CalcValue value;
+    std::vector<BitForm> forms;
+    BitsPanelContent content;
+};
+
+bool SameValue(const CalcValue& a, const CalcValue& b) {
+    return a.mode == b.mode && std::memcmp(a.payload, b.payload, sizeof a.payload) == 0;
+}
+
+BitsPanelContent PanelContent(const CalcValue& v, const std::vector<BitForm>& forms,
+                              const ShownContent* before) {
     BitsPanelContent c;
-    for (const BitForm& f : BitForms(v)) {
+    c.lines.reserve(forms.size());
+    for (std::size_t i = 0; i < forms.size(); ++i) {
+        const BitForm& f = forms[i];
+        const bool had = before && i < before->forms.size() && i < before->content.lines.size();
+        const BitForm* old = had ? &before->forms[i] : nullptr;
         BitsPanelLine line;
-        line.id = Latin1(f.name).replace(QLatin1Char(' '), QLatin1Char('_'));
-        line.name = Caption(f.name);
-        line.text = Latin1(f.text);
-        line.copyText = Latin1(f.plain);
+        if (old && old->name == f.name) {
+            line.id = before->content.lines[i].id;
+            line.name = before->content.lines[i].name;
+        } else {
+            line.id = Latin1(f.name).replace(QLatin1Char(' '), QLatin1Char('_'));
+            line.name = Caption(f.name);
+        }
+        line.text = old && old->text == f.text ? before->content.lines[i].text : Latin1(f.text);
+        line.copyText = old && old->plain == f.plain ? before->content.lines[i].copyText : Latin1(f.plain);
         line.dimmed = static_cast<int>(f.dim);
         c.lines.push_back(std::move(line));
     }
@@ -52,6 +79,20 @@ BitsPanelContent PanelContent(const CalcValue& v) {
     c.bits = {w.lo, w.hi};
     c.toggleable = BitsToggleable(v.mode);
     return c;
+}
+
+// Hands the panel the content for v unless it shows v already.
+void ShowValue(CbitsPanel* panel, const CalcValue& v) {
+    static ShownContent shown;
+    const bool same = shown.panel == panel;
+    if (same && SameValue(shown.value, v)) return;
+    std::vector<BitForm> forms = BitForms(v);
+    BitsPanelContent content = PanelContent(v, forms, same ? &shown : nullptr);
+    panel->SetContent(content);
+    shown.panel = panel;
+    shown.value = v;
+    shown.forms = std::move(forms);
+    shown.content = std::move(content);
 }
 
 bool IsIntegerMode(ValueMode m) { return m >= vmDec && m <= vmIPv6; }
@@ -142,7 +183,7 @@ void Ccalc::SetBitsPanelShown(bool shown) {
     }
     if (bitsPanel_->isVisible()) return;
     // Content first: the panel takes its size from it.
-    bitsPanel_->SetContent(PanelContent(mach_->BitsValue()));
+    ShowValue(bitsPanel_, mach_->BitsValue());
     bitsPanel_->show();
     if (bitsPlace_) {
         // The saved place only while it is still on a screen (a monitor may
@@ -155,7 +196,7 @@ void Ccalc::SetBitsPanelShown(bool shown) {
 
 void Ccalc::RefreshBitsPanel() {
     if (!bitsPanel_ || !bitsPanel_->isVisible()) return;
-    bitsPanel_->SetContent(PanelContent(mach_->BitsValue()));
+    ShowValue(bitsPanel_, mach_->BitsValue());
 }
 
 void Ccalc::BitToggled(int bit) {

@@ -4,6 +4,7 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QKeyEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -115,9 +116,11 @@ CdisplayPanel::Fit FitText(const QString& text, const QFont& base, qreal width, 
 CdisplayPanel::CdisplayPanel(QWidget* parent) : QLabel(parent) { setFocusPolicy(Qt::StrongFocus); }
 
 void CdisplayPanel::SetReservedLeft(int pixels) {
+    // The window sets it after every key; only a change needs a repaint.
+    if (pixels == reservedLeft_) return;
     reservedLeft_ = pixels;
     fitValid_ = false;
-    update();
+    update(contentsRect());
 }
 
 void CdisplayPanel::keyPressEvent(QKeyEvent* event) {
@@ -130,7 +133,10 @@ void CdisplayPanel::keyPressEvent(QKeyEvent* event) {
 }
 
 void CdisplayPanel::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::FontChange) fitValid_ = false;
+    if (event->type() == QEvent::FontChange) {
+        fitValid_ = false;
+        advancesValid_ = false;
+    }
     QLabel::changeEvent(event);
 }
 
@@ -145,7 +151,10 @@ const CdisplayPanel::Fit& CdisplayPanel::CurrentFit() {
     // one keeps clear of it on both sides.
     const int intrusion = std::max(0, reservedLeft_ - area.left());
     const int width = (align & Qt::AlignHCenter) ? area.width() - 2 * intrusion : area.width() - intrusion;
-    fit_ = FitText(t, font(), std::max(width, 1), contentsRect().height() - 2 * kTwoLineMargin);
+    if (SurelyFits(t, width))
+        fit_ = Fit{font(), {t}, false};
+    else
+        fit_ = FitText(t, font(), std::max(width, 1), contentsRect().height() - 2 * kTwoLineMargin);
     fitText_ = t;
     fitArea_ = area;
     fitAlign_ = align;
@@ -153,13 +162,38 @@ const CdisplayPanel::Fit& CdisplayPanel::CurrentFit() {
     return fit_;
 }
 
-void CdisplayPanel::paintEvent(QPaintEvent* /*event*/) {
+// Whether the text fits the width in the panel's own font, known without
+// laying it out: the sum of its characters' advances is what the layout
+// gives but for kerning and ligatures, which move letters by far less than
+// the allowance. Most texts are far shorter than the panel; only those near
+// its width, or with other characters, are measured in full.
+bool CdisplayPanel::SurelyFits(const QString& text, qreal width) {
+    if (!advancesValid_) {
+        const QFontMetricsF m(font());
+        for (char16_t c = 32; c < 127; ++c) advances_[c] = m.horizontalAdvance(QChar(c));
+        allowance_ = 0.05 * QFontInfo(font()).pixelSize();
+        advancesValid_ = true;
+    }
+    qreal sum = 0;
+    for (const QChar c : text) {
+        if (c.unicode() < 32 || c.unicode() >= 127) return false;
+        sum += advances_[c.unicode()];
+    }
+    return sum + 1 + allowance_ * static_cast<qreal>(text.size()) <= width;
+}
+
+void CdisplayPanel::paintEvent(QPaintEvent* event) {
     const Fit& fit = CurrentFit();
     // Every text is drawn here, not by QLabel: a label that takes the focus
     // lays its text out through a whole text document on every change,
     // which cost more than the rest of a key's work.
     QPainter p(this);
-    drawFrame(&p);
+    // A new text repaints only the contents; the style draws the sunken
+    // frame line by line, which took nearly half of such a repaint. At a
+    // pixel density that is not whole the contents share device pixels with
+    // the frame, which must then be drawn again.
+    const qreal dpr = devicePixelRatioF();
+    if (!contentsRect().contains(event->rect()) || dpr != std::floor(dpr)) drawFrame(&p);
     p.setPen(palette().color(foregroundRole()));
     p.setFont(fit.font);
     if (fit.lines.size() == 1) {

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QStringList>
 
+#include <array>
 #include <functional>
 
 class CdisplayPanel : public QLabel {
@@ -41,6 +42,7 @@ protected:
 
 private:
     const Fit& CurrentFit();
+    bool SurelyFits(const QString& text, qreal width);
 
     int reservedLeft_ = 0;
     // The last fit and what it was made for; a paint with the same text in
@@ -50,4 +52,8 @@ private:
     QRect fitArea_;
     Qt::Alignment fitAlign_;
     bool fitValid_ = false;
+    // Advances of the printable ASCII characters in the panel's font.
+    std::array<qreal, 128> advances_{};
+    qreal allowance_ = 0;  // for kerning, per character
+    bool advancesValid_ = false;
 };

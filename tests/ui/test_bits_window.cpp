@@ -185,6 +185,46 @@ private slots:
         if (!toggleable) QCOMPARE(DisplayText(w), display);
     }
 
+    // Values that changed while the panel was closed, values it showed
+    // before, and two windows with a panel each.
+    void thePanelShowsTheValueOfItsOwnWindow() {
+        Ccalc w;
+        Show(w);
+        Run(w, "ModeDec 5");
+        CbitsPanel* panel = OpenPanel(w);
+        QVERIFY(panel);
+        QCOMPARE(LineText(panel, "unsigned"), QString("5"));
+        CtrlB(Entry(w));
+        Type(w, "7");
+        QVERIFY(OpenPanel(w));
+        QCOMPARE(LineText(panel, "unsigned"), QString("57"));
+        // Closed on 57, changed and back to 57 before it opens again.
+        CtrlB(Entry(w));
+        Type(w, "+1=");
+        Type(w, "-1=");
+        QCOMPARE(DisplayText(w), QString("57"));
+        QVERIFY(OpenPanel(w));
+        QCOMPARE(LineText(panel, "unsigned"), QString("57"));
+        Type(w, "+");
+        QCOMPARE(LineText(panel, "unsigned"), QString("57"));
+        Type(w, "2");
+        QCOMPARE(LineText(panel, "unsigned"), QString("2"));
+        QCOMPARE(LineText(panel, "highest_bit"), QString("1"));
+
+        Ccalc other;
+        Show(other);
+        Run(other, "ModeHex 2");
+        CbitsPanel* otherPanel = OpenPanel(other);
+        QVERIFY(otherPanel);
+        QCOMPARE(LineText(otherPanel, "unsigned"), QString("2"));
+        Type(other, "0");
+        Type(w, "=");
+        QCOMPARE(LineText(otherPanel, "unsigned"), QString("32"));
+        QCOMPARE(LineText(panel, "unsigned"), QString("59"));
+        QCOMPARE(LineText(otherPanel, "hex"), QString("0000 0000 0000 0000 0000 0000 0000 0020"));
+        QCOMPARE(LineText(panel, "hex"), QString("0000 0000 0000 0000 0000 0000 0000 003B"));
+    }
+
     void aRegisterClickAndAPasteRefreshThePanel() {
         Ccalc w;
         Show(w);

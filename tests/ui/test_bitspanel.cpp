@@ -288,6 +288,24 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text(), QString("-1"));
     }
 
+    // The values are painted over the lines, but a click on a caption or a
+    // value reaches its line, whose menu holds Copy.
+    void aClickOnALineReachesTheLine() {
+        Owner o;
+        o.window.show();
+        o.panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&o.panel));
+        for (int i = 0; i < o.panel.LineCount(); ++i) {
+            CbitsLine* line = o.panel.Line(i);
+            for (const int x : {2, 100, 300, line->width() - 30}) {
+                const QPoint at = line->mapTo(&o.panel, QPoint(x, CbitsLine::kHeight / 2));
+                QCOMPARE(o.panel.childAt(at), static_cast<QWidget*>(line));
+            }
+            const QPoint button = line->CopyButton()->mapTo(&o.panel, line->CopyButton()->rect().center());
+            QCOMPARE(o.panel.childAt(button), static_cast<QWidget*>(line->CopyButton()));
+        }
+    }
+
     void newContentReusesTheWidgets() {
         Owner o;
         CbitsLine* first = o.panel.Line(0);
