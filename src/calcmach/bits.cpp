@@ -15,6 +15,7 @@
 #include <limits>
 
 #include "calcmach.h"
+#include "fpu.h"
 #include "machine_util.h"
 
 namespace {
@@ -54,19 +55,6 @@ FloatClass Classify(const Extended& e) {
     }
     return integer ? FloatClass::Normal : FloatClass::Unnormal;
 }
-
-// Saves the float environment with every fault masked and puts it back
-// afterwards, flags included.
-class QuietFloatEnv {
-public:
-    QuietFloatEnv() { std::feholdexcept(&env_); }
-    ~QuietFloatEnv() { std::fesetenv(&env_); }
-    QuietFloatEnv(const QuietFloatEnv&) = delete;
-    QuietFloatEnv& operator=(const QuietFloatEnv&) = delete;
-
-private:
-    std::fenv_t env_;
-};
 
 // Digits in groups of `size` from the right, split by blanks; a leading "-"
 // stays outside the groups.
@@ -171,7 +159,7 @@ void AddRounded(std::vector<BitForm>& out, const Extended& e, FloatClass c, long
         bits64 = NaN64(e);
         bits32 = NaN32(e);
     } else {
-        QuietFloatEnv quiet;
+        fpu::QuietEnv quiet;
         const double d = static_cast<double>(x);
         const float f = static_cast<float>(x);
         std::memcpy(&bits64, &d, sizeof d);

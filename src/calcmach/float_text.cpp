@@ -18,22 +18,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fpu.h"
 #include "wide/word128.h"
 
 namespace {
-
-// Float work here must neither leave status flags behind (the machine reads
-// them after its own operations) nor trap if the machine has unmasked them.
-class FloatEnvGuard {
-public:
-    FloatEnvGuard() { std::feholdexcept(&env_); }
-    ~FloatEnvGuard() { std::fesetenv(&env_); }
-    FloatEnvGuard(const FloatEnvGuard&) = delete;
-    FloatEnvGuard& operator=(const FloatEnvGuard&) = delete;
-
-private:
-    std::fenv_t env_;
-};
 
 locale_t CLocale() {
     static const locale_t loc = newlocale(LC_ALL_MASK, "C", locale_t{});
@@ -370,7 +358,7 @@ bool FloatDigits17(long double x, uint64_t& digits, int& exp10) {
 std::string FloatText(long double x) {
     // Classifying a payload that holds no valid extended (an unnormal, a
     // pseudo-NaN) raises the invalid flag: keep it inside the guard.
-    FloatEnvGuard guard;
+    fpu::QuietEnv guard;
     // Adding zero hands a pseudo-denormal back in its normal encoding, the
     // one the digit rounding reads (and turns -0 into +0).
     x += 0.0L;
@@ -426,7 +414,7 @@ long double ParseFloat(std::string_view text) {
     char* end = nullptr;
     long double x;
     {
-        FloatEnvGuard guard;
+        fpu::QuietEnv guard;
         errno = 0;
         x = strtold_l(z.c_str(), &end, CLocale());
     }

@@ -16,6 +16,7 @@
 // and the test, and stops constant folding of faulting expressions.
 #pragma once
 
+#include <cfenv>
 #include <utility>
 
 namespace fpu {
@@ -58,5 +59,20 @@ inline long double Mul(long double a, long double b) {
 inline long double Div(long double a, long double b) {
     return Guarded([](long double x, long double y) { return x / y; }, a, b);
 }
+
+// Saves the float environment with every fault masked and puts it back,
+// flags included, when it goes: for float work outside the machine's steps
+// (text forms, a float's fields), which must neither leave flags behind for
+// the machine to read nor trap if the machine has unmasked them.
+class QuietEnv {
+public:
+    QuietEnv() { std::feholdexcept(&env_); }
+    ~QuietEnv() { std::fesetenv(&env_); }
+    QuietEnv(const QuietEnv&) = delete;
+    QuietEnv& operator=(const QuietEnv&) = delete;
+
+private:
+    std::fenv_t env_;
+};
 
 }  // namespace fpu
