@@ -185,6 +185,8 @@ private:
     void SetUpDisplayMenu();
     // Hands the shown value to the panel; nothing while it is hidden.
     void RefreshBitsPanel();
+    // Gives the panel the content for the shown value, unless it has it.
+    void ShowBitsValue();
     void BitToggled(int bit);
     WindowState SavedWindowState() const;
     void RestoreWindowState(const WindowState& window);
@@ -194,6 +196,12 @@ private:
     bool bitsOpen_ = false;  // what the user asked for; the panel hides with the window
     bool onTop_ = false;
     std::optional<QPoint> bitsPlace_;  // from the state file, until the panel first shows
+    // What the panel was last given (defined in calc_bits.cpp).
+    struct BitsShown;
+    struct BitsShownDeleter {
+        void operator()(BitsShown* shown) const;
+    };
+    std::unique_ptr<BitsShown, BitsShownDeleter> bitsShown_;
 };
 
 // The desktop folder as the desktop environment names it, when it exists;

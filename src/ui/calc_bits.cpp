@@ -10,7 +10,6 @@
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QPointer>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
@@ -39,38 +38,30 @@ QString Caption(const std::string& name) {
     return caption;
 }
 
-// What a panel was last given, and for which value. The panel is refreshed
-// after every key, and many keys leave the value as it was; a new value
-// mostly changes only some lines, and the rest keep their texts.
-struct ShownContent {
-    QPointer<CbitsPanel> panel;
-    CalcValue value;
-    std::vector<BitForm> forms;
-    BitsPanelContent content;
-};
-
 bool SameValue(const CalcValue& a, const CalcValue& b) {
     return a.mode == b.mode && std::memcmp(a.payload, b.payload, sizeof a.payload) == 0;
 }
 
+// The content for v; lines whose texts have not changed since before reuse
+// its strings.
 BitsPanelContent PanelContent(const CalcValue& v, const std::vector<BitForm>& forms,
-                              const ShownContent* before) {
+                              const std::vector<BitForm>* beforeForms, const BitsPanelContent* before) {
     BitsPanelContent c;
     c.lines.reserve(forms.size());
     for (std::size_t i = 0; i < forms.size(); ++i) {
         const BitForm& f = forms[i];
-        const bool had = before && i < before->forms.size() && i < before->content.lines.size();
-        const BitForm* old = had ? &before->forms[i] : nullptr;
+        const bool had = before && i < beforeForms->size() && i < before->lines.size();
+        const BitForm* old = had ? &(*beforeForms)[i] : nullptr;
         BitsPanelLine line;
         if (old && old->name == f.name) {
-            line.id = before->content.lines[i].id;
-            line.name = before->content.lines[i].name;
+            line.id = before->lines[i].id;
+            line.name = before->lines[i].name;
         } else {
             line.id = Latin1(f.name).replace(QLatin1Char(' '), QLatin1Char('_'));
             line.name = Caption(f.name);
         }
-        line.text = old && old->text == f.text ? before->content.lines[i].text : Latin1(f.text);
-        line.copyText = old && old->plain == f.plain ? before->content.lines[i].copyText : Latin1(f.plain);
+        line.text = old && old->text == f.text ? before->lines[i].text : Latin1(f.text);
+        line.copyText = old && old->plain == f.plain ? before->lines[i].copyText : Latin1(f.plain);
         line.dimmed = static_cast<int>(f.dim);
         c.lines.push_back(std::move(line));
     }
@@ -79,20 +70,6 @@ BitsPanelContent PanelContent(const CalcValue& v, const std::vector<BitForm>& fo
     c.bits = {w.lo, w.hi};
     c.toggleable = BitsToggleable(v.mode);
     return c;
-}
-
-// Hands the panel the content for v unless it shows v already.
-void ShowValue(CbitsPanel* panel, const CalcValue& v) {
-    static ShownContent shown;
-    const bool same = shown.panel == panel;
-    if (same && SameValue(shown.value, v)) return;
-    std::vector<BitForm> forms = BitForms(v);
-    BitsPanelContent content = PanelContent(v, forms, same ? &shown : nullptr);
-    panel->SetContent(content);
-    shown.panel = panel;
-    shown.value = v;
-    shown.forms = std::move(forms);
-    shown.content = std::move(content);
 }
 
 bool IsIntegerMode(ValueMode m) { return m >= vmDec && m <= vmIPv6; }
@@ -124,6 +101,30 @@ private:
 };
 
 }  // namespace
+
+// The panel is refreshed after every key, and many keys leave the value as
+// it was; a new value mostly changes only some lines, and the rest keep
+// their texts.
+struct Ccalc::BitsShown {
+    CalcValue value;
+    std::vector<BitForm> forms;
+    BitsPanelContent content;
+};
+
+void Ccalc::BitsShownDeleter::operator()(BitsShown* shown) const { delete shown; }
+
+void Ccalc::ShowBitsValue() {
+    const CalcValue v = mach_->BitsValue();
+    if (bitsShown_ && SameValue(bitsShown_->value, v)) return;
+    std::vector<BitForm> forms = BitForms(v);
+    BitsPanelContent content = bitsShown_ ? PanelContent(v, forms, &bitsShown_->forms, &bitsShown_->content)
+                                          : PanelContent(v, forms, nullptr, nullptr);
+    bitsPanel_->SetContent(content);
+    if (!bitsShown_) bitsShown_.reset(new BitsShown);
+    bitsShown_->value = v;
+    bitsShown_->forms = std::move(forms);
+    bitsShown_->content = std::move(content);
+}
 
 QString Ccalc::CopyText(CopyForm form) const {
     const CalcValue v = mach_->BitsValue();
@@ -183,7 +184,7 @@ void Ccalc::SetBitsPanelShown(bool shown) {
     }
     if (bitsPanel_->isVisible()) return;
     // Content first: the panel takes its size from it.
-    ShowValue(bitsPanel_, mach_->BitsValue());
+    ShowBitsValue();
     bitsPanel_->show();
     if (bitsPlace_) {
         // The saved place only while it is still on a screen (a monitor may
@@ -196,7 +197,7 @@ void Ccalc::SetBitsPanelShown(bool shown) {
 
 void Ccalc::RefreshBitsPanel() {
     if (!bitsPanel_ || !bitsPanel_->isVisible()) return;
-    ShowValue(bitsPanel_, mach_->BitsValue());
+    ShowBitsValue();
 }
 
 void Ccalc::BitToggled(int bit) {
