@@ -2,7 +2,8 @@
 # package`) writes build/zentabula_<version>_amd64.deb. CPack installs the
 # project's own install rules under /usr; this file adds what only a Debian
 # package carries (the copyright file and the changelog) and the control
-# fields. The run-time dependencies are not listed here: dpkg-shlibdeps
+# fields; there is no Homepage field, as the project has no home page yet.
+# The run-time dependencies are not listed here: dpkg-shlibdeps
 # reads them off the programs.
 
 set(qz_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/zentabula)
@@ -15,7 +16,11 @@ add_custom_command(OUTPUT ${qz_changelog_gz}
 add_custom_target(qz_changelog ALL DEPENDS ${qz_changelog_gz})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${qz_changelog_gz} DESTINATION ${qz_doc_dir})
 
-set(QZ_PACKAGE_MAINTAINER "Zentabula maintainers <maintainers@zentabula.org>"
+# The project has no mail domain of its own yet: the default is a
+# placeholder in a domain reserved for examples (RFC 2606), which lintian
+# accepts. Whoever publishes a package sets their own address here, and in
+# packaging/changelog and packaging/copyright.
+set(QZ_PACKAGE_MAINTAINER "Zentabula maintainers <maintainers@example.org>"
     CACHE STRING "The Maintainer field of the Debian package")
 
 set(CPACK_GENERATOR DEB)
@@ -30,7 +35,6 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QZ_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zentabula.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The first line is the synopsis; CPack indents the rest and writes the
 # empty line as " .".
