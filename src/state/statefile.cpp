@@ -547,7 +547,9 @@ std::string LoadStateFile(const std::string& path, StateSink& sink, StateFileSta
             lines.Feed(std::string_view(chunk.data(), used));
             if (tooLong) break;
         }
-        if (readError == 0) lines.End();
+        // A line cut short by an error or by the bound is not handed over:
+        // cut, a value's digits would read as another number.
+        if (readError == 0 && !tooLong) lines.End();
         loader.Finish();
     } catch (...) {
         loader.Abort();
