@@ -230,11 +230,12 @@ private:
     bool sawText_ = false, sawHeader_ = false;
 };
 
-// Cuts bytes into lines for the loader: at LF, at CR (a CR LF pair gives an
-// empty line between, which every section skips) and at the end of the
-// text. A UTF-8 byte-order mark at the very start is skipped, and the part
-// of a line beyond kMaxStateLine is dropped. Bytes may come in pieces of any
-// size; memory stays bounded by the line limit, not by the file.
+// Cuts bytes into lines for the loader: at LF, at CR LF and at a CR alone,
+// and at the end of the text. A UTF-8 byte-order mark at the very start is
+// skipped, and the part of a line beyond kMaxStateLine is dropped. Bytes may
+// come in pieces of any size (a CR LF pair split between two gives an empty
+// line between, which every section skips); memory stays bounded by the
+// line limit, not by the file.
 class LineSplitter {
 public:
     explicit LineSplitter(Loader& loader) : loader_(loader) {}
@@ -242,14 +243,24 @@ public:
     void Feed(std::string_view data) {
         if (markSeen_ >= 0) data = SkipMark(data);
         while (!data.empty()) {
-            const std::size_t end = data.find_first_of("\r\n");
-            if (end == std::string_view::npos) {
-                Keep(data);
+            const std::size_t lf = data.find('\n');
+            std::string_view part = data.substr(0, lf);
+            // Each CR in it ends a line too, but the one right before the LF
+            // is part of that line end.
+            for (std::size_t cr; (cr = part.find('\r')) != std::string_view::npos;) {
+                if (cr + 1 == part.size() && lf != std::string_view::npos) {
+                    part.remove_suffix(1);
+                    break;
+                }
+                EndLine(part.substr(0, cr));
+                part.remove_prefix(cr + 1);
+            }
+            if (lf == std::string_view::npos) {
+                Keep(part);
                 return;
             }
-            Keep(data.substr(0, end));
-            EndLine();
-            data.remove_prefix(end + 1);
+            EndLine(part);
+            data.remove_prefix(lf + 1);
         }
     }
 
@@ -257,7 +268,7 @@ public:
     void End() {
         if (markSeen_ > 0) pending_.assign(kMark.substr(0, static_cast<std::size_t>(markSeen_)));
         markSeen_ = -1;
-        if (!pending_.empty() || skipping_) EndLine();
+        if (!pending_.empty() || skipping_) EndLine({});
     }
 
     bool LineCut() const { return lineCut_; }
@@ -291,7 +302,14 @@ private:
         pending_.append(part);
     }
 
-    void EndLine() {
+    // Ends the line with its last part; a line that came whole in one piece
+    // goes to the loader without a copy.
+    void EndLine(std::string_view last) {
+        if (pending_.empty() && !skipping_ && last.size() <= kMaxStateLine) {
+            loader_.Line(last);
+            return;
+        }
+        Keep(last);
         loader_.Line(pending_);
         pending_.clear();
         skipping_ = false;
