@@ -367,6 +367,7 @@ std::string KeepFailureMessage(const std::string& path, const std::string& bad, 
            std::strerror(err) + ". The state of this session was not saved, so that file is left as it was.";
 }
 
+// O_NONBLOCK: a FIFO in the file's place must not hang the start-up.
 int OpenForReading(const char* path) {
     constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
     return StateFileOpenHook ? StateFileOpenHook(path, kFlags) : ::open(path, kFlags);
@@ -525,7 +526,6 @@ void LoadStateText(std::string_view text, StateSink& sink) {
 std::string LoadStateFile(const std::string& path, StateSink& sink, StateFileStamp* stamp) {
     if (stamp) *stamp = {};
     if (path.empty()) return {};
-    // O_NONBLOCK: a FIFO in the file's place must not hang the start-up.
     const int fd = OpenForReading(path.c_str());
     if (fd < 0) {
         const int err = errno;

@@ -170,10 +170,11 @@ StateSnapshot MergeState(const StateSnapshot& ours, const StateBase& base, const
 // mode, with read and write for its owner added.
 //
 // Savers take turns by a lock on "<file>.lock" beside the file (the rename
-// gives the file a new inode, which could not carry a lock). With a base,
-// a file that is no longer the one loaded is read again and the state
-// merged into it (MergeState); one that cannot be read in full is kept as
-// BadStatePath instead, as with kKeepAsBad.
+// gives the file a new inode, which could not carry a lock); the lock file
+// exists only while a save holds it. With a base, a file that is no longer
+// the one loaded is read again and the state merged into it (MergeState);
+// one that cannot be read in full is kept as BadStatePath instead, as with
+// kKeepAsBad.
 bool SaveStateFile(const std::string& path, const StateSnapshot& state, std::string& error,
                    OldStateFile old = OldStateFile::kReplace, const StateBase* base = nullptr);
 
