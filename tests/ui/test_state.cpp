@@ -331,23 +331,6 @@ private slots:
                     .startsWith("[globals]\r\nmode=" + QByteArray(readable ? "vmHex" : "vmFloat")));
     }
 
-    // A state file padded to megabytes: the start reads its beginning, says
-    // so once, and the exit keeps it.
-    void oversizedFileStartsWithItsBeginning() {
-        const QByteArray original = HexState("\r\n") + QByteArray(3 * 1024 * 1024, ' ') + "\r\n";
-        WriteAll(StateFile(), original);
-        {
-            Ccalc w;
-            QCOMPARE(TapeLines(w), (QStringList{"FFh", "+ 1h", "= 100h"}));
-            QCOMPARE(Warnings().size(), 1);
-            QVERIFY2(Warnings().first().startsWith("Could not read all of the calculator state from " +
-                                                   StateFile() + ": it is longer than a state file can be"),
-                     qPrintable(Warnings().first()));
-        }
-        QCOMPARE(ReadAll(StateFile() + ".bad"), original);
-        QVERIFY(SaveFailures().isEmpty());
-    }
-
     // The tape keeps a line that holds the error value: it shows its text
     // again and recalls the error. A register holding it comes back as 0.
     void errorValueOnTheTapeComesBack() {
