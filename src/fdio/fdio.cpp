@@ -93,14 +93,19 @@ int FileReplacement::Begin(const std::string& target, mode_t newMode, mode_t add
         tmpPath_.clear();
         return err;
     }
-    // Replacing the file must not change who may read it.
-    struct stat previous {
-    }, made{};
+    // Replacing the file must not change who may read it. Its owner and
+    // group stay where this process may give them (as root, or a group of
+    // its own); elsewhere the new file is simply this process's.
+    struct stat previous {};
+    struct stat made {};
     mode_t want = 0;
-    if (::stat(target.c_str(), &previous) == 0 && S_ISREG(previous.st_mode))
+    if (::stat(target.c_str(), &previous) == 0 && S_ISREG(previous.st_mode)) {
+        if (::fstat(fd_, &made) == 0 && (made.st_uid != previous.st_uid || made.st_gid != previous.st_gid))
+            (void)!::fchown(fd_, previous.st_uid, previous.st_gid);
         want = (previous.st_mode & 07777) | addBits;
-    else if (::fstat(fd_, &made) == 0)
+    } else if (::fstat(fd_, &made) == 0) {
         want = (made.st_mode & 07777) | addBits;
+    }
     if (want != 0 && ::fchmod(fd_, want) != 0) {
         const int err = errno;
         Abandon();

@@ -186,9 +186,16 @@ TEST_F(ReplaceFileTest, ReplacesWholeKeepsTheModeAndFollowsLinks) {
     EXPECT_EQ(Mode(file), 0644);  // a new file as any program makes one
 
     ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    GiveToNobody(file);  // as root: a user's file stays the user's
+    struct stat before {};
+    ASSERT_EQ(::stat(file.c_str(), &before), 0);
     EXPECT_EQ(ReplaceFileContent(file, std::string(100000, 'x'), failedToCreate), 0);
     EXPECT_EQ(ReadFile(file), std::string(100000, 'x'));
     EXPECT_EQ(Mode(file), 0640);
+    struct stat after {};
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
 
     fs::create_symlink("tape.txt", link);
     EXPECT_EQ(ReplaceFileContent(link, "through the link\n", failedToCreate), 0);
