@@ -1,6 +1,7 @@
 // Loading and saving a full state file: sixteen registers and 100 tape rows.
 // The save is measured whole (with its fsync calls) and without them, since
-// on most disks the flush is what costs.
+// on most disks the flush is what costs; and as it is when another
+// calculator saved in between, with the file read again and merged.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -102,6 +103,38 @@ void BM_SaveStateFile(benchmark::State& st) {
     }
 }
 BENCHMARK(BM_SaveStateFile)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// A save that finds another calculator's file in place of the one it
+// loaded: the lock, the second read and the merge come on top.
+void BM_SaveStateFileMerging(benchmark::State& st) {
+    TempFolder dir;
+    const std::string path = dir.path + "/qz.state";
+    const StateSnapshot s = FullState();
+    StateBase base;
+    base.regs = s.regs;
+    base.tape = s.tape;
+    base.stamp.exists = true;  // never the file found, so every save merges
+    base.tapeAdded = 10;
+    std::string error;
+    for (auto _ : st) {
+        if (!SaveStateFile(path, s, error, OldStateFile::kReplace, &base)) {
+            st.SkipWithError(error.c_str());
+            return;
+        }
+    }
+}
+BENCHMARK(BM_SaveStateFileMerging)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_MergeState(benchmark::State& st) {
+    const StateSnapshot s = FullState();
+    StateBase base;
+    base.regs = s.regs;
+    base.tape = s.tape;
+    base.tapeAdded = 50;
+    base.tapeCleared = true;
+    for (auto _ : st) benchmark::DoNotOptimize(MergeState(s, base, s));
+}
+BENCHMARK(BM_MergeState);
 
 // The same steps (format, temporary file, write, close, rename) without the
 // two fsync calls: the cost that is the program's own.

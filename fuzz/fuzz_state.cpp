@@ -1,5 +1,7 @@
 // The state-file loader on arbitrary bytes. Every call it makes must be in
-// range, and what it loaded must survive being written and read again.
+// range, and what it loaded must survive being written and read again. The
+// same bytes with a UTF-8 byte-order mark in front, or with their line ends
+// as CR or CR LF, load the same; a save with no change merges to itself.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -42,7 +44,8 @@ public:
     void LoadTapeRow(const CalcValue& value, std::string_view text) override {
         Check(inTape_);
         Check(text.size() <= kMaxText);
-        Check(value.mode >= vmDec && value.mode <= vmFloat);
+        // A tape row may also hold the error value, kept as the user saw it.
+        Check((value.mode >= vmDec && value.mode <= vmFloat) || value == kErrorValue);
         inner_.LoadTapeRow(value, text);
     }
     bool inTape_ = false;
@@ -69,6 +72,17 @@ void TrimTexts(StateSnapshot& s) {
     }
 }
 
+std::string WithLineEnds(std::string_view text, std::string_view eol) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += eol;
+        else
+            out += c;
+    }
+    return out;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -88,5 +102,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (std::size_t i = 0; i < first.tape.size(); ++i)
         if (first.tape[i].value.mode != vmFloat) Check(second.tape[i].value == first.tape[i].value);
     Check(FormatState(second) == FormatState(first));
+
+    const std::string once = FormatState(LoadChecked(input));
+    if (input.empty() || input.front() != '\xEF')
+        Check(FormatState(LoadChecked("\xEF\xBB\xBF" + std::string(input))) == once);
+    Check(FormatState(LoadChecked(WithLineEnds(input, "\r"))) == once);
+    Check(FormatState(LoadChecked(WithLineEnds(input, "\r\n"))) == once);
+
+    StateBase base;
+    base.regs = second.regs;
+    base.tape = second.tape;
+    Check(FormatState(MergeState(second, base, second)) == FormatState(second));
     return 0;
 }

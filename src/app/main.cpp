@@ -1,6 +1,7 @@
 // The calculator program: the application object, the icon, the one main
-// window and the event loop. The window saves the state file when it is
-// destroyed, so it is destroyed on every way out of the loop.
+// window and the event loop. The window saves the state file when the loop
+// ends, or else when it is destroyed, so it is destroyed on every way out of
+// the loop. The exit status is 1 when the state could not be saved.
 #include <QIcon>
 #include <QPixmap>
 #include <QString>
@@ -20,10 +21,13 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon(QPixmap(QStringLiteral(":/img_qz_icon"), "PNG")));
 
     std::unique_ptr<Ccalc> calc;
+    bool saved = false;
     try {
         calc = std::make_unique<Ccalc>();
         calc->show();
         app.exec();
+        // A session whose state could not be kept does not end as a success.
+        saved = calc->SaveState();
     } catch (...) {
         // Whatever escaped, the registers and the tape of this session are
         // written before the error is shown and the program ends.
@@ -32,5 +36,5 @@ int main(int argc, char** argv) {
         return 1;
     }
     calc.reset();
-    return 0;
+    return saved ? 0 : 1;
 }

@@ -1,15 +1,18 @@
 #include "statefile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <random>
+#include <thread>
 
 #include "fdio/fdio.h"
 
@@ -83,6 +86,20 @@ bool ReadValue(std::string_view text, CalcValue& out) {
     return true;
 }
 
+// A tape row keeps the value the display showed when it was written, which
+// may be the error value. Its line is the user's record of the calculation,
+// so it comes back with that value (a register holding it does not).
+bool ReadTapeValue(std::string_view text, CalcValue& out) {
+    constexpr std::string_view kError = "vmERR:";
+    if (text.substr(0, kError.size()) != kError) return ReadValue(text, out);
+    const std::string_view digits = text.substr(kError.size());
+    if (digits.empty() || digits.size() > 32) return false;
+    for (char c : digits)
+        if (DigitValue(c) < 0) return false;
+    out = kErrorValue;
+    return true;
+}
+
 // The loader proper, fed one raw line at a time so that a file can be read
 // in chunks without holding it whole.
 class Loader {
@@ -91,6 +108,7 @@ public:
 
     void Line(std::string_view raw) {
         const std::string_view line = Trim(raw);
+        sawText_ |= !line.empty();
         if (section_ == kNone) {
             Dispatch(line);
             return;
@@ -110,6 +128,10 @@ public:
     }
 
     void Finish() { EndSection(); }
+
+    // Text, but no section header: not a state file, or one in an encoding
+    // it is never written in (UTF-16).
+    bool NoHeader() const { return sawText_ && !sawHeader_; }
 
     // The tape list is batched while a tape section is open; a failing sink
     // must not leave it so.
@@ -135,7 +157,10 @@ private:
             k_ = 0;
         } else if (line == "[globals]") {
             section_ = kGlobals;
+        } else {
+            return;
         }
+        sawHeader_ = true;
     }
 
     void EndSection() {
@@ -193,7 +218,7 @@ private:
         const std::size_t eq = line.find('=');
         if (eq == std::string_view::npos) return;
         CalcValue v;
-        if (ReadValue(Cut(line.substr(0, eq)), v)) sink_.LoadTapeRow(v, Cut(line.substr(eq + 1)));
+        if (ReadTapeValue(Cut(line.substr(0, eq)), v)) sink_.LoadTapeRow(v, Cut(line.substr(eq + 1)));
     }
 
     StateSink& sink_;
@@ -202,6 +227,98 @@ private:
     // The window's globals, gathered over every globals section of the file.
     WindowState window_;
     bool windowRead_ = false, haveX_ = false, haveY_ = false;
+    bool sawText_ = false, sawHeader_ = false;
+};
+
+// Cuts bytes into lines for the loader: at LF, at CR LF and at a CR alone,
+// and at the end of the text. A UTF-8 byte-order mark at the very start is
+// skipped, and the part of a line beyond kMaxStateLine is dropped. Bytes may
+// come in pieces of any size (a CR LF pair split between two gives an empty
+// line between, which every section skips); memory stays bounded by the
+// line limit, not by the file.
+class LineSplitter {
+public:
+    explicit LineSplitter(Loader& loader) : loader_(loader) {}
+
+    void Feed(std::string_view data) {
+        if (markSeen_ >= 0) data = SkipMark(data);
+        while (!data.empty()) {
+            const std::size_t lf = data.find('\n');
+            std::string_view part = data.substr(0, lf);
+            // Each CR in it ends a line too, but the one right before the LF
+            // is part of that line end.
+            for (std::size_t cr; (cr = part.find('\r')) != std::string_view::npos;) {
+                if (cr + 1 == part.size() && lf != std::string_view::npos) {
+                    part.remove_suffix(1);
+                    break;
+                }
+                EndLine(part.substr(0, cr));
+                part.remove_prefix(cr + 1);
+            }
+            if (lf == std::string_view::npos) {
+                Keep(part);
+                return;
+            }
+            EndLine(part);
+            data.remove_prefix(lf + 1);
+        }
+    }
+
+    // The last line, which has no line end.
+    void End() {
+        if (markSeen_ > 0) pending_.assign(kMark.substr(0, static_cast<std::size_t>(markSeen_)));
+        markSeen_ = -1;
+        if (!pending_.empty() || skipping_) EndLine({});
+    }
+
+    bool LineCut() const { return lineCut_; }
+
+private:
+    static constexpr std::string_view kMark = "\xEF\xBB\xBF";
+
+    // The mark may itself come in pieces; bytes that turn out not to be one
+    // are text.
+    std::string_view SkipMark(std::string_view data) {
+        while (!data.empty() && markSeen_ < 3 && data.front() == kMark[static_cast<std::size_t>(markSeen_)]) {
+            ++markSeen_;
+            data.remove_prefix(1);
+        }
+        if (markSeen_ == 3) {
+            markSeen_ = -1;
+        } else if (!data.empty()) {
+            pending_.assign(kMark.substr(0, static_cast<std::size_t>(markSeen_)));
+            markSeen_ = -1;
+        }
+        return data;
+    }
+
+    void Keep(std::string_view part) {
+        if (skipping_) return;
+        const std::size_t room = kMaxStateLine - pending_.size();
+        if (part.size() > room) {
+            part = part.substr(0, room);
+            skipping_ = lineCut_ = true;
+        }
+        pending_.append(part);
+    }
+
+    // Ends the line with its last part; a line that came whole in one piece
+    // goes to the loader without a copy.
+    void EndLine(std::string_view last) {
+        if (pending_.empty() && !skipping_ && last.size() <= kMaxStateLine) {
+            loader_.Line(last);
+            return;
+        }
+        Keep(last);
+        loader_.Line(pending_);
+        pending_.clear();
+        skipping_ = false;
+    }
+
+    Loader& loader_;
+    std::string pending_;
+    int markSeen_ = 0;  // bytes of the mark seen at the start; -1 past it
+    bool skipping_ = false, lineCut_ = false;
 };
 
 void AppendRegisterText(std::string& out, const CalcValue& v) {
@@ -227,15 +344,33 @@ std::string SystemMessage(const std::string& path, int err) {
     return "Could not save the calculator state to " + path + ": " + std::strerror(err);
 }
 
-std::string ReadFailureMessage(const std::string& path, int err) {
-    return "Could not read all of the calculator state from " + path + ": " + std::strerror(err) +
-           ". The calculator starts with the part that was read. When it closes, that file is kept as " +
-           BadStatePath(path) + " and a new one is written.";
+// Where a file that could not be read is kept: beside the file a link names.
+std::string KeptAs(const std::string& path) {
+    std::string target;
+    return BadStatePath(FollowLinks(path, target) == 0 ? target : path);
 }
 
-std::string KeepFailureMessage(const std::string& path, int err) {
-    return "Could not keep the partly read calculator state " + path + " as " + BadStatePath(path) + ": " +
+std::string ReadFailureMessage(const std::string& path, const std::string& reason) {
+    return "Could not read all of the calculator state from " + path + ": " + reason +
+           ". The calculator starts with the part that was read. When it closes, that file is kept as " +
+           KeptAs(path) + " and a new one is written.";
+}
+
+std::string UnreadMessage(const std::string& path, const std::string& reason) {
+    return "Could not read the calculator state from " + path + ": " + reason +
+           ". The calculator starts without it. When it closes, that file is kept as " + KeptAs(path) +
+           " and a new one is written.";
+}
+
+std::string KeepFailureMessage(const std::string& path, const std::string& bad, int err) {
+    return "Could not keep the partly read calculator state " + path + " as " + bad + ": " +
            std::strerror(err) + ". The state of this session was not saved, so that file is left as it was.";
+}
+
+// O_NONBLOCK: a FIFO in the file's place must not hang the start-up.
+int OpenForReading(const char* path) {
+    constexpr int kFlags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    return StateFileOpenHook ? StateFileOpenHook(path, kFlags) : ::open(path, kFlags);
 }
 
 long ReadSome(int fd, char* buf, std::size_t size) {
@@ -243,38 +378,20 @@ long ReadSome(int fd, char* buf, std::size_t size) {
     return ::read(fd, buf, size);
 }
 
-// A new file beside the target, named after it, that nobody else has. The
-// permissions asked for (0666) pass through the umask like any new file's.
-int CreateTemporary(const std::string& path, std::string& tmpPath) {
-    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::random_device rd;
-    std::mt19937 gen(rd() ^ static_cast<unsigned>(::getpid()));
-    std::uniform_int_distribution<int> pick(0, sizeof(kChars) - 2);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        tmpPath = path + ".";
-        for (int i = 0; i < 6; ++i) tmpPath += kChars[pick(gen)];
-        const int fd = ::open(tmpPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    errno = EEXIST;
-    return -1;
+StateFileStamp StampOf(const struct stat& st) {
+    StateFileStamp s;
+    s.exists = true;
+    s.device = st.st_dev;
+    s.inode = st.st_ino;
+    s.size = st.st_size;
+    s.modifiedNs = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+    s.changedNs = st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec;
+    return s;
 }
 
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-// Makes a rename or a new entry in the folder durable. Some file systems
-// cannot sync a folder; the content is already on disk then, so a failure
-// here is not one.
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
+StateFileStamp StampOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? StampOf(st) : StateFileStamp{};
 }
 
 // A new account may have no configuration folder yet. It is made as the XDG
@@ -293,8 +410,66 @@ int MakeFolders(const std::string& folder) {
     return 0;
 }
 
+// Savers of one state file take turns. The lock file lives only while a
+// save holds it: the holder removes it before letting go, and a saver that
+// gets the lock of a file removed meanwhile tries again with the new one.
+// The lock is only about ordering: a lock file that cannot be made (the
+// save will say why) or a saver that holds it too long does not stop this
+// save.
+class SaveLock {
+public:
+    explicit SaveLock(std::string path) : path_(std::move(path)) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStateLockWaitMs);
+        for (;;) {
+            fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            if (fd_ < 0) return;
+            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+                struct stat held {
+                }, named{};
+                if (::fstat(fd_, &held) == 0 && ::stat(path_.c_str(), &named) == 0 &&
+                    held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+                    held_ = true;
+                    return;
+                }
+            } else if (errno != EWOULDBLOCK && errno != EINTR) {
+                break;
+            }
+            ::close(fd_);
+            fd_ = -1;
+            if (std::chrono::steady_clock::now() >= until) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ::close(fd_);
+        fd_ = -1;
+    }
+    ~SaveLock() {
+        if (held_) ::unlink(path_.c_str());
+        if (fd_ >= 0) ::close(fd_);
+    }
+    SaveLock(const SaveLock&) = delete;
+    SaveLock& operator=(const SaveLock&) = delete;
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    bool held_ = false;
+};
+
+// The first rows of file that are the last rows of loaded: the lines a
+// calculator had loaded, as far as other saves since have kept them.
+std::size_t LoadedRowsAtStart(const std::vector<TapeRow>& loaded, const std::vector<TapeRow>& file) {
+    const auto same = [](const TapeRow& a, const TapeRow& b) {
+        return a.value == b.value && a.text == b.text;
+    };
+    for (std::size_t n = std::min(loaded.size(), file.size()); n > 0; --n)
+        if (std::equal(loaded.end() - static_cast<std::ptrdiff_t>(n), loaded.end(), file.begin(), same))
+            return n;
+    return 0;
+}
+
 }  // namespace
 
+std::function<int(const char* path, int flags)> StateFileOpenHook;
 std::function<long(int fd, char* buf, std::size_t size)> StateFileReadHook;
 
 std::string BadStatePath(const std::string& path) { return path + ".bad"; }
@@ -337,16 +512,10 @@ std::string StatePath() {
 
 void LoadStateText(std::string_view text, StateSink& sink) {
     Loader loader(sink);
+    LineSplitter lines(loader);
     try {
-        while (!text.empty()) {
-            const std::size_t nl = text.find('\n');
-            if (nl == std::string_view::npos) {
-                loader.Line(text);
-                break;
-            }
-            loader.Line(text.substr(0, nl));
-            text.remove_prefix(nl + 1);
-        }
+        lines.Feed(text);
+        lines.End();
         loader.Finish();
     } catch (...) {
         loader.Abort();
@@ -354,44 +523,51 @@ void LoadStateText(std::string_view text, StateSink& sink) {
     }
 }
 
-std::string LoadStateFile(const std::string& path, StateSink& sink) {
+std::string LoadStateFile(const std::string& path, StateSink& sink, StateFileStamp* stamp) {
+    if (stamp) *stamp = {};
     if (path.empty()) return {};
-    // O_NONBLOCK: a FIFO in the file's place must not hang the start-up.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return {};
+    const int fd = OpenForReading(path.c_str());
+    if (fd < 0) {
+        const int err = errno;
+        // No file is the usual first start. One that is there but cannot be
+        // opened holds state all the same, which the next save must not
+        // wipe.
+        if (err == ENOENT || err == ENOTDIR) return {};
+        if (stamp) *stamp = StampOf(path);
+        return UnreadMessage(path, std::strerror(err));
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return {};
     }
-    // Read in chunks and hand over whole lines: memory stays bounded by the
-    // longest line, not by the file.
+    if (stamp) *stamp = StampOf(st);
     Loader loader(sink);
-    std::string pending;
+    LineSplitter lines(loader);
     std::string chunk(64 * 1024, '\0');
+    std::size_t total = 0;
     int readError = 0;
+    bool tooLong = false;
     try {
         for (;;) {
-            const long n = ReadSome(fd, chunk.data(), chunk.size());
+            // One byte beyond the bound tells a file of exactly its size
+            // from a longer one.
+            const long n = ReadSome(fd, chunk.data(), std::min(chunk.size(), kMaxStateBytes + 1 - total));
             if (n < 0 && errno == EINTR) continue;
             // A read error ends the file here: the whole lines read so far
             // stay loaded, a line cut short by the error does not.
             if (n < 0) readError = errno != 0 ? errno : EIO;
             if (n <= 0) break;
-            std::string_view data(chunk.data(), static_cast<std::size_t>(n));
-            for (std::size_t nl; (nl = data.find('\n')) != std::string_view::npos;) {
-                if (pending.empty()) {
-                    loader.Line(data.substr(0, nl));
-                } else {
-                    pending.append(data.substr(0, nl));
-                    loader.Line(pending);
-                    pending.clear();
-                }
-                data.remove_prefix(nl + 1);
-            }
-            pending.append(data);
+            std::size_t used = static_cast<std::size_t>(n);
+            tooLong = total + used > kMaxStateBytes;
+            if (tooLong) used = kMaxStateBytes - total;
+            total += used;
+            lines.Feed(std::string_view(chunk.data(), used));
+            if (tooLong) break;
         }
-        if (readError == 0 && !pending.empty()) loader.Line(pending);
+        // A line cut short by an error or by the bound is not handed over:
+        // cut, a value's digits would read as another number.
+        if (readError == 0 && !tooLong) lines.End();
         loader.Finish();
     } catch (...) {
         loader.Abort();
@@ -399,7 +575,13 @@ std::string LoadStateFile(const std::string& path, StateSink& sink) {
         throw;
     }
     ::close(fd);
-    return readError == 0 ? std::string() : ReadFailureMessage(path, readError);
+    if (readError != 0) return ReadFailureMessage(path, std::strerror(readError));
+    if (loader.NoHeader()) return UnreadMessage(path, "it holds no section [globals], [registers] or [tape]");
+    if (tooLong || lines.LineCut())
+        return ReadFailureMessage(path, "it is longer than a state file can be (" +
+                                            std::to_string(kMaxStateBytes >> 20) + " MiB, or " +
+                                            std::to_string(kMaxStateLine) + " bytes in one line)");
+    return {};
 }
 
 std::string FormatState(const StateSnapshot& state) {
@@ -445,47 +627,71 @@ std::string FormatState(const StateSnapshot& state) {
     return out;
 }
 
-bool SaveStateFile(const std::string& path, const StateSnapshot& state, std::string& error,
-                   OldStateFile old) {
+StateSnapshot MergeState(const StateSnapshot& ours, const StateBase& base, const StateSnapshot& file) {
+    StateSnapshot merged = ours;
+    for (std::size_t k = 0; k < merged.regs.size(); ++k)
+        if (ours.regs[k] == base.regs[k]) merged.regs[k] = file.regs[k];
+
+    const std::size_t added = std::min(base.tapeAdded, ours.tape.size());
+    const std::size_t dropped = base.tapeCleared ? LoadedRowsAtStart(base.tape, file.tape) : 0;
+    std::vector<TapeRow>& tape = merged.tape;
+    tape.assign(file.tape.begin() + static_cast<std::ptrdiff_t>(dropped), file.tape.end());
+    tape.insert(tape.end(), ours.tape.end() - static_cast<std::ptrdiff_t>(added), ours.tape.end());
+    if (tape.size() > kMaxTapeRows) tape.erase(tape.begin(), tape.end() - kMaxTapeRows);
+    return merged;
+}
+
+bool SaveStateFile(const std::string& path, const StateSnapshot& state, std::string& error, OldStateFile old,
+                   const StateBase* base) {
     error.clear();
     if (path.empty()) return true;
-    const std::string content = FormatState(state);
-
-    if (const int err = MakeFolders(FolderOf(path)); err != 0) {
+    std::string target;
+    if (const int err = FollowLinks(path, target); err != 0) {
         error = SystemMessage(path, err);
         return false;
     }
-    std::string tmpPath;
-    const int fd = CreateTemporary(path, tmpPath);
-    if (fd < 0) {
-        error = SystemMessage(path, errno);
+    if (const int err = MakeFolders(FolderOf(target)); err != 0) {
+        error = SystemMessage(path, err);
         return false;
     }
-    // Replacing the file must not change who may read it.
-    struct stat previous {};
-    if (::stat(path.c_str(), &previous) == 0 && S_ISREG(previous.st_mode))
-        ::fchmod(fd, previous.st_mode & 07777);
+    const SaveLock lock(target + ".lock");
 
-    int err = 0;
-    err = WriteAll(fd, content);
-    if (err == 0 && ::fsync(fd) != 0) err = errno;
-    if (::close(fd) != 0 && err == 0) err = errno;
+    // Under the lock, the file is what the last save left. If that is not
+    // the file this calculator loaded, another one saved meanwhile.
+    bool keepOld = old == OldStateFile::kKeepAsBad;
+    std::string content;
+    const StateFileStamp now = base ? StampOf(target) : StateFileStamp{};
+    if (base && now != base->stamp && now.exists) {
+        StateSnapshot file;
+        file.regs = base->regs;
+        SnapshotSink sink(file);
+        if (LoadStateFile(target, sink).empty()) {
+            content = FormatState(MergeState(state, *base, file));
+            keepOld = false;
+        } else {
+            // Whatever stands there now cannot be read in full either: it
+            // is kept, not merged into.
+            keepOld = true;
+        }
+    }
+    if (content.empty()) content = FormatState(state);
+
+    FileReplacement file;
+    int err = file.Begin(target, 0600, 0600);
+    if (err == 0) err = file.Write(content);
+    if (err == 0) err = file.Finish();
     // Only now, with the new content safely on disk, does the old file move
     // aside; had the write failed, it would still be where the next start
     // reads it. One that is gone already has nothing left to keep.
-    if (err == 0 && old == OldStateFile::kKeepAsBad &&
-        ::rename(path.c_str(), BadStatePath(path).c_str()) != 0 && errno != ENOENT) {
-        const int keepErr = errno;
-        ::unlink(tmpPath.c_str());
-        error = KeepFailureMessage(path, keepErr);
+    const std::string bad = BadStatePath(target);
+    if (err == 0 && keepOld && ::rename(target.c_str(), bad.c_str()) != 0 && errno != ENOENT) {
+        error = KeepFailureMessage(path, bad, errno);
         return false;
     }
-    if (err == 0 && ::rename(tmpPath.c_str(), path.c_str()) != 0) err = errno;
+    if (err == 0) err = file.Commit();
     if (err != 0) {
-        ::unlink(tmpPath.c_str());
         error = SystemMessage(path, err);
         return false;
     }
-    SyncFolder(FolderOf(path));
     return true;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -83,18 +84,40 @@ std::string DesktopDir();  // HOMEDRIVE+HOMEPATH joined, else $HOME; then "Deskt
 // AppDataDir() + "/qz.state", or "" with no folder.
 std::string StatePath();
 
-// Reads the file at path into the sink. A missing or unreadable file loads
-// nothing; bad lines are skipped one by one. Never throws for bad content.
-// Returns "" when the whole file was read (or there was none to read). When
-// the disk fails part way, the whole lines read so far stay loaded and the
-// warning for the user is returned ("Could not read all of the calculator
-// state from <path>: <reason>. ..."); the caller then saves with
-// OldStateFile::kKeepAsBad so that the unread rest is not overwritten.
-std::string LoadStateFile(const std::string& path, StateSink& sink);
+// Which file a load read: a save that finds another one in its place knows
+// that another calculator saved meanwhile.
+struct StateFileStamp {
+    bool exists = false;
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t size = 0, modifiedNs = 0, changedNs = 0;
 
-// The one call that takes the file's bytes from the disk, used like ::read
-// (bytes read, 0 at the end, -1 with errno set). Empty: ::read itself.
-// Replaceable so that tests can make the disk fail part way through.
+    bool operator==(const StateFileStamp&) const = default;
+};
+
+// The bounds of a state file, which holds 16 registers and 100 tape lines
+// of a few hundred bytes: what lies beyond them is not read.
+constexpr std::size_t kMaxStateBytes = 1024 * 1024;
+constexpr std::size_t kMaxStateLine = 4096;
+
+// Reads the file at path into the sink. Lines end in LF, CR LF or CR; a
+// UTF-8 byte-order mark at the start is skipped. A missing file (or one
+// that is not a regular file) loads nothing; bad lines are skipped one by
+// one. Never throws for bad content.
+// Returns "" when the whole file was read (or there was none to read).
+// Otherwise the warning for the user is returned ("Could not read [all of]
+// the calculator state from <path>: <reason>. ..."), the caller is to save
+// with OldStateFile::kKeepAsBad so that what was not read is not
+// overwritten, and the lines read so far stay loaded. That happens when the
+// file cannot be opened, when the disk fails part way, when it is longer
+// than kMaxStateBytes or has a line longer than kMaxStateLine (the rest is
+// skipped), and when it holds text but no section header.
+// stamp, when given, receives which file was read.
+std::string LoadStateFile(const std::string& path, StateSink& sink, StateFileStamp* stamp = nullptr);
+
+// The calls that open the file and take its bytes from the disk, used like
+// ::open and ::read. Empty: the system calls themselves. Replaceable so that
+// tests can make the disk fail.
+extern std::function<int(const char* path, int flags)> StateFileOpenHook;
 extern std::function<long(int fd, char* buf, std::size_t size)> StateFileReadHook;
 // The same, from text already in memory (the loader's core).
 void LoadStateText(std::string_view text, StateSink& sink);
@@ -111,6 +134,25 @@ enum class OldStateFile {
 // path + ".bad": where a state file that could not be read in full is kept.
 std::string BadStatePath(const std::string& path);
 
+// What this calculator loaded, and what it did to the tape since: the base
+// on which a save merges its changes into a file that another calculator
+// saved after this one loaded it.
+struct StateBase {
+    StateFileStamp stamp;                          // the file loaded (exists: false, none)
+    std::array<CalcValue, kRegisterCount> regs{};  // the registers right after loading
+    std::vector<TapeRow> tape;                     // the tape right after loading
+    std::size_t tapeAdded = 0;                     // rows at the end of the tape written since
+    bool tapeCleared = false;                      // the tape was emptied since (TAPE)
+};
+
+// What a save writes when the file changed since the load (file: what it
+// holds now, read on top of base.regs). The registers this calculator
+// changed take its values, the others the file's; the tape is the file's
+// lines, less the ones this calculator had loaded when it cleared its tape,
+// then the lines it added, the newest 100 kept; [globals] are this
+// calculator's.
+StateSnapshot MergeState(const StateSnapshot& ours, const StateBase& base, const StateSnapshot& file);
+
 // Writes the file safely: a temporary file in the same folder, flushed to
 // disk, then renamed over path. A missing folder is made first (mode 0700,
 // missing parents too). On any failure the previous file is left as it was,
@@ -122,5 +164,20 @@ std::string BadStatePath(const std::string& path);
 // renamed to BadStatePath(path), replacing an older one, before the new one
 // takes its name. If that rename fails, nothing is replaced, the new state is
 // not saved, and the message says so.
+//
+// A path that is a symbolic link is followed: the file it names is replaced
+// and the link stays. A new file gets mode 0600; a replaced one keeps its
+// mode, with read and write for its owner added.
+//
+// Savers take turns by a lock on "<file>.lock" beside the file (the rename
+// gives the file a new inode, which could not carry a lock); the lock file
+// exists only while a save holds it. With a base, a file that is no longer
+// the one loaded is read again and the state merged into it (MergeState);
+// one that cannot be read in full is kept as BadStatePath instead, as with
+// kKeepAsBad.
 bool SaveStateFile(const std::string& path, const StateSnapshot& state, std::string& error,
-                   OldStateFile old = OldStateFile::kReplace);
+                   OldStateFile old = OldStateFile::kReplace, const StateBase* base = nullptr);
+
+// How long a save waits for another calculator's save to end before it
+// goes ahead without the lock.
+constexpr int kStateLockWaitMs = 5000;

@@ -98,6 +98,13 @@ public:
     QString AskExportFile();
     // Tells the user that the state could not be saved; replaceable (tests).
     static std::function<void(const QString& message)> SaveFailedHook;
+    // Tells the user, once at start, that the state file could not be read
+    // in full; replaceable (tests).
+    static std::function<void(const QString& message)> StateWarningHook;
+    // Writes the state file, once: later calls (the destructor's) only
+    // answer how that went. False when it could not be saved; the user has
+    // been told then.
+    bool SaveState();
 
 protected:
     void AfterCreate() override;
@@ -120,10 +127,13 @@ private:
     // What a keypad button does (calc_keypad.h).
     void KeypadClick(const KeypadKey& key);
     void LoadState();
-    void SaveState();
-    // The state file could not be read in full: the next save keeps it as
-    // "<path>.bad" instead of overwriting the part never read.
-    bool stateReadPartly_ = false;
+    // What the state file held at start and what became of the tape since,
+    // for the save (defined in calc_state.cpp).
+    struct StateSession;
+    struct StateSessionDeleter {
+        void operator()(StateSession* session) const;
+    };
+    std::unique_ptr<StateSession, StateSessionDeleter> stateSession_;
 
     std::unique_ptr<CcalcMach> mach_;
     // A left press on a list that was not on a row: its moves and its

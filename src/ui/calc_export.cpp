@@ -6,8 +6,10 @@
 #include <QStandardPaths>
 #include <QTableWidget>
 
+#include <cstring>
 #include <stdexcept>
 
+#include "fdio/fdio.h"
 #include "ui/calc.h"
 
 namespace {
@@ -78,15 +80,13 @@ void Ccalc::ExportTape() {
                           registers_->item(n, 1)->text().toLatin1().toStdString());
     const std::string text = FormatTapeExport(rows, regs);
 
-    // Text mode gives the platform's line end.
-    QFile file(name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        throw std::runtime_error(
-            QStringLiteral("Cannot create \"%1\": %2").arg(name, file.errorString()).toStdString());
-    const qint64 written = file.write(text.data(), static_cast<qint64>(text.size()));
-    file.close();
-    if (written != static_cast<qint64>(text.size()) || file.error() != QFileDevice::NoError)
-        throw std::runtime_error(
-            QStringLiteral("Cannot write \"%1\": %2").arg(name, file.errorString()).toStdString());
+    // Written beside the old file and put in its place only when whole: a
+    // full disk must not cost the previous export.
+    bool failedToCreate = false;
+    if (const int err = ReplaceFileContent(QFile::encodeName(name).toStdString(), text, failedToCreate))
+        throw std::runtime_error(QStringLiteral("Cannot %1 \"%2\": %3")
+                                     .arg(failedToCreate ? QStringLiteral("create") : QStringLiteral("write"),
+                                          name, QString::fromLocal8Bit(std::strerror(err)))
+                                     .toStdString());
     FocusDisplay();
 }

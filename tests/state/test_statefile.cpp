@@ -16,6 +16,11 @@ void ExpectSameState(const StateSnapshot& got, const StateSnapshot& want) {
     }
 }
 
+std::string Unended(std::string text) {
+    text.pop_back();
+    return text;
+}
+
 const std::string kZeroLine = "vmDec:00000000000000000000000000000000";
 
 TEST(FormatState, WritesTheExactLayoutWithCrLf) {
@@ -65,8 +70,9 @@ TEST(FormatState, KeepsEveryLineForValuesWithoutRegisterText) {
     EXPECT_NE(text.find("\r\nvmDtTm:00000000000000000000000000000002\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\nvmERR:80000000000000000000000000000000=*** ERROR ***\r\n"), std::string::npos);
 
-    // Reloaded, the unwritable ones keep their start values and the others
-    // still land in their own places.
+    // Reloaded, the unwritable registers keep their start values and the
+    // others still land in their own places. A tape row keeps its error
+    // value: its text is the user's record.
     StateSnapshot start;
     for (auto& r : start.regs) r = IntValue(vmOct, 7);
     const StateSnapshot got = LoadSnapshot(text, start);
@@ -74,8 +80,36 @@ TEST(FormatState, KeepsEveryLineForValuesWithoutRegisterText) {
     EXPECT_EQ(got.regs[2], IntValue(vmOct, 7));
     EXPECT_EQ(got.regs[3], IntValue(vmHex, 3));
     EXPECT_EQ(got.regs[4], kZeroValue);
-    ASSERT_EQ(got.tape.size(), 1u);
-    EXPECT_EQ(got.tape[0].text, "9h");
+    ASSERT_EQ(got.tape.size(), 2u);
+    EXPECT_EQ(got.tape[0].text, "*** ERROR ***");
+    EXPECT_EQ(got.tape[0].value, kErrorValue);
+    EXPECT_EQ(got.tape[1].text, "9h");
+    const std::string again = FormatState(got);
+    EXPECT_EQ(again.substr(again.find("[tape]")), text.substr(text.find("[tape]")));
+}
+
+TEST(LoadState, ErrorValueComesBackOnTapeRowsOnly) {
+    const std::string error = "vmERR:80000000000000000000000000000000";
+    struct Case {
+        std::string value;
+        bool loaded;
+    };
+    const std::vector<Case> cases = {
+        {error, true},        {"vmERR:1", true},  // whatever its digits, it is the error value
+        {"vmERR:", false},    {"vmERR:80000000000000000000000000000000F", false},
+        {"vmERR:xyz", false}, {"vmErr:1", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        const RecordingSink got =
+            Load("[registers]\n" + c.value + "\n[tape]\n" + c.value + "=*** ERROR ***\n");
+        EXPECT_TRUE(got.regs.empty());
+        ASSERT_EQ(got.tape.size(), c.loaded ? 1u : 0u);
+        if (c.loaded) {
+            EXPECT_EQ(got.tape[0].value, kErrorValue);
+            EXPECT_EQ(got.tape[0].text, "*** ERROR ***");
+        }
+    }
 }
 
 TEST(FormatState, KeepsOneLinePerRowAndAtMost100Rows) {
@@ -313,6 +347,43 @@ TEST(LoadState, LineFeedOnlyAndCrLfReadTheSame) {
     // No line end after the last line at all.
     lf.pop_back();
     ExpectSameState(LoadSnapshot(lf), s);
+}
+
+// The same file in any line end a text editor may save, with or without a
+// UTF-8 byte-order mark, loads the same, mode included.
+TEST(LoadState, ByteOrderMarkAndEveryLineEndReadAlike) {
+    StateSnapshot s;
+    s.mode = vmHex;
+    s.regs[0] = IntValue(vmHex, 0xAB);
+    s.regs[15] = IntValue(vmHex, 0xCD);
+    s.tape = {{IntValue(vmHex, 1), "1h"}, {IntValue(vmHex, 2), "+ 1h"}, {IntValue(vmHex, 2), "= 2h"}};
+    const std::string crlf = FormatState(s);
+    const auto ends = [&](std::string_view eol) {
+        std::string out;
+        for (std::size_t i = 0; i < crlf.size(); ++i) {
+            if (crlf.compare(i, 2, "\r\n") == 0) {
+                out += eol;
+                ++i;
+            } else {
+                out += crlf[i];
+            }
+        }
+        return out;
+    };
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"LF", ends("\n")},           {"CR", ends("\r")},
+        {"BOM CR LF", bom + crlf},    {"BOM LF", bom + ends("\n")},
+        {"BOM CR", bom + ends("\r")}, {"CR, last line unended", Unended(ends("\r"))},
+    };
+    for (const auto& [name, text] : cases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(Load(text).log, Load(crlf).log);
+        ExpectSameState(LoadSnapshot(text), s);
+    }
+    // A mark anywhere else is text like any other.
+    EXPECT_TRUE(Load("[globals]\n" + bom + "mode=vmHex\n").modes.empty());
+    EXPECT_TRUE(Load(bom + bom + "[globals]\nmode=vmHex\n").modes.empty());
 }
 
 TEST(LoadState, TextsAreCutAt255Bytes) {

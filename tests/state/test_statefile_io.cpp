@@ -17,6 +17,7 @@
 #include <random>
 #include <sstream>
 
+#include "as_nobody.h"
 #include "failing_disk.h"
 #include "state_test_util.h"
 
@@ -170,20 +171,37 @@ TEST_F(StateFileTest, SavesTheFormattedTextAndLoadsItBack) {
     EXPECT_EQ(FormatState(got), FormatState(s));
 }
 
-TEST_F(StateFileTest, ReplacingKeepsTheOldPermissionsAndNewFilesFollowTheUmask) {
-    std::string error;
-    const mode_t old = ::umask(022);
-    ASSERT_TRUE(SaveStateFile(path_, Sample(), error)) << error;
-    struct stat st {};
-    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u);
-
-    ASSERT_EQ(::chmod(path_.c_str(), 0600), 0);
-    ASSERT_TRUE(SaveStateFile(path_, StateSnapshot{}, error)) << error;
-    ::umask(old);
-    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_EQ(ReadFile(path_), FormatState(StateSnapshot{}));
+// The state is the user's own: a new file is readable by its owner alone,
+// whatever the umask. A replaced file keeps what its owner chose, but never
+// so little that the owner cannot read the next one (a file left at mode 000
+// would lose every later session too).
+TEST_F(StateFileTest, NewFilesArePrivateAndReplacedOnesKeepTheirModeWithOwnerReadWrite) {
+    struct Case {
+        mode_t umask;
+        int before;  // -1: no file yet
+        mode_t after;
+    };
+    const std::vector<Case> cases = {
+        {022, -1, 0600},   {0277, -1, 0600},  {0, -1, 0600},     {022, 0644, 0644}, {022, 0444, 0644},
+        {022, 0000, 0600}, {077, 0640, 0640}, {022, 0604, 0604}, {022, 0755, 0755},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "umask " << std::oct << c.umask << ", before " << c.before);
+        ::unlink(path_.c_str());
+        if (c.before >= 0) {
+            WriteFile(path_, "old\r\n");
+            ASSERT_EQ(::chmod(path_.c_str(), static_cast<mode_t>(c.before)), 0);
+        }
+        const mode_t old = ::umask(c.umask);
+        std::string error;
+        const bool saved = SaveStateFile(path_, Sample(), error);
+        ::umask(old);
+        ASSERT_TRUE(saved) << error;
+        struct stat st {};
+        ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, c.after);
+        EXPECT_EQ(ReadFile(path_), FormatState(Sample()));
+    }
 }
 
 TEST_F(StateFileTest, FailedSavesReportAndLeaveNothingBehind) {
@@ -257,14 +275,64 @@ TEST_F(StateFileTest, MissingConfigFolderIsMadePrivate) {
 }
 
 TEST_F(StateFileTest, ReadOnlyFolderKeepsTheOldFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     WriteFile(path_, "old state\r\n");
+    ASSERT_EQ(::chmod(path_.c_str(), 0666), 0);
     ASSERT_EQ(::chmod(dir_.c_str(), 0555), 0);
-    std::string error;
-    EXPECT_FALSE(SaveStateFile(path_, Sample(), error));
+    const std::string error = AsUser([&] {
+        std::string e;
+        return SaveStateFile(path_, Sample(), e) ? std::string("saved") : e;
+    });
     EXPECT_EQ(error, "Could not save the calculator state to " + path_ + ": " + std::strerror(EACCES));
     EXPECT_EQ(ReadFile(path_), "old state\r\n");
     EXPECT_EQ(DirEntries(), std::vector<std::string>{"qz.state"});
+}
+
+// A state file the user cannot open (mode 000, or another user's private
+// file) is not wiped by the next exit: the start says so, and the save keeps
+// it whole as qz.state.bad before writing a file the user can read again.
+TEST_F(StateFileTest, UnreadableFileIsReportedAndKeptAsBad) {
+    struct Case {
+        const char* what;
+        mode_t mode;
+        bool ownedByTheTest;  // as root: a file of root's that nobody may not read
+    };
+    std::vector<Case> cases = {{"mode 000", 0, false}};
+    if (RunsAsRoot()) cases.push_back({"another user's, mode 0600", 0600, true});
+    ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
+    GiveToNobody(dir_);
+    const std::string original = FormatState(Sample());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(BadStatePath(path_));
+        fs::remove(path_);
+        WriteFile(path_, original);
+        if (!c.ownedByTheTest) GiveToNobody(path_);
+        ASSERT_EQ(::chmod(path_.c_str(), c.mode), 0);
+        const std::string got = AsUser([&] {
+            RecordingSink sink;
+            std::string out = LoadStateFile(path_, sink) + "\n" + sink.log + "\n";
+            std::string error;
+            StateSnapshot fresh;
+            fresh.regs[1] = IntValue(vmDec, 77);
+            out += SaveStateFile(path_, fresh, error, OldStateFile::kKeepAsBad) ? "saved" : error;
+            return out;
+        });
+        EXPECT_EQ(got, "Could not read the calculator state from " + path_ +
+                           ": Permission denied. The calculator starts without it. When it closes, that file "
+                           "is kept as " +
+                           path_ + ".bad and a new one is written.\n\nsaved");
+        // The very file, moved aside as it was.
+        struct stat bad {};
+        ASSERT_EQ(::stat(BadStatePath(path_).c_str(), &bad), 0);
+        EXPECT_EQ(bad.st_mode & 0777, c.mode);
+        ASSERT_EQ(::chmod(BadStatePath(path_).c_str(), 0600), 0);
+        EXPECT_EQ(ReadFile(BadStatePath(path_)), original);
+        EXPECT_NE(ReadFile(path_).find("vmDec:0000000000000000000000000000004D"), std::string::npos);
+        struct stat st {};
+        ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        EXPECT_EQ(DirEntries(), (std::vector<std::string>{"qz.state", "qz.state.bad"}));
+    }
 }
 
 // The disk fills up half way through the new file: the old file must come
@@ -372,15 +440,6 @@ TEST_F(StateFileTest, WhatCannotBeReadLoadsNothing) {
     RecordingSink fifo;
     EXPECT_EQ(LoadStateFile(dir_ + "/fifo", fifo), "");
     EXPECT_EQ(fifo.log, "");
-
-    if (::geteuid() != 0) {
-        const std::string locked = dir_ + "/locked";
-        WriteFile(locked, "[globals]\nmode=vmHex\n");
-        ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
-        RecordingSink unreadable;
-        EXPECT_EQ(LoadStateFile(locked, unreadable), "");
-        EXPECT_EQ(unreadable.log, "");
-    }
 }
 
 // Reading in chunks must hand over exactly what reading the text whole does,
@@ -453,19 +512,138 @@ TEST_F(StateFileTest, DamagedLinesDoNotLoseTheGoodOnes) {
     EXPECT_EQ(got.tape[0].text, "1o");
 }
 
-TEST_F(StateFileTest, TenMegabyteFileLoadsAndTheWindowKeepsTheLast100Rows) {
+// A file padded far beyond what a state file holds is read up to the bound
+// (whole lines only), the rest is skipped with a warning, and the file is to
+// be kept as .bad. A file just within the bound reads as usual.
+TEST_F(StateFileTest, OversizedFileLoadsItsFirstMebibyteAndIsKept) {
     std::string text = "[globals]\r\nmode=vmDec\r\n[tape]\r\n";
-    int rows = 0;
-    for (; text.size() < 10u * 1024 * 1024; ++rows)
+    for (int rows = 0; text.size() < 10u * 1024 * 1024; ++rows)
         text += HexLine(vmDec, rows) + "=" + std::to_string(rows) + "\r\n";
-    WriteFile(path_, text);
-    StateSnapshot got;
-    SnapshotSink sink(got);
-    LoadStateFile(path_, sink);
-    EXPECT_EQ(got.mode, vmDec);
-    ASSERT_EQ(got.tape.size(), kMaxTapeRows);
-    EXPECT_EQ(got.tape.back().text, std::to_string(rows - 1));
-    EXPECT_EQ(got.tape.front().value, IntValue(vmDec, rows - 100));
+    const std::string tooLong = "Could not read all of the calculator state from " + path_ +
+                                ": it is longer than a state file can be (1 MiB, or 4096 bytes in one line). "
+                                "The calculator starts with the part that was read. When it closes, that "
+                                "file is kept as " +
+                                path_ + ".bad and a new one is written.";
+    // What is read: the lines ended within the bound (CR ends a line too).
+    const std::string head = text.substr(0, text.find_last_of("\r\n", kMaxStateBytes - 1) + 1);
+    std::string exact = head;
+    exact.resize(kMaxStateBytes, ' ');
+    const std::string longLine = "[globals]\nmode=vmOct\nx" + std::string(kMaxStateLine, 'y') +
+                                 "\n[registers]\n" + HexLine(vmOct, 5) + "\n";
+    struct Case {
+        const char* what;
+        std::string content, warning, loadsLike;
+    };
+    const std::vector<Case> cases = {
+        {"10 MB", text, tooLong, head},
+        {"exactly the bound", exact, "", head},
+        {"one byte more", exact + "x", tooLong, head},
+        {"a line too long", longLine, tooLong, "[globals]\nmode=vmOct\n[registers]\n" + HexLine(vmOct, 5)},
+        {"a line just short enough",
+         "x" + std::string(kMaxStateLine - 1, 'y') + "\r\n" + Crlf({"[tape]", HexLine(vmDec, 3) + "=3"}), "",
+         "[tape]\n" + HexLine(vmDec, 3) + "=3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(path_, c.content);
+        StateSnapshot got;
+        SnapshotSink sink(got);
+        EXPECT_EQ(LoadStateFile(path_, sink), c.warning);
+        EXPECT_EQ(FormatState(got), FormatState(LoadSnapshot(c.loadsLike)));
+    }
+}
+
+// Text that holds no section header at all (another encoding such as
+// UTF-16, or not a state file) loads nothing and is kept; blank lines alone
+// hold nothing to keep.
+TEST_F(StateFileTest, FileWithoutAnySectionIsReportedAndKept) {
+    const std::string valid = FormatState(Sample());
+    std::string utf16 = "\xFF\xFE";
+    for (char c : valid) utf16 += std::string{c, '\0'};
+    std::mt19937 gen(99);
+    std::string noise(5000, '\0');
+    for (char& c : noise) c = static_cast<char>(gen());
+    const std::string none = "Could not read the calculator state from " + path_ +
+                             ": it holds no section [globals], [registers] or [tape]. The calculator starts "
+                             "without it. When it closes, that file is kept as " +
+                             path_ + ".bad and a new one is written.";
+    struct Case {
+        const char* what;
+        std::string content, warning;
+    };
+    const std::vector<Case> cases = {
+        {"UTF-16", utf16, none},
+        {"random bytes", noise, none},
+        {"words", "mode=vmHex\nvmHex:1=1h\n", none},
+        {"an unknown section only", "[colours]\nred=1\n", none},
+        {"empty", "", ""},
+        {"blank lines and a mark", "\xEF\xBB\xBF\r\n \t\r\n\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(path_, c.content);
+        RecordingSink sink;
+        EXPECT_EQ(LoadStateFile(path_, sink), c.warning);
+        if (c.warning.empty()) continue;
+        std::string error;
+        ASSERT_TRUE(SaveStateFile(path_, StateSnapshot{}, error, OldStateFile::kKeepAsBad)) << error;
+        EXPECT_EQ(ReadFile(BadStatePath(path_)), c.content);
+        EXPECT_EQ(ReadFile(path_), FormatState(StateSnapshot{}));
+    }
+}
+
+// A dotfiles folder: qz.state is a link. The save replaces the file the
+// link names, beside it, and the link stays as it was.
+TEST_F(StateFileTest, SavesThroughSymbolicLinks) {
+    const std::string dots = dir_ + "/dots";
+    fs::create_directories(dots + "/sub");
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> links;  // link, what it holds
+        std::string target;
+    };
+    const std::vector<Case> cases = {
+        {"absolute", {{path_, dots + "/qz.state"}}, dots + "/qz.state"},
+        {"relative", {{path_, "dots/qz.state"}}, dots + "/qz.state"},
+        {"a chain", {{path_, "dots/link"}, {dots + "/link", "sub/qz.state"}}, dots + "/sub/qz.state"},
+        {"to a file not made yet", {{path_, "dots/new.state"}}, dots + "/new.state"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto& [link, to] : c.links) {
+            fs::remove(link);
+            fs::create_symlink(to, link);
+        }
+        std::string error;
+        ASSERT_TRUE(SaveStateFile(path_, Sample(), error)) << error;
+        for (const auto& [link, to] : c.links) {
+            ASSERT_TRUE(fs::is_symlink(link));
+            EXPECT_EQ(fs::read_symlink(link).string(), to);
+        }
+        EXPECT_EQ(ReadFile(c.target), FormatState(Sample()));
+        fs::remove(c.target);
+    }
+
+    // A file that cannot be read is kept beside the file, not the link.
+    fs::remove(dots + "/link");
+    fs::remove(path_);
+    fs::create_symlink(dots + "/qz.state", path_);
+    WriteFile(dots + "/qz.state", "no sections\r\n");
+    RecordingSink sink;
+    EXPECT_NE(LoadStateFile(path_, sink).find("kept as " + dots + "/qz.state.bad and"), std::string::npos);
+    std::string error;
+    ASSERT_TRUE(SaveStateFile(path_, Sample(), error, OldStateFile::kKeepAsBad)) << error;
+    EXPECT_TRUE(fs::is_symlink(path_));
+    EXPECT_EQ(ReadFile(dots + "/qz.state.bad"), "no sections\r\n");
+    EXPECT_EQ(ReadFile(path_), FormatState(Sample()));
+    EXPECT_EQ(DirEntries(), (std::vector<std::string>{"dots", "qz.state"}));
+
+    // Links that only lead to each other end in a message.
+    fs::remove(path_);
+    fs::create_symlink("loop", path_);
+    fs::create_symlink("qz.state", dir_ + "/loop");
+    EXPECT_FALSE(SaveStateFile(path_, Sample(), error));
+    EXPECT_EQ(error, "Could not save the calculator state to " + path_ + ": " + std::strerror(ELOOP));
 }
 
 }  // namespace

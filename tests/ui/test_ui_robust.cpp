@@ -224,7 +224,9 @@ Kept Expected(Ccalc& w) {
     }
     for (int row = 0; row < w.TapeRowCount(); ++row) {
         const CalcValue& v = w.TapeValues[static_cast<std::size_t>(row)];
-        if (!HasRegisterText(v)) continue;
+        // A row holding the error value comes back with it; other values
+        // without a register text form do not.
+        if (!HasRegisterText(v) && !(v == kErrorValue)) continue;
         k.tape << Latin1(TrimmedEnd(w.TapeText(row)));
         k.tapeValues << Latin1(ValueText(v));
     }
