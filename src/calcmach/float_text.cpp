@@ -1,5 +1,7 @@
 // The general float text, written and read back: 17 significant digits,
-// exactly rounded, in plain or scientific notation.
+// exactly rounded, in plain or scientific notation. The register text in the
+// same shape with the fewest digits that read back exactly, and decimal
+// digits as typed, rounded once to the nearest extended.
 //
 // Float texts always use "." as the decimal separator, whatever the process
 // locale: they are written digit by digit here (or with std::to_chars) and
@@ -392,7 +394,7 @@ std::string LayOut(bool negative, const char* digits, int count, int e) {
     return out;
 }
 
-// The 80 bits of an extended, as the bits panel names them.
+// The fields of an extended's 80 bits.
 struct ExtendedBits {
     uint64_t significand;
     unsigned biased;  // 15 bits
@@ -479,7 +481,7 @@ long double ParseFloatRegText(std::string_view text) {
     const std::string_view word = text.substr(negative ? 1 : 0);
     if (word == "INF") return Special(negative, kIntegerBit);
     if (word == "NAN") return Special(negative, kIntegerBit | kQuietBit);
-    // The signalling NaN with the top payload bit, as the compiler makes it.
+    // The signalling NaN with the top payload bit, as __builtin_nansl makes it.
     if (word == "SNAN") return Special(negative, kIntegerBit | kQuietBit >> 1);
     return ParseFloat(text);
 }
@@ -502,7 +504,8 @@ long double DecimalToExtended(std::string_view text) {
 
     // Up to 19 digits make an integer an extended holds exactly, and so is
     // 10^27 (5^27 < 2^64): one multiplication or division by an exact power
-    // then rounds once, correctly. Most numbers typed are like that.
+    // then rounds once, correctly. Most numbers typed are like that. (It may
+    // leave the inexact flag, which nothing reads.)
     constexpr long kExactPow10 = 27;
     if (count <= 19 && exp >= -kExactPow10 && exp <= kExactPow10) {
         static constexpr auto kPow10 = [] {
