@@ -524,14 +524,40 @@ long double DecimalToExtended(std::string_view text) {
                         : v / kPow10[static_cast<std::size_t>(-exp)];
     }
 
-    // Otherwise the C library's strtold, which rounds correctly. A halfway
-    // point between two extendeds has at most about 11520 significant
-    // digits (those between the smallest denormals); past kMaxDigits, all
-    // that counts is that a dropped digit was not zero, which one "1" at
-    // the end keeps. So an endless entry costs no more than this.
-    constexpr std::size_t kMaxDigits = 12000;
+    // Otherwise the C library's strtold, which rounds correctly, on the
+    // significant digits written as an integer with a decimal exponent.
+    const auto parse = [](std::string& number, long scale) {
+        number += 'e';
+        number += std::to_string(scale);
+        fpu::QuietEnv guard;
+        return strtold_l(number.c_str(), nullptr, CLocale());
+    };
     std::string number;
-    number.reserve(std::min(count, kMaxDigits + 1) + 24);
+    // A long number lies between its first kQuickDigits digits and the
+    // same plus one in the last of them; where both round to the same
+    // extended, so does the number, and the rest need not be read. This
+    // keeps each key of an endless entry cheap.
+    constexpr std::size_t kQuickDigits = 24;
+    if (count > kQuickDigits) {
+        const long scale = exp + static_cast<long>(count - kQuickDigits);
+        for (std::size_t i = first; i < first + kQuickDigits; ++i) number += at(i);
+        std::string above = number;
+        std::size_t i = above.size();
+        while (i > 0 && above[i - 1] == '9') above[--i] = '0';
+        if (i > 0) {
+            ++above[i - 1];
+        } else {
+            above.insert(above.begin(), '1');
+        }
+        const long double low = parse(number, scale);
+        if (low == parse(above, scale)) return low;
+        number.clear();
+    }
+    // A halfway point between two extendeds has at most about 11520
+    // significant digits (those between the smallest denormals); past
+    // kMaxDigits all that counts is that a dropped digit was not zero, which
+    // one "1" at the end keeps.
+    constexpr std::size_t kMaxDigits = 12000;
     long scale = exp;
     if (count <= kMaxDigits) {
         for (std::size_t i = first; i <= last; ++i) number += at(i);
@@ -540,10 +566,7 @@ long double DecimalToExtended(std::string_view text) {
         number += '1';  // digit `last` is not zero, and it was dropped
         scale += static_cast<long>(count - kMaxDigits - 1);
     }
-    number += 'e';
-    number += std::to_string(scale);
-    fpu::QuietEnv guard;
-    return strtold_l(number.c_str(), nullptr, CLocale());
+    return parse(number, scale);
 }
 
 long double ParseFloat(std::string_view text) {
