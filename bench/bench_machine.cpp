@@ -222,6 +222,30 @@ void BM_FloatTextRandomBits(benchmark::State& state) {
 }
 BENCHMARK(BM_FloatTextRandomBits);
 
+// One typed key of a float entry and the display text after it, as the
+// window does per key; the number is typed again from its start each time
+// it is complete. Short: ten digits; long: 23 digits, past what a 64-bit
+// integer holds.
+//
+//   build-*/bench/bench_machine --benchmark_filter=FloatEntryKey
+void BM_FloatEntryKey(benchmark::State& state) {
+    const std::string_view keys = state.range(0) == 0 ? "3.141592653" : "999.99999999999999999999";
+    CcalcMach m;
+    m.SetMode(vmFloat);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        if (i == keys.size()) {
+            m.EndEntry();
+            i = 0;
+        }
+        m.KeyChar(keys[i++]);
+        std::string text = m.DisplayText();
+        benchmark::DoNotOptimize(text);
+    }
+    state.SetLabel(state.range(0) == 0 ? "short" : "long");
+}
+BENCHMARK(BM_FloatEntryKey)->Arg(0)->Arg(1);
+
 }  // namespace
 
 // The bits panel's core: every form of a value, and a toggle followed by

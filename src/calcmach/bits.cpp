@@ -266,8 +266,8 @@ namespace {
 // Makes v the entry as if its digits had just been typed: shown, taken by
 // the next operator or "=", and still being typed, so a further digit
 // extends it and backspace takes its last digit away (in the float mode:
-// divides by ten, as on a number typed without a point). A negative number
-// grows on the negative side, as after the sign change. No tape line.
+// of the shortest digits that give the value). A negative number grows on
+// the negative side, as after the sign change. No tape line.
 void EnterAsTyped(CcalcMach& m, const CalcValue& v) {
     m.Y = v;
     m.EndEntry();

@@ -121,6 +121,12 @@ public:
     bool EntryNeg = false;
     char LastKey = 0;
     Word128 HeadMask{};
+    // The float entry as typed, its value being these digits correctly
+    // rounded (with EntryNeg's sign): the integer digits without leading
+    // zeros, then "." and the decimals once the point is typed. Empty while
+    // no digit has been typed, and for a value that was entered as if typed
+    // (the bits panel) until a key extends it.
+    std::string EntryDigits;
 
     // Tape.
     std::string TapePrefix;

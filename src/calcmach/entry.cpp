@@ -1,10 +1,11 @@
-// Number entry: digits are folded into Y as they are typed (there is no text
-// buffer), backspace takes them out again, and EntryText shows the number
-// while it is being typed. Also the typing of characters and whole texts.
+// Number entry: digits are folded into Y as they are typed, backspace takes
+// them out again, and EntryText shows the number while it is being typed.
+// The float mode keeps the typed digits as well, so that its value is the
+// typed number correctly rounded, not the sum of a rounding per digit. Also
+// the typing of characters and whole texts.
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -14,6 +15,7 @@
 #include "calcmach.h"
 #include "fpu.h"
 #include "machine_util.h"
+#include "wide/errors.h"
 
 namespace {
 
@@ -29,19 +31,6 @@ constexpr std::array<uint8_t, 256> kDigitValues = [] {
     }
     return t;
 }();
-
-// Room for the fixed text of a float entry. A sign, at most 40 integer digits
-// (below kSmallFixedLimit), the point and kSmallFixedDecimals decimals fit
-// the small buffer; any other text gets its decimals plus kFixedIntegerRoom:
-// the largest extended has 4933 integer digits, with sign and point 4935.
-constexpr std::size_t kSmallFixedSize = 128;
-constexpr int kSmallFixedDecimals = 60;
-constexpr long double kSmallFixedLimit = 1e40L;
-constexpr std::size_t kFixedIntegerRoom = 4960;
-// At least the 16445 decimals of the smallest denormal, 2^-16445: past this
-// count every extended has only zeros left.
-constexpr int kMaxFixedDecimals = 16446;
-static_assert(1 + 40 + 1 + kSmallFixedDecimals <= kSmallFixedSize);
 
 // Modes outside the table (only reachable through a loaded or set value)
 // take digits in radix 10, like the modes that exist as names only.
@@ -225,33 +214,108 @@ bool IPv6Key(CcalcMach& mach, char c, int d) {
     return true;
 }
 
-// Decimal digits and one ".", the digits after it scaled by their place.
+// The value of a float entry's typed digits, with the entry's sign. A
+// typed zero is +0 whatever the sign, which only shows ("-0"). A number
+// past the range raises the usual float overflow.
+long double TypedValue(std::string_view digits, bool negative) {
+    const long double v = DecimalToExtended(digits);
+    if (std::isinf(v)) throw FloatOverflowError();
+    return v == 0.0L || !negative ? v : -v;
+}
+
+// Gives a float entry that was entered as if typed (the bits panel) the
+// digits that type its value: the shortest that read back to it, so the
+// value stays as it is until a key changes it. False for an infinity, a NaN
+// or an encoding the processor refuses, which no digits type.
+bool HasTypedDigits(CcalcMach& mach) {
+    if (!mach.EntryDigits.empty()) return true;
+    long double v;
+    {
+        // Adding zero gives a pseudo-denormal its normal encoding, and a
+        // refused encoding its NaN (raising invalid, kept in here).
+        fpu::QuietEnv guard;
+        v = mach.Y.f() + 0.0L;
+        if (!std::isfinite(v)) return false;
+    }
+    std::string& typed = mach.EntryDigits;
+    mach.FracDigits = 0;
+    if (v == 0.0L) {
+        typed.assign(1, '0');
+        return true;
+    }
+    mach.EntryNeg = std::signbit(v);
+    std::string digits;
+    int e = 0;
+    ShortestDigits(std::fabs(v), digits, e);
+    // d.ddd x 10^e in plain notation.
+    const auto count = static_cast<int>(digits.size());
+    if (e >= count - 1) {
+        typed = digits;
+        typed.append(static_cast<std::size_t>(e - (count - 1)), '0');
+        return true;
+    }
+    const auto whole = static_cast<std::size_t>(std::max(e + 1, 0));
+    typed.assign(digits, 0, whole);
+    if (whole == 0) typed.push_back('0');
+    typed.push_back('.');
+    if (e < -1) typed.append(static_cast<std::size_t>(-e - 1), '0');
+    typed.append(digits, whole);
+    mach.FracDigits = count - e;
+    return true;
+}
+
+// Decimal digits and one "."; the value is the typed number, rounded once.
 bool FloatKey(CcalcMach& mach, char c, int d) {
+    std::string& typed = mach.EntryDigits;
     if (c == '.') {
         if (mach.NewEntry) {
             mach.NewEntry = false;
             mach.Y.setF(0.0L);
-        } else if (mach.FracDigits != 0) {
+            typed.assign(1, '0');
+        } else if (!HasTypedDigits(mach) || mach.FracDigits != 0) {
             return false;
         }
+        typed += '.';
         mach.FracDigits = 1;
         return true;
     }
     if (!(d >= 0 && d <= 9)) return false;
-    const long double digit = mach.EntryNeg ? -d : d;
     if (mach.NewEntry) {
         mach.NewEntry = false;
         mach.FracDigits = 0;
-        mach.Y.setF(digit);
-    } else if (mach.FracDigits == 0) {
-        // Only an absurdly long entry can overflow here; it raises the
-        // usual float overflow and leaves the entry as it was.
-        mach.Y.setF(
-            fpu::Guarded([](long double v, long double dd) { return v * 10.0L + dd; }, mach.Y.f(), digit));
-    } else {
-        mach.Y.setF(mach.Y.f() + digit * std::pow(10.0L, static_cast<long double>(-mach.FracDigits)));
-        if (mach.FracDigits < std::numeric_limits<int32_t>::max()) ++mach.FracDigits;
+        typed.assign(1, c);
+        mach.Y.setF(mach.EntryNeg ? -d : d);
+        return true;
     }
+    if (!HasTypedDigits(mach)) {
+        // An infinity or a NaN takes the digit the plain way, and stays
+        // what it is (a refused encoding faults, as in any operation).
+        mach.Y.setF(fpu::Guarded([](long double v, long double dd) { return v * 10.0L + dd; }, mach.Y.f(),
+                                 static_cast<long double>(mach.EntryNeg ? -d : d)));
+        return true;
+    }
+    // The integer part keeps no leading zero.
+    const bool replacesZero = typed == "0";
+    if (replacesZero) {
+        typed.back() = c;
+    } else {
+        typed += c;
+    }
+    // A zero among the decimals leaves the number as it was.
+    if (mach.FracDigits == 0 || c != '0') {
+        try {
+            mach.Y.setF(TypedValue(typed, mach.EntryNeg));
+        } catch (...) {
+            // Past the range: the entry stays as it was.
+            if (replacesZero) {
+                typed.back() = '0';
+            } else {
+                typed.pop_back();
+            }
+            throw;
+        }
+    }
+    if (mach.FracDigits != 0 && mach.FracDigits < std::numeric_limits<int32_t>::max()) ++mach.FracDigits;
     return true;
 }
 
@@ -265,6 +329,7 @@ void CcalcMach::EndEntry() {
     FracDigits = 0;
     LastKey = 0;
     HeadMask = W128Zero;
+    EntryDigits.clear();
 }
 
 bool CcalcMach::DigitKey(char c) {
@@ -321,6 +386,7 @@ bool CcalcMach::Backspace() {
         NewEntry = false;
         ZeroPayload(Y);
         FracDigits = 0;
+        if (m == vmFloat) EntryDigits.assign(1, '0');
     } else if (m == vmIPv4) {
         Y.setW(DropGroupDigit(Y.w(), 8, 10));
     } else if (m == vmIPv6 && HeadMask.IsZero()) {
@@ -340,24 +406,17 @@ bool CcalcMach::Backspace() {
         }
         Y.setW(v);
     } else if (m == vmFloat) {
-        // All in extended precision and without a 64-bit integer in between:
-        // entries of 2^63 and more, and long fractions, stay exact.
-        const long double v = Y.f();
-        if (FracDigits == 0) {
-            Y.setF(std::trunc(v / 10.0L));
-        } else if (FracDigits == 1) {
-            FracDigits = 0;
-        } else if (FracDigits == 2) {
-            FracDigits = 1;
-            Y.setF(std::trunc(v));
+        if (!HasTypedDigits(*this)) {
+            // An infinity or a NaN: what a tenth of it is.
+            Y.setF(std::trunc(Y.f() / 10.0L));
         } else {
-            --FracDigits;
-            const long double p = std::pow(10.0L, static_cast<long double>(FracDigits - 1));
-            const long double scaled = v * p;
-            // From 2^64 on the scaled value has no fraction left to cut, and
-            // dividing it back would only add rounding noise (or a NaN once p
-            // overflows on absurdly long entries).
-            if (std::fabs(scaled) < 0x1p64L) Y.setF(std::trunc(scaled) / p);
+            const char last = EntryDigits.back();
+            EntryDigits.pop_back();
+            if (EntryDigits.empty()) EntryDigits.assign(1, '0');
+            if (FracDigits != 0) --FracDigits;
+            // Taking off the point, or a zero among the decimals, leaves the
+            // number as it was.
+            if (last != '.' && (FracDigits == 0 || last != '0')) Y.setF(TypedValue(EntryDigits, EntryNeg));
         }
     } else {
         Y.setW(W128Div(Y.w(), Word128(EntryRadix(m), 0)));
@@ -374,41 +433,14 @@ std::string CcalcMach::EntryText() const {
         return text;
     }
 
-    const long double v = Y.f();
-    std::string text;
-    if (v == 0.0L) {
-        text = EntryNeg ? "-0" : "0";
-        if (FracDigits >= 1) text += '.';
-    } else if (FracDigits == 0) {
-        text = ValueText(Y);
-    } else {
-        // Fixed notation with the typed number of decimals keeps trailing
-        // zeros visible (3.50). Beyond kMaxFixedDecimals every extended float
-        // has only zeros left, which the padding below supplies.
-        const int decimals = std::min(FracDigits - 1, kMaxFixedDecimals);
-        char small[kSmallFixedSize];
-        std::string big;
-        char* first = small;
-        char* last = small + sizeof small;
-        if (decimals > kSmallFixedDecimals || std::fabs(v) >= kSmallFixedLimit) {
-            big.resize(static_cast<std::size_t>(decimals) + kFixedIntegerRoom);
-            first = big.data();
-            last = first + big.size();
-        }
-        const auto res = std::to_chars(first, last, v, std::chars_format::fixed, decimals);
-        text.assign(first, res.ec == std::errc{} ? res.ptr : first);
-        if (text.find('.') == std::string::npos) text += '.';
+    // Once the point is typed, the digits as typed: trailing zeros show (3.50).
+    if (FracDigits >= 1 && !EntryDigits.empty()) {
+        std::string text = EntryNeg ? "-" : "";
+        text.append(EntryDigits, 0, kMaxText - text.size());
+        return text;
     }
-    if (FracDigits >= 1) {
-        const std::size_t point = text.find('.');
-        if (point != std::string::npos) {
-            std::size_t count = text.size() - point;  // digits after the point, plus one
-            while (count < static_cast<std::size_t>(FracDigits) && text.size() < kMaxText) {
-                text += '0';
-                ++count;
-            }
-        }
-    }
+    if (Y.f() == 0.0L) return EntryNeg ? "-0" : "0";
+    std::string text = ValueText(Y);
     if (text.size() > kMaxText) text.resize(kMaxText);
     return text;
 }

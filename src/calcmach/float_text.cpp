@@ -1,5 +1,7 @@
 // The general float text, written and read back: 17 significant digits,
-// exactly rounded, in plain or scientific notation.
+// exactly rounded, in plain or scientific notation. The register text in the
+// same shape with the fewest digits that read back exactly, and decimal
+// digits as typed, rounded once to the nearest extended.
 //
 // Float texts always use "." as the decimal separator, whatever the process
 // locale: they are written digit by digit here (or with std::to_chars) and
@@ -355,6 +357,70 @@ bool FloatDigits17(long double x, uint64_t& digits, int& exp10) {
     return true;
 }
 
+namespace {
+
+// The general float text of d.ddd x 10^e, written from count significant
+// digits: plain notation for e from -5 to 16, scientific otherwise, no
+// trailing zeros after the point and no point left last.
+std::string LayOut(bool negative, const char* digits, int count, int e) {
+    int last = count - 1;  // the last digit other than zero
+    while (last > 0 && digits[last] == '0') --last;
+    std::string out;
+    out.reserve(static_cast<std::size_t>(count) + 12);
+    if (negative) out += '-';
+    if (e >= 17 || e <= -6) {
+        // Far from 1: scientific, mantissa without trailing zeros.
+        out += digits[0];
+        if (last != 0) {
+            out += '.';
+            out.append(digits + 1, digits + last + 1);
+        }
+        char exp[8];
+        out += 'E';
+        out.append(exp, std::to_chars(exp, exp + sizeof exp, e).ptr);
+    } else if (e >= 0) {
+        // Exponents 0..16: plain, the integer digits all kept.
+        for (int i = 0; i <= e; ++i) out += i <= last ? digits[i] : '0';
+        if (last > e) {
+            out += '.';
+            out.append(digits + e + 1, digits + last + 1);
+        }
+    } else {
+        // Exponents -5..-1: plain, zeros after the point first.
+        out += "0.";
+        out.append(static_cast<std::size_t>(-e - 1), '0');
+        out.append(digits, digits + last + 1);
+    }
+    return out;
+}
+
+// The fields of an extended's 80 bits.
+struct ExtendedBits {
+    uint64_t significand;
+    unsigned biased;  // 15 bits
+    bool negative;
+};
+
+ExtendedBits BitsOf(long double x) {
+    unsigned char b[10];
+    std::memcpy(b, &x, sizeof b);
+    ExtendedBits e;
+    std::memcpy(&e.significand, b, 8);
+    e.biased = (b[8] | b[9] << 8) & 0x7FFFu;
+    e.negative = (b[9] & 0x80u) != 0;
+    return e;
+}
+
+constexpr uint64_t kIntegerBit = uint64_t{1} << 63;
+constexpr uint64_t kQuietBit = uint64_t{1} << 62;
+constexpr unsigned kNegativeExp = 0x8000u;
+
+long double Special(bool negative, uint64_t significand) {
+    return MakeExtended(significand, 0x7FFFu | (negative ? kNegativeExp : 0u));
+}
+
+}  // namespace
+
 std::string FloatText(long double x) {
     // Classifying a payload that holds no valid extended (an unnormal, a
     // pseudo-NaN) raises the invalid flag: keep it inside the guard.
@@ -373,36 +439,134 @@ std::string FloatText(long double x) {
     if (!FloatDigits17(magnitude, n, e)) Round17Exactly(magnitude, n, e);
     char digits[17];
     for (int i = 16; i >= 0; --i, n /= 10) digits[i] = static_cast<char>('0' + n % 10);
-    int last = 16;  // the last digit other than zero
-    while (digits[last] == '0') --last;
+    return LayOut(negative, digits, 17, e);
+}
 
-    char out[48];
-    char* p = out;
-    if (negative) *p++ = '-';
-    if (e >= 17 || e <= -6) {
-        // Far from 1: scientific, mantissa without trailing zeros.
-        *p++ = digits[0];
-        if (last != 0) {
-            *p++ = '.';
-            p = std::copy(digits + 1, digits + last + 1, p);
-        }
-        *p++ = 'E';
-        p = std::to_chars(p, out + sizeof out, e).ptr;
-    } else if (e >= 0) {
-        // Exponents 0..16: plain, the integer digits all kept.
-        p = std::copy(digits, digits + e + 1, p);
-        if (last > e) {
-            *p++ = '.';
-            p = std::copy(digits + e + 1, digits + last + 1, p);
-        }
-    } else {
-        // Exponents -5..-1: plain, zeros after the point first.
-        *p++ = '0';
-        *p++ = '.';
-        p = std::fill_n(p, -e - 1, '0');
-        p = std::copy(digits, digits + last + 1, p);
+void ShortestDigits(long double x, std::string& digits, int& exp10) {
+    // to_chars without a precision writes the shortest digits that read
+    // back to x, the nearest to x among several: "d.ddde[+-]x".
+    char buf[64];
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific);
+    char* e = std::find(buf, r.ptr, 'e');
+    digits.assign(1, buf[0]);
+    if (e - buf > 2) digits.append(buf + 2, e);
+    const char* exp = e + 1;
+    if (*exp == '+') ++exp;
+    std::from_chars(exp, r.ptr, exp10);
+}
+
+std::string FloatRegText(long double x) {
+    ExtendedBits b = BitsOf(x);
+    const std::string sign = b.negative ? "-" : "";
+    const bool integerBit = (b.significand & kIntegerBit) != 0;
+    if (b.biased == 0x7FFFu && integerBit && (b.significand << 1) == 0) return sign + "INF";
+    if (b.biased == 0x7FFFu || (b.biased != 0 && !integerBit)) {
+        // A NaN; pseudo-infinities, pseudo-NaNs and unnormals turn into
+        // quiet NaNs in every operation.
+        const bool quiet = !integerBit || (b.significand & kQuietBit) != 0;
+        return sign + (quiet ? "NAN" : "SNAN");
     }
-    return std::string(out, p);
+    if (b.significand == 0) return sign + "0";
+    // The magnitude, a pseudo-denormal in its normal encoding (same value,
+    // exponent 1), built from the bits: no float operation needed.
+    if (b.biased == 0 && integerBit) b.biased = 1;
+    std::string digits;
+    int e = 0;
+    ShortestDigits(MakeExtended(b.significand, b.biased), digits, e);
+    return LayOut(b.negative, digits.data(), static_cast<int>(digits.size()), e);
+}
+
+long double ParseFloatRegText(std::string_view text) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::string_view word = text.substr(negative ? 1 : 0);
+    if (word == "INF") return Special(negative, kIntegerBit);
+    if (word == "NAN") return Special(negative, kIntegerBit | kQuietBit);
+    // The signalling NaN with the top payload bit, as __builtin_nansl makes it.
+    if (word == "SNAN") return Special(negative, kIntegerBit | kQuietBit >> 1);
+    return ParseFloat(text);
+}
+
+long double DecimalToExtended(std::string_view text) {
+    const std::size_t point = std::min(text.find('.'), text.size());
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view decimals = text.substr(std::min(point + 1, text.size()));
+    // The digits of both parts as one run, the point left out.
+    const std::size_t total = whole.size() + decimals.size();
+    const auto at = [&](std::size_t i) { return i < whole.size() ? whole[i] : decimals[i - whole.size()]; };
+    std::size_t first = 0;
+    while (first < total && at(first) == '0') ++first;
+    if (first == total) return 0.0L;
+    std::size_t last = total - 1;
+    while (at(last) == '0') --last;
+    // The number is the integer of digits first..last times 10^exp.
+    const long exp = static_cast<long>(whole.size()) - 1 - static_cast<long>(last);
+    const std::size_t count = last - first + 1;
+
+    // Up to 19 digits make an integer an extended holds exactly, and so is
+    // 10^27 (5^27 < 2^64): one multiplication or division by an exact power
+    // then rounds once, correctly. Most numbers typed are like that. (It may
+    // leave the inexact flag, which nothing reads.)
+    constexpr long kExactPow10 = 27;
+    if (count <= 19 && exp >= -kExactPow10 && exp <= kExactPow10) {
+        static constexpr auto kPow10 = [] {
+            std::array<long double, kExactPow10 + 1> t{};
+            long double p = 1.0L;
+            for (auto& v : t) {
+                v = p;
+                p *= 10.0L;
+            }
+            return t;
+        }();
+        uint64_t m = 0;
+        for (std::size_t i = first; i <= last; ++i) m = m * 10 + static_cast<uint64_t>(at(i) - '0');
+        const long double v = static_cast<long double>(m);
+        return exp >= 0 ? v * kPow10[static_cast<std::size_t>(exp)]
+                        : v / kPow10[static_cast<std::size_t>(-exp)];
+    }
+
+    // Otherwise the C library's strtold, which rounds correctly, on the
+    // significant digits written as an integer with a decimal exponent.
+    const auto parse = [](std::string& number, long scale) {
+        number += 'e';
+        number += std::to_string(scale);
+        fpu::QuietEnv guard;
+        return strtold_l(number.c_str(), nullptr, CLocale());
+    };
+    std::string number;
+    // A long number lies between its first kQuickDigits digits and the
+    // same plus one in the last of them; where both round to the same
+    // extended, so does the number, and the rest need not be read. This
+    // keeps each key of an endless entry cheap.
+    constexpr std::size_t kQuickDigits = 24;
+    if (count > kQuickDigits) {
+        const long scale = exp + static_cast<long>(count - kQuickDigits);
+        for (std::size_t i = first; i < first + kQuickDigits; ++i) number += at(i);
+        std::string above = number;
+        std::size_t i = above.size();
+        while (i > 0 && above[i - 1] == '9') above[--i] = '0';
+        if (i > 0) {
+            ++above[i - 1];
+        } else {
+            above.insert(above.begin(), '1');
+        }
+        const long double low = parse(number, scale);
+        if (low == parse(above, scale)) return low;
+        number.clear();
+    }
+    // A halfway point between two extendeds has at most about 11520
+    // significant digits (those between the smallest denormals); past
+    // kMaxDigits all that counts is that a dropped digit was not zero, which
+    // one "1" at the end keeps.
+    constexpr std::size_t kMaxDigits = 12000;
+    long scale = exp;
+    if (count <= kMaxDigits) {
+        for (std::size_t i = first; i <= last; ++i) number += at(i);
+    } else {
+        for (std::size_t i = first; i < first + kMaxDigits; ++i) number += at(i);
+        number += '1';  // digit `last` is not zero, and it was dropped
+        scale += static_cast<long>(count - kMaxDigits - 1);
+    }
+    return parse(number, scale);
 }
 
 long double ParseFloat(std::string_view text) {

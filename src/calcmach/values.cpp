@@ -64,7 +64,7 @@ ValueMode str2mode(std::string_view name) {
 std::string RegRepr(const CalcValue& v) {
     const std::string_view name = ModeName(v.mode);
     if (v.mode >= vmDec && v.mode <= vmIPv6) return std::string(name) + ":" + hexstr(v.w());
-    if (v.mode == vmFloat) return std::string(name) + ":" + FloatText(v.f());
+    if (v.mode == vmFloat) return std::string(name) + ":" + FloatRegText(v.f());
     throw RangeError("RegRepr:  unsupported type " + std::string(name));
 }
 
@@ -77,7 +77,7 @@ void ReprReg(std::string_view text, CalcValue& out) {
     if (mode >= vmDec && mode <= vmIPv6) {
         out.setW(stou128(payload, 16));
     } else if (mode == vmFloat) {
-        out.setF(ParseFloat(payload));
+        out.setF(ParseFloatRegText(payload));
     } else {
         throw RangeError("ReprReg: unsupported type");
     }

@@ -97,5 +97,6 @@ std::string ValueText(const CalcValue& v);
 ValueMode str2mode(std::string_view name);
 
 // Register text form ("vmDec:000...2A", "vmFloat:1.5") used by the state file.
+// A float is written so that it reads back to the same value (FloatRegText).
 std::string RegRepr(const CalcValue& v);
 void ReprReg(std::string_view text, CalcValue& out);

@@ -406,6 +406,13 @@ TEST(ToggleBit, ActsOnTheShownValue) {
         {vmFloat, "1", {64}, "0.5", "=", "0.5"},
         {vmFloat, "1", {62}, "1.5", "* 2 =", "3"},
         {vmFloat, "0", {79}, "-0", "=", "0"},
+        // Typed on, a float goes on from the digits that read back to it.
+        {vmFloat, "2", {65}, "8", "5 =", "85"},
+        {vmFloat, "1", {62}, "1.5", "2 bs bs 7 =", "1.7"},
+        {vmFloat, "1", {79}, "-1", "5 neg . 2 =", "15.2"},
+        {vmFloat, "3", {0}, "3", "bs", "3.000000000000000000"},  // 3.0000000000000000002
+        // No digits make an infinity: they leave it as it is.
+        {vmFloat, "1", {78}, "INF", "5 . bs =", "INF"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(ModeName(c.mode)) + " " + c.before);

@@ -3,12 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "machine_rig.h"
 
 namespace {
+
+using LD = std::numeric_limits<long double>;
 
 struct Entry {
     ValueMode mode;
@@ -137,6 +143,108 @@ TEST(Entry, FloatEntryHoldsTheTypedValue) {
     }
 }
 
+// The value of a typed float is the typed number rounded once, to the
+// nearest extended: not a rounding per digit, which piles up.
+TEST(Entry, FloatEntryIsTheTypedNumberRoundedOnce) {
+    // 1 + 2^-64 is halfway between 1 and the next extended: ties go to the
+    // even one, anything above it goes up, however far down it lies.
+    const std::string halfway = "1.0000000000000000000542101086242752217003726400434970855712890625";
+    struct Case {
+        std::string keys;
+        long double value;
+        const char* result;  // the display after "="
+    };
+    const Case cases[] = {
+        {"999.99999999999999999999", 1000.0L, "1000"},
+        {"0.99999999999999999999999", 1.0L, "1"},
+        {"0.1", 0.1L, "0.1"},
+        {"neg 0.30000000000000000001", -0.3L, "-0.3"},
+        {halfway, 1.0L, "1"},
+        {halfway + std::string(12000, '0') + "1", std::nextafter(1.0L, 2.0L), "1"},
+        {halfway + "1 bs", 1.0L, "1"},
+        {std::string("1").append(4932, '0').append(".999"), 1e4932L, "1E4932"},
+        {std::string("0.").append(4950, '0').append("4"), LD::denorm_min(), "3.6451995318824746E-4951"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys.substr(0, 60));
+        MachineRig rig(vmFloat);
+        rig.Keys(c.keys);
+        EXPECT_EQ(rig.m.Y.f(), c.value);
+        rig.Keys("=");
+        EXPECT_EQ(rig.Display(), c.result);
+    }
+    MachineRig cmp(vmFloat);
+    cmp.Keys("999.99999999999999999999 > 1000 =");
+    EXPECT_EQ(cmp.Display(), "0");
+    cmp.Keys("0.99999999999999999999999 - 1 =");
+    EXPECT_EQ(cmp.Display(), "0");
+}
+
+// Random numbers of 1 to 40 digits with the point anywhere, typed with
+// backspaces and sign changes among the keys: after every key the entry
+// holds what the C library's correctly rounding strtold makes of the
+// digits typed so far, and the display shows them as typed.
+TEST(Entry, FloatEntryMatchesACorrectlyRoundingParser) {
+    std::mt19937_64 gen(0x5EED0201);
+    for (int run = 0; run < 3000; ++run) {
+        // Runs of one digit now and then, for carries and near-halfway numbers.
+        const int n = 1 + static_cast<int>(gen() % 40);
+        std::string digits;
+        for (int i = 0; i < n; ++i) {
+            const int kind = static_cast<int>(gen() % 8);
+            digits += static_cast<char>(kind == 0   ? '0'
+                                        : kind == 1 ? '9'
+                                                    : '0' + static_cast<int>(gen() % 10));
+        }
+        const std::size_t point = gen() % (digits.size() + 2);
+        if (point <= digits.size()) digits.insert(digits.begin() + static_cast<std::ptrdiff_t>(point), '.');
+
+        MachineRig rig(vmFloat);
+        std::string typed;  // the keys since the entry began, leading zeros too
+        bool neg = false;
+        std::string trace;
+        const auto check = [&] {
+            long double want = std::strtold(typed.empty() ? "0" : typed.c_str(), nullptr);
+            if (neg && want != 0) want = -want;
+            ASSERT_EQ(std::memcmp(rig.m.Y.payload, &want, 10), 0) << trace << " -> " << rig.Display();
+            std::string shown;
+            const std::size_t dot = typed.find('.');
+            if (dot != std::string::npos) {
+                const std::size_t lead = std::min(typed.find_first_not_of('0'), dot);
+                if (neg) shown += '-';
+                if (lead == dot) shown += '0';
+                shown.append(typed, lead);
+            } else {
+                shown = want == 0 ? (neg ? "-0" : "0") : FloatText(want);
+            }
+            ASSERT_EQ(rig.Display(), shown) << trace;
+        };
+        for (char c : digits) {
+            const int extra = static_cast<int>(gen() % 16);
+            if (extra == 0 && !typed.empty()) {
+                long double now = std::strtold(typed.c_str(), nullptr);
+                rig.Keys("bs");
+                trace += " bs";
+                typed.pop_back();
+                if (now == 0) {  // nothing to delete: the machine was cleared
+                    typed.clear();
+                    neg = false;
+                }
+                check();
+            } else if (extra == 1) {
+                rig.Keys("neg");
+                trace += " neg";
+                neg = !neg;
+                check();
+            }
+            rig.m.KeyChar(c);
+            trace += c;
+            typed += c;
+            check();
+        }
+    }
+}
+
 TEST(Entry, BackspaceWithNothingToDeleteClearsTheMachine) {
     struct Case {
         ValueMode mode;
@@ -211,7 +319,7 @@ TEST(Entry, FloatBackspaceKeepsLongFractions) {
 TEST(Entry, AbsurdlyLongFloatEntries) {
     MachineRig rig(vmFloat);
     // 10^4932 is the last power of ten an extended float holds.
-    rig.Keys("1" + std::string(4932, '0'));
+    rig.Keys(std::string("1").append(4932, '0'));
     EXPECT_EQ(rig.Display(), "1E4932");
     try {
         rig.m.KeyChar('0');

@@ -179,6 +179,7 @@ TEST(Machine, ResetGivesTheStateOfANewMachine) {
         EXPECT_EQ(used.m.EntryNeg, fresh.EntryNeg);
         EXPECT_EQ(used.m.LastKey, fresh.LastKey);
         EXPECT_EQ(used.m.HeadMask, fresh.HeadMask);
+        EXPECT_EQ(used.m.EntryDigits, fresh.EntryDigits);
         EXPECT_EQ(used.m.TapePrefix, fresh.TapePrefix);
         EXPECT_EQ(used.Display(), fresh.DisplayText());
 

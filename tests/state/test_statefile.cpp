@@ -1,5 +1,10 @@
 // The file's text: what is written, and what the loader makes of any text.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
 
 #include "state_test_util.h"
 
@@ -148,14 +153,117 @@ TEST(StateRoundTrip, EveryModeWithItsRegistersAndTape) {
     }
 }
 
-TEST(StateRoundTrip, FloatsComeBackRoundedTo17Digits) {
+// A float of the given class with random bits where the class leaves any.
+CalcValue RandomFloat(std::mt19937_64& gen, int kind) {
+    const unsigned sign = gen() % 2 ? 0x8000u : 0u;
+    const uint64_t top = uint64_t{1} << 63;
+    switch (kind) {
+        case 0:
+            return CalcValue::Float(
+                MakeExtended(gen() | top, sign | static_cast<unsigned>(1 + gen() % 0x7FFE)));
+        case 1: return CalcValue::Float(MakeExtended(gen() >> (1 + gen() % 63), sign));  // denormal
+        case 2: return CalcValue::Float(MakeExtended(~uint64_t{0}, sign | 0x7FFE));      // largest
+        case 3: return CalcValue::Float(MakeExtended(top, sign | 1));                    // smallest normal
+        case 4: return CalcValue::Float(MakeExtended(1, sign));                          // smallest denormal
+        case 5: return CalcValue::Float(MakeExtended(0, sign));                          // +0, -0
+        case 6: return CalcValue::Float(MakeExtended(top, sign | 0x7FFF));               // infinities
+        default: {
+            // A NaN, quiet or signalling, with a random payload.
+            const uint64_t quiet = gen() % 2 ? uint64_t{1} << 62 : 0;
+            uint64_t fraction = gen() & ((uint64_t{1} << 62) - 1);
+            if (quiet == 0 && fraction == 0) fraction = 1;
+            return CalcValue::Float(MakeExtended(top | quiet | fraction, sign | 0x7FFF));
+        }
+    }
+}
+
+bool IsNaN(const CalcValue& v) {
+    uint64_t m;
+    std::memcpy(&m, v.payload, 8);
+    return (v.payload[9] & 0x7F) == 0x7F && v.payload[8] == 0xFF && (m << 1) != 0;
+}
+
+// What a float must be after a save and a load: the same bits, or for a
+// NaN a NaN of the same sign and the same quiet bit.
+void ExpectSameFloat(const CalcValue& got, const CalcValue& want, const std::string& where) {
+    ASSERT_EQ(got.mode, vmFloat) << where;
+    if (!IsNaN(want)) {
+        EXPECT_EQ(got, want) << where << ": " << RegRepr(want) << " came back as " << RegRepr(got);
+        return;
+    }
+    EXPECT_TRUE(IsNaN(got)) << where;
+    EXPECT_EQ(got.payload[9] & 0x80, want.payload[9] & 0x80) << where;  // sign
+    EXPECT_EQ(got.payload[7] & 0x40, want.payload[7] & 0x40) << where;  // quiet bit
+}
+
+class TempFolder {
+public:
+    TempFolder() {
+        std::string tmpl = ::testing::TempDir() + "qzfloatXXXXXX";
+        if (::mkdtemp(tmpl.data()) != nullptr) path_ = tmpl;
+    }
+    ~TempFolder() {
+        if (path_.empty()) return;
+        ::unlink(File().c_str());
+        ::rmdir(path_.c_str());
+    }
+    bool Made() const { return !path_.empty(); }
+    std::string File() const { return path_ + "/qz.state"; }
+
+private:
+    std::string path_;
+};
+
+// Floats of every class in the registers and the tape survive a save to
+// disk and a load from it: finite ones and infinities bit for bit.
+TEST(StateRoundTrip, FloatsComeBackBitForBit) {
+    TempFolder folder;
+    ASSERT_TRUE(folder.Made());
+    std::mt19937_64 gen(0x5EED0301);
+    for (int round = 0; round < 20; ++round) {
+        StateSnapshot s;
+        for (int k = 0; k < kRegisterCount; ++k) s.regs[k] = RandomFloat(gen, k % 8);
+        for (int i = 0; i < 100; ++i)
+            s.tape.push_back({RandomFloat(gen, static_cast<int>(gen() % 8)), "row"});
+        std::string error;
+        ASSERT_TRUE(SaveStateFile(folder.File(), s, error)) << error;
+        StateSnapshot got;
+        SnapshotSink sink(got);
+        ASSERT_EQ(LoadStateFile(folder.File(), sink), "");
+        for (int k = 0; k < kRegisterCount; ++k)
+            ExpectSameFloat(got.regs[k], s.regs[k], std::string("R").append(std::to_string(k)));
+        ASSERT_EQ(got.tape.size(), s.tape.size());
+        for (std::size_t i = 0; i < s.tape.size(); ++i)
+            ExpectSameFloat(got.tape[i].value, s.tape[i].value,
+                            std::string("tape row ").append(std::to_string(i)));
+    }
+}
+
+// One third stored in R5, the calculator closed and started again: R5 times
+// 3 is 1 again, as it was before.
+TEST(StateRoundTrip, AStoredThirdTimesThreeIsOneAfterARestart) {
+    TempFolder folder;
+    ASSERT_TRUE(folder.Made());
+    CcalcMach before;
+    before.SetMode(vmFloat);
+    CalcValue out;
+    before.EvalText("1/3", out);
+    before.sto(5);
     StateSnapshot s;
-    s.regs[0] = CalcValue::Float(1.0L / 3.0L);
-    s.regs[1] = CalcValue::Float(-2.0L / 3.0L * 1e30L);
-    const StateSnapshot got = LoadSnapshot(FormatState(s));
-    EXPECT_EQ(got.regs[0], CalcValue::Float(0.33333333333333333L));
-    EXPECT_NE(got.regs[0], s.regs[0]);
-    EXPECT_EQ(got.regs[1], CalcValue::Float(-6.6666666666666667e29L));
+    s.regs = before.Regs;
+    std::string error;
+    ASSERT_TRUE(SaveStateFile(folder.File(), s, error)) << error;
+
+    StateSnapshot loaded;
+    SnapshotSink sink(loaded);
+    LoadStateFile(folder.File(), sink);
+    CcalcMach after;
+    after.SetMode(vmFloat);
+    after.Regs = loaded.regs;
+    after.rcl(5);
+    after.EvalText("*3", out);
+    EXPECT_EQ(after.DisplayText(), "1");
+    EXPECT_EQ(RegRepr(loaded.regs[5]), "vmFloat:0.33333333333333333334");
 }
 
 TEST(LoadState, RegistersGoByPosition) {
