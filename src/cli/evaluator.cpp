@@ -194,15 +194,26 @@ std::string Evaluator::Run(std::string_view expr) {
                 // operator, parenthesis or blank; an exponent keeps its sign.
                 std::size_t end = i;
                 while (end < n && !EndsNumber(expr[end])) ++end;
+                // After the sign change on a new entry ({neg}) the number is
+                // entered negative, as its typed digits would be.
+                const bool negative = mach_.NewEntry && mach_.EntryNeg;
+                const auto read = [&](std::size_t to) {
+                    const std::string_view token = expr.substr(i, to - i);
+                    if (negative) {
+                        const NumberRead r = ReadNumber("-" + std::string(token), mach_.Mode(), true);
+                        if (r.kind != NumberRead::kNone) return r;
+                    }
+                    return ReadNumber(token, mach_.Mode(), false);
+                };
                 NumberRead r;
                 if (end + 1 < n && end > i && (expr[end] == '-' || expr[end] == '+') &&
                     (expr[end - 1] == 'e' || expr[end - 1] == 'E') && IsDigitChar(expr[end + 1])) {
                     std::size_t longEnd = end + 1;
                     while (longEnd < n && !EndsNumber(expr[longEnd])) ++longEnd;
-                    r = ReadNumber(expr.substr(i, longEnd - i), mach_.Mode(), false);
+                    r = read(longEnd);
                     if (r.kind != NumberRead::kNone) end = longEnd;
                 }
-                if (r.kind == NumberRead::kNone) r = ReadNumber(expr.substr(i, end - i), mach_.Mode(), false);
+                if (r.kind == NumberRead::kNone) r = read(end);
                 if (r.kind == NumberRead::kRefused) return At(i, r.why);
                 if (r.kind == NumberRead::kNumber) {
                     EnterReadNumber(mach_, r.value);
