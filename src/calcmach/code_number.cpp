@@ -501,7 +501,7 @@ std::string CheckTypedNumber(std::string_view run, ValueMode mode, bool negative
     return {};
 }
 
-PastePlan PlanPaste(std::string_view text, ValueMode mode, int bits) {
+PastePlan PlanPaste(std::string_view text, ValueMode mode, int bits, std::string_view typing) {
     PastePlan plan;
     // Step 1: the number alone, as it is found in code and in lists.
     std::string_view core = Trim(text);
@@ -538,7 +538,18 @@ PastePlan PlanPaste(std::string_view text, ValueMode mode, int bits) {
     // Step 2: the keys of the mode, every number in them typed as written.
     std::string_view keys = Trim(text);
     if (!keys.empty() && (keys.back() == ';' || keys.back() == ',')) keys.remove_suffix(1);
+    // Digits at the start go on with the number being typed, where its text
+    // is its digits (not in the address modes, whose display regroups them).
     std::string run;
+    bool negative = false;
+    const std::size_t first = keys.find_first_not_of(" \t\n");
+    if (first != std::string_view::npos && IsEntryKey(keys[first], mode) && mode != vmIPv4 &&
+        mode != vmIPv6) {
+        negative = !typing.empty() && typing.front() == '-';
+        run = typing.substr(negative ? 1 : 0);
+        for (char c : run)
+            if (!IsEntryKey(c, mode)) run.clear();
+    }
     for (std::size_t i = 0; i <= keys.size(); ++i) {
         const char c = i < keys.size() ? keys[i] : '\r';
         if (c == ' ' || c == '\t' || c == '\n') continue;  // the window skips these between digits too
@@ -546,11 +557,12 @@ PastePlan PlanPaste(std::string_view text, ValueMode mode, int bits) {
             run += c;
             continue;
         }
-        if (std::string why = CheckTypedNumber(run, mode, false, bits); !why.empty()) {
+        if (std::string why = CheckTypedNumber(run, mode, negative, bits); !why.empty()) {
             plan.why = why;
             return plan;
         }
         run.clear();
+        negative = false;
         static constexpr std::string_view kKeys = "+-*/^&|%()=\r";
         if (kKeys.find(c) == std::string_view::npos) {
             plan.why = QuotedForMessage(std::string_view(&c, 1)) + " is not a key in this mode";

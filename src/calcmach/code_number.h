@@ -67,13 +67,16 @@ NumberRead ReadNumber(std::string_view text, ValueMode mode, bool signAllowed, i
 //      number in it types as the number it reads as (CheckTypedNumber);
 //   3. anything else is kRefused: the caller shows the error value and
 //      changes nothing else.
+// typing: the display text of a number still being typed, which digits at
+// the start of the text go on with (empty when none is).
 struct PastePlan {
     enum Kind { kNumber, kKeys, kRefused };
     Kind kind = kRefused;
     CalcValue value;  // kNumber
     std::string why;  // kRefused
 };
-PastePlan PlanPaste(std::string_view text, ValueMode mode, int bits = kWordBits);
+PastePlan PlanPaste(std::string_view text, ValueMode mode, int bits = kWordBits,
+                    std::string_view typing = {});
 
 // A character that number entry takes in the mode: a digit of its radix (the
 // letters in either case), "." in Float and IPv4, ":" in IPv6.

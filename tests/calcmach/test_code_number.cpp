@@ -262,6 +262,32 @@ TEST(PasteTyped, NumbersTypeAsTheyRead) {
     }
 }
 
+// Digits pasted into a number being typed go on with it, and must fit with
+// it.
+TEST(PasteTyped, DigitsGoOnWithTheNumberBeingTyped) {
+    struct Case {
+        std::string typing, text;
+        ValueMode mode;
+        bool typed;
+    };
+    const Case cases[] = {
+        {"34028236692093846346337460743176821145", "5+1", vmDec, true},
+        {"34028236692093846346337460743176821145", "6+1", vmDec, false},
+        {"-17014118346046923173168730371588410572", "8+1", vmDec, true},
+        {"-17014118346046923173168730371588410572", "9+1", vmDec, false},
+        {"34028236692093846346337460743176821145", "+6", vmDec, true},  // a new number after the operator
+        {"1.", "5+1", vmFloat, true},
+        {"1.", "5.5+1", vmFloat, false},
+        {k32F, "F", vmHex, false},
+        {k32F, "+F", vmHex, true},
+        {"10.0", "1", vmIPv4, true},  // the address modes' display is no typed text
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typing + " then " + c.text);
+        EXPECT_EQ(PlanPaste(c.text, c.mode, kWordBits, c.typing).kind == PastePlan::kKeys, c.typed);
+    }
+}
+
 TEST(PasteMessages, NameTheTextShortAndPrintable) {
     EXPECT_EQ(PlanPaste("0x" + k33F, vmDec).why, "\"0x" + k33F + "\" does not fit 128 bits");
     EXPECT_EQ(PlanPaste("0x" + k33F + "FFFFFFFFFF", vmDec).why,

@@ -166,6 +166,9 @@ private slots:
                                                         << "0:1::2+1";
         QTest::newRow("float beyond the range") << "ModeFlt 5s1 7+2"
                                                 << "1e5000";
+        QTest::newRow("a second point in the number being typed") << "ModeFlt 5s1 7+2."
+                                                                  << "5.5+1";
+        QTest::newRow("digits the number being typed cannot take") << "ModeHex 5s1 7+" + k32F << "F";
     }
     void anythingElseIsRefused() {
         QFETCH(QString, setup);
