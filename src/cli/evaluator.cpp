@@ -200,7 +200,9 @@ std::string Evaluator::Run(std::string_view expr) {
                 const auto read = [&](std::size_t to) {
                     const std::string_view token = expr.substr(i, to - i);
                     if (negative) {
-                        const NumberRead r = ReadNumber("-" + std::string(token), mach_.Mode(), true);
+                        std::string signed_(1, '-');
+                        signed_ += token;
+                        const NumberRead r = ReadNumber(signed_, mach_.Mode(), true);
                         if (r.kind != NumberRead::kNone) return r;
                     }
                     return ReadNumber(token, mach_.Mode(), false);
