@@ -137,7 +137,7 @@ std::optional<Radix> PrefixRadix(char c) {
     }
 }
 
-bool DigitsIncludeB(ValueMode mode) { return mode == vmHex || mode == vmIPv6; }
+bool HasLetterDigits(ValueMode mode) { return mode == vmHex || mode == vmIPv6; }
 
 // Upper-case B is a hexadecimal digit: "1B" stays the hexadecimal number
 // it always was when pasted key by key; so does "1b" where b is a digit.
@@ -146,7 +146,7 @@ std::optional<Radix> SuffixRadix(char c, ValueMode mode) {
         case 'h':
         case 'H': return Radix{vmHex, 16};
         case 'b':
-            if (DigitsIncludeB(mode)) return std::nullopt;
+            if (HasLetterDigits(mode)) return std::nullopt;
             return Radix{vmBin, 2};
         case 'o':
         case 'O': return Radix{vmOct, 8};
@@ -346,7 +346,7 @@ NumberRead FloatLiteral(std::string_view whole, std::string_view text, bool nega
     bool expNegative = false;
     const bool exponent = i < text.size() && (text[i] == 'e' || text[i] == 'E');
     if (exponent) {
-        if (!point && DigitsIncludeB(mode)) return {};  // "1e5" is hexadecimal there
+        if (!point && HasLetterDigits(mode)) return {};  // "1e5" is hexadecimal there
         ++i;
         if (i < text.size() && (text[i] == '+' || text[i] == '-')) expNegative = text[i++] == '-';
         while (i < text.size() && IsDecimal(text[i])) expDigits += text[i++];
