@@ -572,13 +572,10 @@ TEST(Qzcalc, NumbersInTheFormsThePasteTakes) {
         {"dec", "0x1F", "1F"},  // the x used to clear: 1
         {"dec", "0x1F+1", "20"},
         {"dec", "(0x10)", "10"},
-        {"dec", "0xFFFFFFFFUL", "FFFFFFFF"},
         {"dec", "255u8*2", "510"},
         {"dec", "0b101 + 0o7", "14"},
-        {"dec", "1Fh", "1F"},
         {"dec", "192.168.1.1+1", "192.168.1.2"},
         {"dec", "fe80::1", "fe80::1"},
-        {"dec", "::ffff:10.0.0.1", "::ffff:a00:1"},
         {"dec", "1.5e3+1", "1501"},
         {"dec", "2*1e-3", "0.002"},
         {"dec", "10x5", "5"},
@@ -588,7 +585,6 @@ TEST(Qzcalc, NumbersInTheFormsThePasteTakes) {
         {"hex", "0b11", "11"},
         {"ipv4", "10.1+1", "10.2"},
         {"ipv6", "0:1::2", "0:1::2"},
-        {"float", "0.1+0.2", "0.3"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expr);
