@@ -322,15 +322,16 @@ void BM_ToggleBitAndForms(benchmark::State& state) {
 }
 BENCHMARK(BM_ToggleBitAndForms)->Arg(0)->Arg(1);
 
-void BM_ParseCodeNumber(benchmark::State& state) {
+// What the paste rule costs for a pasted text.
+void BM_PlanPaste(benchmark::State& state) {
     const std::string_view texts[] = {"0xDEAD_BEEF", "  -0b1010'1010\n", "FFh", "1234",
                                       "0x"
                                       "123456789ABCDEF0123456789ABCDEF0"};
     std::size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(ParseCodeNumber(texts[i++ % std::size(texts)]));
+        benchmark::DoNotOptimize(PlanPaste(texts[i++ % std::size(texts)], vmDec));
     }
 }
-BENCHMARK(BM_ParseCodeNumber);
+BENCHMARK(BM_PlanPaste);
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The bits panel's core: arbitrary payloads (80-bit floats of every
 // encoding, the FPU-rejected ones included), bit toggles, every form of the
-// shown value, pasted texts read as code numbers, and the calculations that
+// shown value, pasted texts by the paste rule, and the calculations that
 // follow. Faults the machine raises on purpose (CalcError) are expected;
 // anything else, a sanitizer report or a broken invariant is a finding.
 #include <cfenv>
@@ -94,21 +94,22 @@ void Toggle(CcalcMach& m, int n) {
     }
 }
 
-void CheckCodeNumber(std::string_view text) {
-    const std::optional<CodeNumber> n = ParseCodeNumber(text);
-    const std::optional<CodeNumber> padded = ParseCodeNumber(" \t" + std::string(text) + "\r\n");
-    Check(n.has_value() == padded.has_value(), "trimming changes whether a text is a code number");
-    if (!n) return;
-    Check(n->mode == vmHex || n->mode == vmBin || n->mode == vmOct,
-          "code number in a mode other than hex, bin, oct");
-    Check(padded->mode == n->mode && padded->value == n->value, "trimming changes the number");
-    std::size_t start = 0;
-    while (start < text.size() && std::strchr(" \t\r\n\v\f", text[start]) != nullptr && text[start] != '\0')
-        ++start;
-    if (start < text.size() && text[start] != '-') {
-        const std::optional<CodeNumber> neg = ParseCodeNumber("-" + std::string(text.substr(start)));
-        Check(neg && neg->mode == n->mode && neg->value == -n->value, "minus does not negate");
-    }
+// The paste rule: blanks and line ends around a text change nothing, a
+// number is one the machine can hold, a minus in front negates a code
+// integer, and a refusal says why.
+void CheckPaste(std::string_view text, ValueMode mode) {
+    const PastePlan p = PlanPaste(text, mode);
+    const PastePlan padded = PlanPaste(" \t" + std::string(text) + "\r\n", mode);
+    Check(p.kind == padded.kind, "blanks around a text change what its paste does");
+    Check((p.kind == PastePlan::kRefused) == !p.why.empty(),
+          "a refusal without a reason, or a reason without one");
+    if (p.kind != PastePlan::kNumber) return;
+    Check(std::memcmp(&p.value, &padded.value, sizeof p.value) == 0, "blanks around a number change it");
+    Check(p.value.mode >= vmDec && p.value.mode <= vmFloat, "a pasted number in a mode without a text");
+    if (p.value.mode > vmHex || text.empty() || text[0] == '-') return;
+    const PastePlan neg = PlanPaste("-" + std::string(text), mode);
+    if (neg.kind == PastePlan::kNumber)
+        Check(neg.value.mode == p.value.mode && neg.value.w() == -p.value.w(), "minus does not negate");
 }
 
 void Step(CcalcMach& m, Input& in) {
@@ -129,10 +130,13 @@ void Step(CcalcMach& m, Input& in) {
         case 5: CheckForms(m.BitsValue()); break;
         case 6: {
             const std::string_view text = in.Text(48);
-            CheckCodeNumber(text);
-            if (const std::optional<CodeNumber> n = ParseCodeNumber(text)) {
-                m.EnterNumber(n->mode, n->value);
-                Check(m.Mode() == n->mode && m.Y.w() == n->value && m.ShowsY(), "entered number");
+            CheckPaste(text, m.Mode());
+            const PastePlan p = PlanPaste(text, m.Mode());
+            if (p.kind == PastePlan::kNumber) {
+                EnterReadNumber(m, p.value);
+                Check(m.Mode() == p.value.mode && std::memcmp(m.Y.payload, p.value.payload, 16) == 0 &&
+                          m.ShowsY(),
+                      "entered number");
             }
             break;
         }

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "calcmach/bits.h"
+#include "calcmach/code_number.h"
 
 namespace {
 
@@ -17,36 +18,96 @@ constexpr NamedMode kModes[] = {
     {"ipv4", vmIPv4}, {"ipv6", vmIPv6}, {"float", vmFloat},
 };
 
+std::string_view NameOf(ValueMode mode) {
+    for (const NamedMode& m : kModes)
+        if (m.mode == mode) return m.name;
+    return ModeName(mode);
+}
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char c = a[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != b[i]) return false;
-    }
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Lower(a[i]) != Lower(b[i])) return false;
     return true;
 }
 
-// The keys as the calculator's window takes them when typed: letters fold
-// to upper case, so "ff" is the hexadecimal FF and qzcalc reads back its own
-// IPv6 output ("fe80::1"); "x" is the clear key (upper-case "X" stays no
-// key). The machine's own clear key is "c", which folding turns into the
-// digit C.
-constexpr std::array<char, 256> kKeyOf = [] {
-    std::array<char, 256> t{};
-    for (int c = 0; c < 256; ++c) t[static_cast<std::size_t>(c)] = static_cast<char>(c);
-    for (int c = 'a'; c <= 'z'; ++c) t[static_cast<std::size_t>(c)] = static_cast<char>(c - 'a' + 'A');
-    t['x'] = 'c';
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
+
+// The keys that end a number: operators, parentheses, "=", a blank, and
+// the brace of a written form.
+constexpr std::array<bool, 256> kEndsNumber = [] {
+    std::array<bool, 256> t{};
+    for (char c : std::string_view("+-*/^&|%<>?()= \t{")) t[static_cast<unsigned char>(c)] = true;
     return t;
 }();
 
-bool NeedsFolding(std::string_view expr) {
-    for (char c : expr)
-        if (c >= 'a' && c <= 'z') return true;
-    return false;
+bool EndsNumber(char c) { return kEndsNumber[static_cast<unsigned char>(c)]; }
+
+// The operator keys of two characters, as the machine's key texts have them.
+bool IsTwoCharKey(char first, char second) {
+    static const std::array<bool, 65536> kPairs = [] {
+        std::array<bool, 65536> t{};
+        for (int op = opNone; op < kOpcodeCount; ++op) {
+            const char* text = kKeyTexts[op];
+            if (text[0] != '\0' && text[1] != '\0' && text[2] == '\0')
+                t[static_cast<unsigned char>(text[0]) * 256u + static_cast<unsigned char>(text[1])] = true;
+        }
+        return t;
+    }();
+    return kPairs[static_cast<unsigned char>(first) * 256u + static_cast<unsigned char>(second)];
+}
+
+// How each written form acts: as its button does (the window's keypad).
+struct FormAction {
+    void (CcalcMach::*call)() = nullptr;
+    const CalcValue* value = nullptr;
+    int32_t op = opNone;
+};
+
+constexpr FormAction kFormActions[] = {
+    {.call = &CcalcMach::FnNot},
+    {.call = &CcalcMach::FnRBits},
+    {.call = &CcalcMach::FnSgn},
+    {.call = &CcalcMach::FnAbs},
+    {.call = &CcalcMach::FnNeg},
+    {.call = &CcalcMach::FnSqrt},
+    {.call = &CcalcMach::FnSin},
+    {.call = &CcalcMach::FnCos},
+    {.op = opLBits},
+    {.op = opRound},
+    {.value = &kPiValue},
+    {.call = &CcalcMach::ClearAll},
+    {.op = opLogN},
+};
+
+std::string At(std::size_t column, std::string_view what) {
+    return "column " + std::to_string(column + 1) + ": " + std::string(what);
 }
 
 }  // namespace
+
+const WrittenForm kWrittenForms[] = {
+    {"not", "NOT", "invert every bit"},
+    {"rbt", "RBT", "n one-bits at the bottom, n the number shown"},
+    {"sgn", "SGN", "sign: -1, 0 or 1"},
+    {"abs", "ABS", "absolute value"},
+    {"neg", "\u00B1", "change the sign, also of a number being typed"},
+    {"sqrt", "\u221A", "square root (float)"},
+    {"sin", "SIN", "sine, in radians (float)"},
+    {"cos", "COS", "cosine, in radians (float)"},
+    {"lbt", "LBT", "operator: w{lbt}n is a mask of the n top bits of w bits"},
+    {"roun", "ROUN", "operator: x{roun}n rounds x to n decimals"},
+    {"pi", "\u03C0", "pi, as a float"},
+    {"clra", "CLRA", "clear, and every register becomes 0"},
+    {"logn", "LOGn", "operator: x{logn}b is the logarithm of x to the base b"},
+};
+const std::size_t kWrittenFormCount = sizeof kWrittenForms / sizeof kWrittenForms[0];
+static_assert(sizeof kWrittenForms / sizeof kWrittenForms[0] == sizeof kFormActions / sizeof kFormActions[0]);
 
 std::optional<ValueMode> ModeByName(std::string_view name) {
     for (const NamedMode& m : kModes)
@@ -68,32 +129,169 @@ Evaluator::Evaluator(ValueMode mode, bool tape, bool forms) : mode_(mode), forms
 void Evaluator::Reset() {
     mach_.Reset();
     mach_.SetMode(mode_);
+    mach_.errorShown = false;
 }
 
-std::string_view Evaluator::Keys(std::string_view expr) {
-    if (!NeedsFolding(expr)) return expr;
-    keys_.resize(expr.size());
-    for (std::size_t i = 0; i < expr.size(); ++i) keys_[i] = kKeyOf[static_cast<unsigned char>(expr[i])];
-    return keys_;
+std::string Evaluator::Run(std::string_view expr) {
+    const std::size_t n = expr.size();
+    std::string run;          // the entry keys of the number being typed
+    bool numberLast = false;  // the last thing was a number (blanks aside)
+    bool tokenStart = true;   // at the start, after an operator, a parenthesis, a blank
+    const auto shown = [this] { return mach_.errorShown || mach_.Shown->mode == vmERR; };
+    // A number typed key by key must read as what was typed.
+    const auto endRun = [&]() -> std::string {
+        if (run.empty()) return {};
+        std::string why = CheckTypedNumber(run, mach_.Mode(), mach_.EntryNeg);
+        run.clear();
+        return why;
+    };
+
+    for (std::size_t i = 0; i < n;) {
+        const char c = expr[i];
+        if (IsBlank(c)) {
+            if (std::string why = endRun(); !why.empty()) return At(i, why);
+            ++i;
+            tokenStart = true;
+            continue;
+        }
+
+        std::string_view key;
+        if (c == '{') {
+            const std::size_t close = expr.find('}', i);
+            const std::string_view name =
+                expr.substr(i + 1, close == std::string_view::npos ? 0 : close - i - 1);
+            std::size_t form = kWrittenFormCount;
+            if (close != std::string_view::npos) {
+                for (std::size_t k = 0; k < kWrittenFormCount; ++k)
+                    if (SameIgnoringCase(name, kWrittenForms[k].name)) form = k;
+            }
+            key = expr.substr(i, close == std::string_view::npos ? n - i : close + 1 - i);
+            if (form == kWrittenFormCount)
+                return At(i, QuotedForMessage(key) + " is no written form (see qzcalc --help)");
+            if (std::string why = endRun(); !why.empty()) return At(i, why);
+            const FormAction& a = kFormActions[form];
+            if (a.call)
+                (mach_.*a.call)();
+            else if (a.value)
+                mach_.SetValue(*a.value);
+            else
+                mach_.OpSet(a.op);
+            numberLast = false;
+            tokenStart = true;
+        } else if (EndsNumber(c)) {
+            // Operators of two characters as the machine's keys have them.
+            const std::size_t len = i + 1 < n && IsTwoCharKey(c, expr[i + 1]) ? 2 : 1;
+            key = expr.substr(i, len);
+            if (std::string why = endRun(); !why.empty()) return At(i, why);
+            mach_.KeyString(key);
+            numberLast = false;
+            tokenStart = true;
+        } else if (tokenStart && numberLast && c != 'x') {
+            return At(i, "a number follows a number without an operator between them");
+        } else {
+            if (tokenStart) {
+                // One number in any form the paste takes, up to the next
+                // operator, parenthesis or blank; an exponent keeps its sign.
+                std::size_t end = i;
+                while (end < n && !EndsNumber(expr[end])) ++end;
+                // After the sign change on a new entry ({neg}) the number is
+                // entered negative, as its typed digits would be.
+                const bool negative = mach_.NewEntry && mach_.EntryNeg;
+                const auto read = [&](std::size_t to) {
+                    const std::string_view token = expr.substr(i, to - i);
+                    if (negative) {
+                        std::string signed_(1, '-');
+                        signed_ += token;
+                        const NumberRead r = ReadNumber(signed_, mach_.Mode(), true);
+                        if (r.kind != NumberRead::kNone) return r;
+                    }
+                    return ReadNumber(token, mach_.Mode(), false);
+                };
+                NumberRead r;
+                if (end + 1 < n && end > i && (expr[end] == '-' || expr[end] == '+') &&
+                    (expr[end - 1] == 'e' || expr[end - 1] == 'E') && IsDigitChar(expr[end + 1])) {
+                    std::size_t longEnd = end + 1;
+                    while (longEnd < n && !EndsNumber(expr[longEnd])) ++longEnd;
+                    r = read(longEnd);
+                    if (r.kind != NumberRead::kNone) end = longEnd;
+                }
+                if (r.kind == NumberRead::kNone) r = read(end);
+                if (r.kind == NumberRead::kRefused) return At(i, r.why);
+                if (r.kind == NumberRead::kNumber) {
+                    EnterReadNumber(mach_, r.value);
+                    numberLast = true;
+                    tokenStart = false;
+                    key = expr.substr(i, end - i);
+                    i = end;
+                    if (shown()) return At(i - key.size(), QuotedForMessage(key) + " shows *** ERROR ***");
+                    continue;
+                }
+            }
+            // Keys one at a time, as typed in the window: letters in either
+            // case, "x" the clear key.
+            tokenStart = false;
+            key = expr.substr(i, 1);
+            if (c == 'x') {
+                if (std::string why = endRun(); !why.empty()) return At(i, why);
+                mach_.KeyString("c");
+                numberLast = false;
+            } else {
+                const char k = Upper(c);
+                const ValueMode mode = mach_.Mode();
+                if (!IsEntryKey(k, mode)) {
+                    if (DigitValue(k) >= 0)
+                        return At(i, QuotedForMessage(key) + " is not a digit in " +
+                                         std::string(NameOf(mode)) + " mode");
+                    return At(i, QuotedForMessage(key) + " is not a key");
+                }
+                if (mach_.NewEntry) run.clear();
+                run += k;
+                if (!mach_.DigitKey(k)) {
+                    std::string why = CheckTypedNumber(run, mode, mach_.EntryNeg);
+                    return At(i, why.empty() ? QuotedForMessage(key) + " cannot be typed here" : why);
+                }
+                numberLast = true;
+            }
+        }
+        if (shown()) return At(i, QuotedForMessage(key) + " shows *** ERROR ***");
+        i += key.size();
+    }
+    if (std::string why = endRun(); !why.empty()) return At(n, why);
+    mach_.Equals();
+    if (shown()) return "*** ERROR *** at the end of the line";
+    return {};
+}
+
+void Evaluator::ErrorLine(EvalOutput& out, std::string message) {
+    out.faults.emplace_back(out.text.size(), std::move(message));
+    // The result's line is there all the same, so that the output keeps one
+    // line per expression and lines up with its input.
+    out.text += ValueText(kErrorValue);
+    out.text += '\n';
+}
+
+void Evaluator::LineTooLong(EvalOutput& out) {
+    ErrorLine(out, "the line is longer than " + std::to_string(kMaxLineBytes) + " bytes");
 }
 
 bool Evaluator::Evaluate(std::string_view expr, EvalOutput& out) {
-    Reset();
-    const std::string_view keys = Keys(expr);
-    tape_ = &out.text;
-    try {
-        CalcValue result;
-        mach_.EvalText(keys, result);
-    } catch (const std::exception& e) {
-        tape_ = nullptr;
-        out.faults.emplace_back(out.text.size(), e.what());
-        // The result's line is there all the same, so that the output keeps
-        // one line per expression and lines up with its input.
-        out.text += ValueText(kErrorValue);
-        out.text += '\n';
+    if (expr.size() > kMaxLineBytes) {
+        LineTooLong(out);
         return false;
     }
+    Reset();
+    tape_ = &out.text;
+    std::string problem;
+    try {
+        problem = Run(expr);
+    } catch (const std::exception& e) {
+        problem = e.what();
+    }
     tape_ = nullptr;
+    if (!problem.empty()) {
+        ErrorLine(out, std::move(problem));
+        return false;
+    }
     out.text += mach_.DisplayText();
     out.text += '\n';
     if (forms_) {

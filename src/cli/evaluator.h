@@ -11,8 +11,13 @@
 
 #include "calcmach/calcmach.h"
 
+// The longest expression (input line or argument) qzcalc reads, in bytes,
+// without its line end. A longer one is an error line, and its bytes are
+// never all held.
+constexpr std::size_t kMaxLineBytes = std::size_t{1} << 20;
+
 // What a run of expressions printed: the standard output text, and the
-// faults, each with the place in that text where its message belongs.
+// error messages, each with the place in that text where it belongs.
 struct EvalOutput {
     std::string text;
     std::vector<std::pair<std::size_t, std::string>> faults;
@@ -23,6 +28,16 @@ struct EvalOutput {
     }
 };
 
+// A written form: an operation that has a button but no key, written in
+// braces, "{sqrt}". Shown by --help and the manual page.
+struct WrittenForm {
+    const char* name;     // between the braces, ASCII letters in any case
+    const char* button;   // the button's caption it acts as
+    const char* meaning;  // for --help
+};
+extern const WrittenForm kWrittenForms[];
+extern const std::size_t kWrittenFormCount;
+
 class Evaluator {
 public:
     // forms: after each result, its bits in every form (BitForms), one
@@ -32,26 +47,43 @@ public:
     Evaluator& operator=(const Evaluator&) = delete;
 
     // Appends the expression's tape lines (if asked for) and its display
-    // text, one per line. Letters count as in the window: folded to upper
-    // case, "x" clears. A fault of the calculation is recorded with its place
-    // and the display text is "*** ERROR ***". Returns false on a fault.
+    // text, one per line. An error line (a fault, the error value shown at
+    // any point, or a number or key refused) prints "*** ERROR ***" and no
+    // forms, and its message is recorded with its place. Returns false for
+    // an error line.
     bool Evaluate(std::string_view expr, EvalOutput& out);
 
     // Every line of text (LF or CR LF ended; the last one may be unended).
-    // Returns false if any line faulted.
+    // Returns false if any line was an error line.
     bool EvaluateLines(std::string_view text, EvalOutput& out);
+
+    // The error line of an input line longer than kMaxLineBytes.
+    void LineTooLong(EvalOutput& out);
 
 private:
     // Puts the machine back into the state of a new one set to the mode.
     void Reset();
-    // The machine's keys for the typed text (see kKeyOf).
-    std::string_view Keys(std::string_view expr);
+    // Feeds the expression to the machine; the message of the first error,
+    // or empty.
+    std::string Run(std::string_view expr);
+    void ErrorLine(EvalOutput& out, std::string message);
+
+    // The machine, noting an operation it cannot carry out: ")" and "="
+    // show the error value for it only for a moment, and then a result that
+    // is not one.
+    class Machine final : public CcalcMach {
+    public:
+        void ExecOp() override {
+            CcalcMach::ExecOp();
+            if (Shown->mode == vmERR) errorShown = true;
+        }
+        bool errorShown = false;
+    };
 
     std::string* tape_ = nullptr;  // where tape lines go, while evaluating
     ValueMode mode_ = vmDec;       // every expression starts in it
     bool forms_ = false;
-    CcalcMach mach_;
-    std::string keys_;  // the folded keys of the current expression
+    Machine mach_;
 };
 
 // Mode by its command-line name ("dec", "hex", ... "float"), any letter case.

@@ -3,6 +3,7 @@
 // typed into the calculator, and prints what the display would show.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "fdio/fdio.h"
 #include "stream.h"
 
 #ifndef QZ_VERSION
@@ -47,29 +49,66 @@ constexpr std::string_view kHelp =
     "  -V, --version    show the version and exit\n"
     "  --               end of options (for an expression such as -FF)\n"
     "\n"
-    "Keys, one character each, as typed in the calculator:\n"
-    "  0-9 A-F          digits (letters in either case, as in the calculator)\n"
+    "Keys, as typed in the calculator:\n"
+    "  0-9 A-F a-f      digits of the mode (letters in either case)\n"
     "  .                decimal point (float), octet separator (ipv4)\n"
     "  :                group separator (ipv6)\n"
     "  + - * /          add, subtract, multiply, divide\n"
     "  ^                power\n"
     "  & | %            bitwise and, or, exclusive or\n"
-    "  < > ?            less than, greater than, equal (1 or 0)\n"
+    "  |< >|            shift left, shift right (SHL, SHR)\n"
+    "  << >>            rotate left, rotate right (ROL, ROR): they rotate, bits\n"
+    "                   leaving one end come back at the other; shift with |< >|\n"
+    "  < <= > >= ?      less, less or equal, greater, greater or equal, equal\n"
+    "                   (1 or 0)\n"
     "  ( )              parentheses, up to 254 deep\n"
     "  =                equals\n"
     "  x                clear\n"
-    "Other characters, blanks included, are ignored. There is no operator\n"
-    "precedence: 2+3*4 gives 20, 2+(3*4) gives 14. Integers have 128 bits and\n"
-    "wrap around; floats are 80-bit extended.\n"
+    "A key of two characters is one key: write \"| <\" for OR and then less than.\n"
+    "Blanks and tabs separate keys and numbers and are otherwise ignored. \"-\" is\n"
+    "always the subtract key, never a sign: 2^-1 is 2-1 (as 2 + + 3 is 2+2+3); write\n"
+    "0-5 for minus five. Any other character is an error.\n"
+    "\n"
+    "Numbers: at the start, after an operator, a parenthesis or a blank, a number\n"
+    "may be written in any form the calculator's paste takes; it switches the\n"
+    "mode as a pasted one does:\n"
+    "  0x1F 0b101 0o17  code literals, also with a C, C++ or Rust type suffix\n"
+    "                   (0xFFu, 10ull, 255u8), and as the tape writes them: 1Fh,\n"
+    "                   101b (not in hex and ipv6, where b is a digit), 17o\n"
+    "  10.0.0.1         IPv4 address\n"
+    "  fe80::1          IPv6 address\n"
+    "  1.5 1e-3         float, with a decimal point or an exponent\n"
+    "A number that does not fit 128 bits is an error, never cut. Elsewhere keys\n"
+    "count one by one: 10x5 is 10, clear, 5. Two numbers need an operator\n"
+    "between them: \"12 34\" is an error.\n"
+    "\n"
+    "Written forms, for the buttons that have no key (letters in either case):\n";
+
+constexpr std::string_view kHelpEnd =
     "\n"
     "Each expression prints exactly one result line (after its tape lines with\n"
-    "--tape). An expression the calculator cannot carry out shows *** ERROR ***.\n"
-    "A fault (such as a division by zero) shows *** ERROR *** too, and prints\n"
-    "\"error: \" and its message on standard error; the other expressions still\n"
-    "run.\n"
+    "--tape). A line during which the calculator showed *** ERROR *** (an\n"
+    "operation it cannot carry out, a fault such as a division by zero, or a\n"
+    "number or key qzcalc does not take) prints *** ERROR *** as its result and\n"
+    "no forms, and \"error: \" and the reason on standard error; the other lines\n"
+    "still run. A line is at most 1048576 bytes long (1 MiB, not counting its\n"
+    "line end); a longer one is an error line, read to its end but not kept.\n"
     "\n"
-    "Exit status: 0 if all went well, 1 if any expression faulted, 2 for a usage\n"
-    "error.\n";
+    "Exit status: 0 if every expression gave a result, 1 if any was an error line\n"
+    "or the output could not be written, 2 for a usage error.\n";
+
+std::string HelpText() {
+    std::string text(kUsage);
+    text += kHelp;
+    for (std::size_t k = 0; k < kWrittenFormCount; ++k) {
+        const WrittenForm& f = kWrittenForms[k];
+        std::string line = "  {" + std::string(f.name) + "}";
+        line.resize(std::max<std::size_t>(line.size() + 1, 11), ' ');
+        text += line + f.button + ": " + f.meaning + "\n";
+    }
+    text += kHelpEnd;
+    return text;
+}
 
 // One machine per processor, up to four: beyond that the output is what
 // limits a pipe.
@@ -92,6 +131,19 @@ struct Options {
 };
 
 void Print(FILE* f, std::string_view text) { std::fwrite(text.data(), 1, text.size(), f); }
+
+void CannotWrite(int error) {
+    Print(stderr, std::string("qzcalc: cannot write the output: ") + std::strerror(error) + "\n");
+}
+
+// The help and the version: exit status 0 only once they are written.
+int PrintAndExit(std::string_view text) {
+    if (const int error = WriteAll(STDOUT_FILENO, text); error != 0) {
+        CannotWrite(error);
+        return kExitFault;
+    }
+    return 0;
+}
 
 int UsageError(const std::string& message) {
     Print(stderr, "qzcalc: " + message + "\n");
@@ -141,12 +193,9 @@ int ParseArgs(int argc, char** argv, Options& opt) {
         if (arg == "--") {
             optionsEnded = true;
         } else if (arg == "-h" || arg == "--help") {
-            Print(stdout, kUsage);
-            Print(stdout, kHelp);
-            return 0;
+            return PrintAndExit(HelpText());
         } else if (arg == "-V" || arg == "--version") {
-            Print(stdout, "qzcalc " QZ_VERSION "\n");
-            return 0;
+            return PrintAndExit("qzcalc " QZ_VERSION "\n");
         } else if (arg == "-t" || arg == "--tape") {
             opt.tape = true;
         } else if (arg == "-a" || arg == "--all") {
@@ -182,10 +231,7 @@ int ParseArgs(int argc, char** argv, Options& opt) {
 int main(int argc, char** argv) {
     Options opt;
     const int parsed = ParseArgs(argc, argv, opt);
-    if (parsed >= 0) {
-        std::fflush(stdout);
-        return parsed;
-    }
+    if (parsed >= 0) return parsed;
 
     OutputWriter out(STDOUT_FILENO, STDERR_FILENO);
     bool allGood = true;
@@ -203,7 +249,7 @@ int main(int argc, char** argv) {
         out.Emit(results);
     }
     if (!out.Flush()) {
-        Print(stderr, std::string("qzcalc: cannot write the output: ") + std::strerror(out.Error()) + "\n");
+        CannotWrite(out.Error());
         return kExitFault;
     }
     if (readError != 0) {

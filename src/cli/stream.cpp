@@ -41,12 +41,14 @@ std::vector<std::string_view> SplitLines(std::string_view text, unsigned n) {
 }
 
 // Reads while a whole line is missing (none after scanned), or while more is
-// waiting and the input is short of target. Sets eof at the end of the
-// input, and readError as well when a read failed.
+// waiting and the input is short of target; but no further once the input,
+// all of it one unended line, is longer than a line may be. Sets eof at the
+// end of the input, and readError as well when a read failed.
 void ReadInput(int fd, std::string& input, std::size_t scanned, std::size_t target, bool& eof,
                int& readError) {
     bool haveLine = input.find('\n', scanned) != std::string::npos;
-    while (!eof && (!haveLine || (input.size() < target && InputWaiting(fd)))) {
+    while (!eof && (!haveLine || (input.size() < target && InputWaiting(fd))) &&
+           (haveLine || input.size() <= kMaxLineBytes)) {
         const std::size_t old = input.size();
         input.resize(old + kReadSize);
         const ssize_t n = ::read(fd, input.data() + old, kReadSize);
@@ -140,13 +142,36 @@ StreamResult EvaluateStream(int inFd, OutputWriter& out, ValueMode mode, bool ta
     std::size_t scanned = 0;  // input before this holds no line end
     std::size_t worked = 0;   // bytes of input evaluated so far
     bool eof = false;
+    bool skipping = false;  // in the rest of a line too long to keep
 
     while (!eof || !input.empty()) {
         const unsigned machines = worked < aloneBytes ? 1u : threads;
         ReadInput(inFd, input, scanned, kBlockTarget * machines, eof, result.readError);
+        if (skipping) {
+            const std::size_t nl = input.find('\n');
+            worked += nl == std::string::npos ? input.size() : nl + 1;
+            input.erase(0, nl == std::string::npos ? input.size() : nl + 1);
+            skipping = nl == std::string::npos;
+            scanned = 0;
+            continue;
+        }
 
         // Whole lines only, except for an unended last line at the end.
         const std::size_t lastNl = input.rfind('\n');
+        if (lastNl == std::string::npos && !eof) {
+            // One line longer than a line may be: its error line at once,
+            // and the rest of it is dropped as it comes, never held.
+            outputs[0].Clear();
+            evals[0]->LineTooLong(outputs[0]);
+            out.Emit(outputs[0]);
+            result.allGood = false;
+            worked += input.size();
+            input.clear();
+            scanned = 0;
+            skipping = true;
+            if (!out.Flush()) return result;
+            continue;
+        }
         const std::size_t end = eof ? input.size() : lastNl + 1;
         const std::vector<std::string_view> parts =
             SplitLines(std::string_view(input).substr(0, end), machines);

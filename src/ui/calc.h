@@ -59,7 +59,9 @@ public:
     // Refreshes the value column of the register list.
     void UpdateRegisters();
     void CopyToClipboard();
-    // Types the clipboard text, byte by byte, as if it were keyed in.
+    // Pastes the clipboard text by the paste rule (PlanPaste): one number is
+    // entered as that number, the mode's keys are typed byte by byte as if
+    // keyed in, and anything else shows the error value.
     void PasteFromClipboard();
 
     bool ShortcutKey(QWidget* origin, int key, Qt::KeyboardModifiers mods) override;
@@ -179,9 +181,10 @@ public:
     // The display's context menu, made on first use.
     QMenu* DisplayMenu();
     void ShowDisplayMenu(const QPoint& globalPos);
-    // A text that is one integer as program code writes it ("0x1F",
-    // "-0b101", "17o") is entered as that number in its base; false, and
-    // nothing done, for any other text.
+    // A text that is one number ("0x1F", "-5", "192.168.1.1", "1.5e3") is
+    // entered as that number, switching the mode; a text that is neither a
+    // number nor the mode's keys shows the error value and changes nothing
+    // else. False, and nothing done, for a text to be typed key by key.
     bool PasteCodeNumber(const QString& text);
     // Ctrl+B anywhere in the window; the Menu key and Shift+F10 on the
     // display (onDisplay). True when the key was used.

@@ -147,12 +147,17 @@ void Ccalc::CopyAs(CopyForm form) {
 
 bool Ccalc::PasteCodeNumber(const QString& text) {
     const QByteArray bytes = text.toUtf8();
-    const std::optional<CodeNumber> number =
-        ParseCodeNumber(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    if (!number) return false;
-    // Like any other key, the number cancels a pending store or recall.
+    const std::string typing = mach_->ShowsY() && !mach_->NewEntry ? mach_->EntryText() : std::string();
+    const PastePlan plan =
+        PlanPaste(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), mach_->Mode(),
+                  kWordBits, typing);
+    if (plan.kind == PastePlan::kKeys) return false;
+    // Like any other key, the paste cancels a pending store or recall.
     RegPending = raNone;
-    mach_->EnterNumber(number->mode, number->value);
+    if (plan.kind == PastePlan::kNumber)
+        EnterReadNumber(*mach_, plan.value);
+    else
+        mach_->ShowError();  // and nothing the user had changes
     UpdateDisplay();
     return true;
 }

@@ -149,6 +149,8 @@ void Ccalc::CopyToClipboard() { QGuiApplication::clipboard()->setText(entry_->te
 void Ccalc::PasteFromClipboard() {
     const QString text = QGuiApplication::clipboard()->text();
     if (PasteCodeNumber(text)) return;
+    // Only the mode's keys are left, and a paste is no register key.
+    RegPending = raNone;
     const QByteArray bytes = text.toUtf8();
     for (const char b : bytes) EntryKeyChar(std::string_view(&b, 1));
 }

@@ -8,16 +8,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "calcmach/bits.h"
 #include "calcmach/calcmach.h"
+#include "calcmach/code_number.h"
 
 extern char** environ;
 
@@ -76,27 +81,56 @@ Outcome Qzcalc(const std::vector<std::string>& args, const std::string& input = 
     return r;
 }
 
-// What qzcalc must print: each expression on a machine just built.
+// The machine driven here key by key, as the window types them, noting an
+// operation it cannot carry out also where ")" or "=" goes on past it.
+class WatchedMachine : public CcalcMach {
+public:
+    void ExecOp() override {
+        CcalcMach::ExecOp();
+        if (Shown->mode == vmERR) errorShown = true;
+    }
+    bool ErrorSeen() const { return errorShown || Shown->mode == vmERR; }
+    bool errorShown = false;
+};
+
+// What qzcalc must print: each expression typed into a machine just built
+// (blanks skipped, letters upper case, "x" the clear key). A line during
+// which the error value showed, or that faulted, prints "*** ERROR ***"
+// and its message.
 Outcome Machine(ValueMode mode, bool tape, const std::vector<std::string>& exprs, bool mergeErr = false,
                 bool all = false) {
     Outcome r;
     r.status = 0;
     for (const std::string& e : exprs) {
-        CcalcMach m;
+        WatchedMachine m;
         if (tape)
             m.OnTapeLine = [&](CcalcMach&, std::string_view line) { r.out += std::string(line) + "\n"; };
         m.SetMode(mode);
+        std::string error;
         try {
-            CalcValue v;
-            m.EvalText(e, v);
-            r.out += m.DisplayText() + "\n";
-            if (all) {
-                for (const BitForm& f : BitForms(m.BitsValue())) r.out += f.name + ": " + f.plain + "\n";
+            for (std::size_t i = 0; i < e.size() && error.empty(); ++i) {
+                const char c = e[i];
+                if (c == ' ') continue;
+                m.KeyChar(c == 'x' ? 'c' : static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+                if (m.ErrorSeen())
+                    error = "column " + std::to_string(i + 1) + ": \"" + c + "\" shows *** ERROR ***";
+            }
+            if (error.empty()) {
+                m.Equals();
+                if (m.ErrorSeen()) error = "*** ERROR *** at the end of the line";
             }
         } catch (const CalcError& ex) {
-            (mergeErr ? r.out : r.err) += std::string("error: ") + ex.what() + "\n";
+            error = ex.what();
+        }
+        if (!error.empty()) {
+            (mergeErr ? r.out : r.err) += "error: " + error + "\n";
             r.out += "*** ERROR ***\n";
             r.status = 1;
+            continue;
+        }
+        r.out += m.DisplayText() + "\n";
+        if (all) {
+            for (const BitForm& f : BitForms(m.BitsValue())) r.out += f.name + ": " + f.plain + "\n";
         }
     }
     return r;
@@ -132,8 +166,8 @@ const std::vector<ModeCase>& ModeCases() {
          vmHex,
          {"FF+1", "0-1", "F0&3C", "F0|F", "F0%FF", "10/0"},
          {"100", "FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF", "30", "FF", "F"}},
-        {"oct", vmOct, {"7+1", "777*10", "8+1"}, {"10", "7770", "1"}},
-        {"bin", vmBin, {"1+1", "1010*11", "2+1"}, {"10", "11110", "1"}},
+        {"oct", vmOct, {"7+1", "777*10", "0+7"}, {"10", "7770", "7"}},
+        {"bin", vmBin, {"1+1", "1010*11", "0-1"}, {"10", "11110", std::string(128, '1')}},
         {"ipv4",
          vmIPv4,
          {"10.0.0.255+1", "192.168.1.1", "1.2.3.4*2"},
@@ -192,8 +226,23 @@ TEST(Qzcalc, FaultsAndTheErrorValue) {
          "error: Word128: divide by zero\nerror: Word128: divide by zero\n",
          1},
         {{"-t"}, "5+1/0\n", "5\n+ 1\n/ 0\n*** ERROR ***\n", "error: Word128: divide by zero\n", 1},
-        {{"(5", "2^(0-1)"}, "", "*** ERROR ***\n*** ERROR ***\n", "", 0},
-        {{}, "(1+2\n", "*** ERROR ***\n", "", 0},
+        // The error value is a failure too: it used to exit 0 with nothing on
+        // standard error.
+        {{"(5", "2^(0-1)"},
+         "",
+         "*** ERROR ***\n*** ERROR ***\n",
+         "error: *** ERROR *** at the end of the line\nerror: *** ERROR *** at the end of the line\n",
+         1},
+        {{}, "(1+2\n3\n", "*** ERROR ***\n3\n", "error: *** ERROR *** at the end of the line\n", 1},
+        // Shown for a moment only, and then a plausible result.
+        {{"1+2)*3"}, "", "*** ERROR ***\n", "error: column 4: \")\" shows *** ERROR ***\n", 1},
+        {{"8{logn}2"}, "", "*** ERROR ***\n", "error: *** ERROR *** at the end of the line\n", 1},
+        {{"-m", "float", "8{logn}2", "(2+1)*{not}"},
+         "",
+         "3\n*** ERROR ***\n",
+         "error: column 7: \"{not}\" shows *** ERROR ***\n",
+         1},
+        {{"-t", "5+(1"}, "", "5\n*** ERROR ***\n", "error: *** ERROR *** at the end of the line\n", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.input + (c.args.empty() ? "" : c.args.back()));
@@ -224,23 +273,25 @@ TEST(Qzcalc, StandardInputClearsBetweenLines) {
         const char* what;
         std::vector<std::string> args;
         std::string input, out;
+        int errors;
     };
     const std::vector<Case> cases = {
-        {"open parenthesis", {}, "(1\n1\n", "*** ERROR ***\n1\n"},
-        {"pending operation", {}, "5+\n3\n", "10\n3\n"},
-        {"entry left in the error mode", {}, "2^(0-1)\n5\n", "*** ERROR ***\n5\n"},
-        {"tape prefix of an open parenthesis", {"-t"}, "(1\n5+1\n", "*** ERROR ***\n5\n+ 1\n= 6\n6\n"},
-        {"CR LF and an unended last line", {"-m", "hex"}, "A+1\r\nF\r\nFF", "B\nF\nFF\n"},
-        {"blank line", {}, "\n\n", "0\n0\n"},
-        {"nothing at all", {}, "", ""},
-        {"the mode stays the chosen one", {"-m", "float"}, "1/2\n(1\n1/4\n", "0.5\n*** ERROR ***\n0.25\n"},
+        {"open parenthesis", {}, "(1\n1\n", "*** ERROR ***\n1\n", 1},
+        {"pending operation", {}, "5+\n3\n", "10\n3\n", 0},
+        {"entry left in the error mode", {}, "2^(0-1)\n5\n", "*** ERROR ***\n5\n", 1},
+        {"tape prefix of an open parenthesis", {"-t"}, "(1\n5+1\n", "*** ERROR ***\n5\n+ 1\n= 6\n6\n", 1},
+        {"mode switched by a number", {}, "0x10\n10\n", "10\n10\n", 0},
+        {"CR LF and an unended last line", {"-m", "hex"}, "A+1\r\nF\r\nFF", "B\nF\nFF\n", 0},
+        {"blank line", {}, "\n\n", "0\n0\n", 0},
+        {"nothing at all", {}, "", "", 0},
+        {"the mode stays the chosen one", {"-m", "float"}, "1/2\n(1\n1/4\n", "0.5\n*** ERROR ***\n0.25\n", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const Outcome r = Qzcalc(c.args, c.input);
         EXPECT_EQ(r.out, c.out);
-        EXPECT_EQ(r.err, "");
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.errors) << r.err;
+        EXPECT_EQ(r.status, c.errors == 0 ? 0 : 1);
     }
 }
 
@@ -305,7 +356,7 @@ TEST(Qzcalc, AllPrintsTheFormsAfterEachResult) {
 }
 
 TEST(Qzcalc, AllAsAScriptReadsIt) {
-    const Outcome r = Qzcalc({"-a", "40+2", "(5", "1/0"});
+    const Outcome r = Qzcalc({"-a", "40+2", "(5", "1/0", "5"});
     EXPECT_EQ(r.out,
               "42\n"
               "hex: 0000000000000000000000000000002A\n"
@@ -316,15 +367,20 @@ TEST(Qzcalc, AllAsAScriptReadsIt) {
               "ipv6: ::2a\n"
               "set bits: 3\n"
               "highest bit: 5\n"
-              // The error value: its bits only.
+              // An error line, the error value or a fault: its result line,
+              // no forms.
               "*** ERROR ***\n"
-              "hex: 80000000000000000000000000000000\n"
-              "set bits: 1\n"
-              "highest bit: 127\n"
-              // A fault: its result line, no forms.
-              "*** ERROR ***\n");
-    // A fault prints its message and no forms.
-    EXPECT_EQ(r.err, "error: Word128: divide by zero\n");
+              "*** ERROR ***\n"
+              "5\n"
+              "hex: 00000000000000000000000000000005\n"
+              "signed: 5\n"
+              "unsigned: 5\n"
+              "octal: 5\n"
+              "ipv4: 5\n"
+              "ipv6: ::5\n"
+              "set bits: 2\n"
+              "highest bit: 2\n");
+    EXPECT_EQ(r.err, "error: *** ERROR *** at the end of the line\nerror: Word128: divide by zero\n");
     EXPECT_EQ(r.status, 1);
 
     EXPECT_EQ(Qzcalc({"-m", "float", "--all", "0-1.5"}).out,
@@ -357,7 +413,7 @@ TEST(Qzcalc, LettersInEitherCaseAsInTheWindow) {
     const std::vector<Case> cases = {
         {"ipv6", {"fe80::1", "FE80::1", "fe80::ab+1"}, "fe80::1\nfe80::1\nfe80::ac\n"},
         {"hex", {"ff+1", "FF+1", "aBcDeF", "c+1"}, "100\n100\nABCDEF\nD\n"},
-        {"dec", {"5x3", "5+1x2=", "5X3", "5q3"}, "3\n2\n53\n53\n"},
+        {"dec", {"5x3", "5+1x2=", "10x5"}, "3\n2\n5\n"},
         {"hex", {"1+2x", "(ax"}, "0\n0\n"},
     };
     for (const Case& c : cases) {
@@ -399,7 +455,8 @@ TEST(Qzcalc, OptionSpellings) {
     }
     // A minus before a digit or "(" starts an expression, not an option.
     EXPECT_EQ(Qzcalc({"-5*3", "-(2)"}).out, "-15\n-2\n");
-    EXPECT_EQ(Qzcalc({"-m", "hex", "--", "-FF", "--tape"}).out, Machine(vmHex, false, {"-FF", "--TAPE"}).out);
+    EXPECT_EQ(Qzcalc({"-m", "hex", "--", "-FF", "--1", "--tape"}).out,
+              Lines({"FFFFFFFFFFFFFFFFFFFFFFFFFFFFFF01", std::string(32, 'F'), "*** ERROR ***"}));
 }
 
 TEST(Qzcalc, UsageErrorsExitWith2) {
@@ -435,15 +492,27 @@ TEST(Qzcalc, HelpAndVersion) {
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(r.out.rfind("Usage: qzcalc [-m MODE] [--tape]", 0), 0u);
         for (const char* word :
-             {"--mode", "--tape",  "--jobs",      "--version", "dec",      "hex",     "oct",
-              "bin",    "ipv4",    "ipv6",        "float",     "+ - * /",  "& | %",   "< > ?",
-              "( )",    "error: ", "Exit status", "--all",     "set bits", "binary64"})
+             {"--mode", "--tape",  "--jobs",  "--version", "dec",         "hex",   "oct",      "bin",
+              "ipv4",   "ipv6",    "float",   "+ - * /",   "& | %",       "|< >|", "<< >>",    "rotate",
+              "( )",    "x ",      "error: ", "1048576",   "Exit status", "--all", "set bits", "binary64",
+              "0x1F",   "fe80::1", "{sqrt}",  "{logn}",    "never a sign"})
             EXPECT_NE(r.out.find(word), std::string::npos) << word;
     }
     const Outcome v = Qzcalc({"--version"});
     EXPECT_EQ(v.out, "qzcalc " QZ_VERSION "\n");
     EXPECT_EQ(v.status, 0);
     EXPECT_EQ(Qzcalc({"-V"}).out, v.out);
+}
+
+// The help and the version count as output: one that cannot be written is
+// a failure, not a success.
+TEST(Qzcalc, HelpAndVersionThatCannotBeWrittenFail) {
+    for (const char* opt : {"--help", "-h", "--version", "-V"}) {
+        SCOPED_TRACE(opt);
+        const Outcome r = Qzcalc({opt}, "", false, "/dev/full");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "qzcalc: cannot write the output: No space left on device\n");
+    }
 }
 
 TEST(Qzcalc, OutputThatCannotBeWrittenIsAnError) {
@@ -490,6 +559,213 @@ TEST(Qzcalc, AnswersEachLineAsItComesThroughAPipe) {
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     ::close(fromChild[0]);
+}
+
+// A number may be written at the start, after an operator, a parenthesis
+// or a blank in any form the paste takes; elsewhere keys count one by one.
+TEST(Qzcalc, NumbersInTheFormsThePasteTakes) {
+    struct Case {
+        const char* mode;
+        std::string expr, out;
+    };
+    const std::vector<Case> cases = {
+        {"dec", "0x1F", "1F"},  // the x used to clear: 1
+        {"dec", "0x1F+1", "20"},
+        {"dec", "(0x10)", "10"},
+        {"dec", "255u8*2", "510"},
+        {"dec", "0b101 + 0o7", "14"},
+        {"dec", "192.168.1.1+1", "192.168.1.2"},
+        {"dec", "fe80::1", "fe80::1"},
+        {"dec", "1.5e3+1", "1501"},
+        {"dec", "2*1e-3", "0.002"},
+        {"dec", "10x5", "5"},
+        {"dec", "2^-1", "3"},  // "-" is an operator: 2^2-1
+        {"hex", "1b+1", "1C"},
+        {"hex", "1e-3", "1B"},
+        {"hex", "0b11", "11"},
+        {"ipv4", "10.1+1", "10.2"},
+        {"ipv6", "0:1::2", "0:1::2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expr);
+        const Outcome r = Qzcalc({"-m", c.mode, c.expr});
+        EXPECT_EQ(r.out, c.out + "\n");
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
+// What the paste refuses as a number, qzcalc refuses as one: an error line,
+// its message, exit status 1, and the next lines go on.
+TEST(Qzcalc, RefusesWhatThePasteRefuses) {
+    const std::string k33F(33, 'F');
+    const std::vector<std::pair<ValueMode, std::string>> texts = {
+        {vmDec, "340282366920938463463374607431768211456"},
+        {vmHex, k33F},
+        {vmDec, "0x" + k33F},
+        {vmDec, "1.5.3"},
+        {vmDec, "1.2.3.256"},
+        {vmDec, "12:30"},
+        {vmDec, "1e5000"},
+        {vmDec, "1e-5000"},
+        {vmDec, "0xG1"},
+        {vmDec, "5q3"},
+        {vmDec, "5X3"},
+        {vmDec, "8s2"},
+        {vmDec, "1,000"},
+        {vmBin, "123"},
+        {vmOct, "8+1"},
+        {vmIPv4, "256"},
+        {vmIPv6, "12345"},
+        {vmFloat, "1.2.3"},
+    };
+    const char* const names[] = {"dec", "bin", "oct", "hex", "ipv4", "ipv6", "float"};
+    for (const auto& [mode, text] : texts) {
+        SCOPED_TRACE(text);
+        ASSERT_EQ(PlanPaste(text, mode).kind, PastePlan::kRefused);
+        const Outcome r = Qzcalc({"-m", names[mode]}, text + "\n1\n");
+        EXPECT_EQ(r.out, "*** ERROR ***\n" + Qzcalc({"-m", names[mode], "1"}).out);
+        EXPECT_EQ(r.err.rfind("error: column ", 0), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+        EXPECT_EQ(r.status, 1);
+    }
+    // Two numbers with only a blank between them.
+    EXPECT_EQ(Qzcalc({"12 34"}).err,
+              "error: column 4: a number follows a number without an operator between them\n");
+}
+
+// The operator keys of two characters are one operator each, as the
+// machine's key texts have them; a blank keeps two apart.
+TEST(Qzcalc, TwoCharacterOperators) {
+    struct Case {
+        std::string expr;
+        int32_t op;
+    };
+    const std::vector<Case> cases = {{"7|<3", opShl}, {"7>|1", opShr}, {"7<<3", opRol}, {"7>>1", opRor},
+                                     {"7<=3", opLe},  {"3<=7", opLe},  {"7>=3", opGe},  {"3>=7", opGe}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expr);
+        CcalcMach m;
+        m.SetMode(vmHex);
+        m.DigitKey(c.expr.front());
+        m.OpSet(c.op);
+        m.DigitKey(c.expr.back());
+        m.Equals();
+        EXPECT_EQ(Qzcalc({"-m", "hex", c.expr}).out, m.DisplayText() + "\n");
+    }
+    // ROR of 1 wraps round: a rotation, not a shift.
+    EXPECT_EQ(Qzcalc({"-m", "hex", "1>>1"}).out, "80000000000000000000000000000000\n");
+    EXPECT_EQ(Qzcalc({"1< <4", "1<<4", "1|<4"}).out, "1\n16\n16\n");
+}
+
+// Each written form does at its place what its button does.
+TEST(Qzcalc, WrittenFormsActAsTheirButtons) {
+    using Act = void (*)(CcalcMach&);
+    struct Case {
+        const char* form;
+        Act act;
+        ValueMode mode;
+        const char *before, *after;
+    };
+    const std::vector<Case> cases = {
+        {"not", [](CcalcMach& m) { m.FnNot(); }, vmDec, "5", ""},
+        {"rbt", [](CcalcMach& m) { m.FnRBits(); }, vmHex, "8", "+1"},
+        {"sgn", [](CcalcMach& m) { m.FnSgn(); }, vmDec, "0-7", ""},
+        {"abs", [](CcalcMach& m) { m.FnAbs(); }, vmDec, "(0-7)", ""},
+        {"neg", [](CcalcMach& m) { m.FnNeg(); }, vmDec, "", "12"},
+        {"neg", [](CcalcMach& m) { m.FnNeg(); }, vmFloat, "", "1.5"},
+        {"neg", [](CcalcMach& m) { m.FnNeg(); }, vmDec, "5", "*2"},
+        {"sqrt", [](CcalcMach& m) { m.FnSqrt(); }, vmFloat, "2", ""},
+        {"sin", [](CcalcMach& m) { m.FnSin(); }, vmFloat, "1", ""},
+        {"cos", [](CcalcMach& m) { m.FnCos(); }, vmFloat, "1", ""},
+        {"lbt", [](CcalcMach& m) { m.OpSet(opLBits); }, vmHex, "20", "8"},
+        {"roun", [](CcalcMach& m) { m.OpSet(opRound); }, vmFloat, "1.25", "1"},
+        {"pi", [](CcalcMach& m) { m.SetValue(kPiValue); }, vmDec, "", "*2"},
+        {"clra", [](CcalcMach& m) { m.ClearAll(); }, vmDec, "5+", "3"},
+        {"logn", [](CcalcMach& m) { m.OpSet(opLogN); }, vmFloat, "8", "2"},
+    };
+    const char* const names[] = {"dec", "bin", "oct", "hex", "ipv4", "ipv6", "float"};
+    std::set<std::string> tested;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.form);
+        tested.insert(c.form);
+        CcalcMach m;
+        std::string want;
+        m.OnTapeLine = [&](CcalcMach&, std::string_view line) { want += std::string(line) + "\n"; };
+        m.SetMode(c.mode);
+        for (const char* k = c.before; *k; ++k) m.KeyChar(*k);
+        c.act(m);
+        for (const char* k = c.after; *k; ++k) m.KeyChar(*k);
+        m.Equals();
+        want += m.DisplayText() + "\n";
+        const std::string expr = std::string(c.before) + "{" + c.form + "}" + c.after;
+        const Outcome r = Qzcalc({"-t", "-m", names[c.mode], expr});
+        EXPECT_EQ(r.out, want);
+        EXPECT_EQ(r.status, 0) << r.err;
+        // Letters in either case.
+        std::string upper = expr;
+        for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        EXPECT_EQ(Qzcalc({"-t", "-m", names[c.mode], upper}).out, want);
+    }
+    // Every form the help lists is tested here.
+    const std::string help = Qzcalc({"--help"}).out;
+    std::set<std::string> listed;
+    for (std::size_t at = help.find("\n  {"); at != std::string::npos; at = help.find("\n  {", at + 1))
+        listed.insert(help.substr(at + 4, help.find('}', at) - at - 4));
+    EXPECT_EQ(listed, tested);
+    EXPECT_EQ(Qzcalc({"5{nope}"}).err,
+              "error: column 2: \"{nope}\" is no written form (see qzcalc --help)\n");
+    EXPECT_EQ(Qzcalc({"5{not"}).status, 1);
+}
+
+// A line has a bound: a longer one is an error line, never held whole, and
+// the lines after it go on.
+TEST(Qzcalc, LinesAreBounded) {
+    const std::string longest(std::size_t{1} << 20, '0');  // a number: 0
+    const Outcome r = Qzcalc({}, longest + "\n" + longest + "0\n2+2\n" + longest + "00");
+    EXPECT_EQ(r.out, "0\n*** ERROR ***\n4\n*** ERROR ***\n");
+    EXPECT_EQ(r.err,
+              "error: the line is longer than 1048576 bytes\n"
+              "error: the line is longer than 1048576 bytes\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+// An endless line (qzcalc </dev/zero) is read on and dropped as it comes:
+// the memory stays small.
+TEST(Qzcalc, AnEndlessLineKeepsTheMemorySmall) {
+    const std::string out = TempFile(""), err = TempFile("");
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 0, "/dev/zero", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_TRUNC, 0);
+    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_TRUNC, 0);
+    char* argv[] = {const_cast<char*>(QZCALC_PATH), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, QZCALC_PATH, &fa, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&fa);
+    const auto field = [pid](const char* file, const std::string& name) {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind(name, 0) == 0) return std::stoll(line.substr(name.size()));
+        return -1LL;
+    };
+    // Until well past what an unbounded reader would hold (256 MiB read).
+    long long read = 0;
+    for (int i = 0; i < 600 && read < (256LL << 20); ++i) {
+        ::usleep(50000);
+        read = field("io", "rchar:");
+    }
+    const long long rssKiB = field("status", "VmRSS:");
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_GE(read, 256LL << 20) << "qzcalc did not go on reading";
+    EXPECT_GT(rssKiB, 0);
+    EXPECT_LT(rssKiB, 32 * 1024) << "resident KiB";
+    EXPECT_EQ(Slurp(out), "*** ERROR ***\n");
+    EXPECT_EQ(Slurp(err), "error: the line is longer than 1048576 bytes\n");
+    ::unlink(out.c_str());
+    ::unlink(err.c_str());
 }
 
 }  // namespace

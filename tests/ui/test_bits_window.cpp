@@ -20,8 +20,6 @@ namespace {
 
 QString StateFile() { return AppDataDir() + "/qz.state"; }
 
-bool Checked(Ccalc& w, const QString& radio) { return w.findChild<QRadioButton*>(radio)->isChecked(); }
-
 void Show(Ccalc& w) {
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -47,12 +45,6 @@ QString LineText(CbitsPanel* panel, const QString& id) {
 void ClickBit(CbitsPanel* panel, int bit) {
     CbitGrid* grid = panel->Grid();
     QTest::mouseClick(grid, Qt::LeftButton, {}, grid->CellRect(bit).center());
-}
-
-// Pasting text as the window did before it knew code numbers: byte by byte.
-void PasteKeyByKey(Ccalc& w, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    for (const char b : bytes) w.EntryKeyChar(std::string_view(&b, 1));
 }
 
 QAction* MenuAction(Ccalc& w, const char* name) {
@@ -378,104 +370,6 @@ private slots:
             w.PasteFromClipboard();
             QCOMPARE(w.Mach().BitsValue().w(), v.w());
         }
-    }
-
-    void aCodeNumberPastesInItsBase_data() {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("radio");
-        QTest::addColumn<QString>("display");
-        QTest::newRow("0x in decimal") << "ModeDec"
-                                       << "0x1F"
-                                       << "ModeHex"
-                                       << "1F";
-        QTest::newRow("0X lower digits from float") << "ModeFlt"
-                                                    << " 0Xff\r\n"
-                                                    << "ModeHex"
-                                                    << "FF";
-        QTest::newRow("negative binary") << "ModeDec"
-                                         << "-0b101"
-                                         << "ModeBin" << QString(125, '1') + "011";
-        QTest::newRow("h suffix with separator") << "ModeOct"
-                                                 << "1_000h"
-                                                 << "ModeHex"
-                                                 << "1000";
-        QTest::newRow("b suffix") << "ModeHex"
-                                  << "1010b"
-                                  << "ModeBin"
-                                  << "1010";
-        QTest::newRow("0o from IPv6") << "modeIPv6"
-                                      << "0o17"
-                                      << "ModeOct"
-                                      << "17";
-        QTest::newRow("o suffix, quote separators") << "ModeDec"
-                                                    << "1'777o"
-                                                    << "ModeOct"
-                                                    << "1777";
-        QTest::newRow("too wide keeps the low 128 bits")
-            << "ModeDec"
-            << "0x1" + QString(32, 'F') << "ModeHex" << QString(32, 'F');
-        QTest::newRow("too wide, zeros below") << "ModeDec"
-                                               << "0x10" + QString(32, '0') << "ModeHex"
-                                               << "0";
-    }
-    void aCodeNumberPastesInItsBase() {
-        QFETCH(QString, mode);
-        QFETCH(QString, text);
-        QFETCH(QString, radio);
-        QFETCH(QString, display);
-        Ccalc w;
-        Run(w, mode + " 7+");
-        const QStringList tape = TapeLines(w);
-        QGuiApplication::clipboard()->setText(text);
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, QStringLiteral("\x16"));
-        QApplication::sendEvent(Entry(w), &press);
-        QVERIFY(Checked(w, radio));
-        QCOMPARE(DisplayText(w), display);
-        // Entered as typed: no tape line, and the pending "+" takes it.
-        QCOMPARE(TapeLines(w), tape);
-        Type(w, "=");
-        QCOMPARE(TapeLines(w).size(), tape.size() + 2);
-    }
-
-    // Every other text pastes key by key exactly as before.
-    void otherTextsPasteKeyByKey_data() {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("decimal") << "ModeDec"
-                                 << "123";
-        QTest::newRow("a sum") << "ModeDec"
-                               << "1+2";
-        QTest::newRow("a sum with return") << "ModeHex"
-                                           << "12+3\r";
-        QTest::newRow("negative decimal") << "ModeDec"
-                                          << "-5";
-        QTest::newRow("hex digits without prefix") << "ModeHex"
-                                                   << "ff";
-        QTest::newRow("0x alone") << "ModeDec"
-                                  << "0x";
-        QTest::newRow("bad digit") << "ModeDec"
-                                   << "0b102";
-        QTest::newRow("two numbers") << "ModeDec"
-                                     << "0x1 0x2";
-        QTest::newRow("B suffix is a digit") << "ModeHex"
-                                             << "101B";
-        QTest::newRow("register keys") << "ModeDec"
-                                       << "8s2x";
-    }
-    void otherTextsPasteKeyByKey() {
-        QFETCH(QString, mode);
-        QFETCH(QString, text);
-        Ccalc before;
-        Run(before, mode);
-        PasteKeyByKey(before, text);
-        Ccalc w;
-        Run(w, mode);
-        QGuiApplication::clipboard()->setText(text);
-        w.PasteFromClipboard();
-        QCOMPARE(DisplayText(w), DisplayText(before));
-        QCOMPARE(TapeLines(w), TapeLines(before));
-        QCOMPARE(w.Mach().Mode(), before.Mach().Mode());
     }
 
     void alwaysOnTopKeepsBothWindowsUp() {
