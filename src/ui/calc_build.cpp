@@ -14,6 +14,8 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableWidget>
+#include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -425,6 +427,8 @@ void Ccalc::AdjustColumns() {
 
 bool Ccalc::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize && (watched == registers_ || watched == tape_)) AdjustColumns();
+    if (event->type() == QEvent::Expose && watched == windowHandle() && bitsAwaitWindow_)
+        QTimer::singleShot(0, this, [this] { BringBitsPanelBack(); });
     switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
