@@ -67,13 +67,23 @@ BitsPanelContent PanelContent(const CalcValue& v, const std::vector<BitForm>& fo
         c.lines.push_back(std::move(line));
     }
     c.bitCount = BitCount(v);
-    const Word128 w = v.w();
+    // The error value has no bits to show: its payload, the top bit alone,
+    // would read as the number -2^127.
+    const Word128 w = v.mode == vmERR ? Word128{} : v.w();
     c.bits = {w.lo, w.hi};
     c.toggleable = BitsToggleable(v.mode);
     return c;
 }
 
 bool IsIntegerMode(ValueMode m) { return m >= vmDec && m <= vmIPv6; }
+
+// The lines for v. While the display shows the error value the panel says
+// so, and shows none of the forms of its payload.
+std::vector<BitForm> PanelForms(const CalcValue& v) {
+    if (v.mode != vmERR) return BitForms(v);
+    const std::string text = ValueText(v);
+    return {BitForm{"value", text, text, 0}};
+}
 
 // Keys the panel leaves unused (it takes the arrows, Space, Escape and
 // Ctrl+B) are typed into the calculator, so that after flipping a bit the
@@ -117,7 +127,7 @@ void Ccalc::BitsShownDeleter::operator()(BitsShown* shown) const { delete shown;
 void Ccalc::ShowBitsValue() {
     const CalcValue v = mach_->BitsValue();
     if (bitsShown_ && SameValue(bitsShown_->value, v)) return;
-    std::vector<BitForm> forms = BitForms(v);
+    std::vector<BitForm> forms = PanelForms(v);
     BitsPanelContent content = bitsShown_ ? PanelContent(v, forms, &bitsShown_->forms, &bitsShown_->content)
                                           : PanelContent(v, forms, nullptr, nullptr);
     bitsPanel_->SetContent(content);

@@ -150,6 +150,16 @@ int NameColumnWidth(QTableWidget* grid) {
     return std::max(24, widest + 2 * margin + (grid->showGrid() ? 1 : 0));
 }
 
+// The parenthesis counter is 24 px wide unless its widest text, "(" and
+// three digits (up to 254), needs more in the font: no count is ever cut.
+// The 2 px spare are the room the glyphs may draw beyond their advances.
+int CounterWidth(const QFont& font) {
+    const QFontMetrics m(font);
+    int digit = 0;
+    for (char c = '0'; c <= '9'; ++c) digit = std::max(digit, m.horizontalAdvance(QLatin1Char(c)));
+    return std::max(24, m.horizontalAdvance(QLatin1Char('(')) + 3 * digit + 2);
+}
+
 }  // namespace
 
 std::function<void(const QString&)> Ccalc::SaveFailedHook;
@@ -279,7 +289,7 @@ void Ccalc::BuildDisplay() {
 
     parenCt_ = new QLabel(QStringLiteral("(0"), entry_);
     parenCt_->setObjectName(QStringLiteral("ParenCt"));
-    parenCt_->setGeometry(6, 6, 24, 20);
+    parenCt_->setGeometry(6, 6, CounterWidth(labelFont), 20);
     parenCt_->setFont(labelFont);
     Fill(parenCt_, kDisplayColour);
     SetBackground(parenCt_, QPalette::WindowText, kDisplayText);
