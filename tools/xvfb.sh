@@ -3,7 +3,10 @@
 #
 # Sourced, it defines
 #     xvfb_start [WIDTHxHEIGHTxDEPTH]   starts Xvfb, exports DISPLAY, sets xvfb_pid
-#     xvfb_stop                         ends that server and waits for it
+#     xvfb_wm_start                     starts a window manager (openbox) on it,
+#                                       sets wm_pid; returns once it manages windows
+#     xvfb_stop                         ends the window manager and the server
+#                                       and waits for them
 # and the caller's EXIT trap calls xvfb_stop.
 #
 # Run as a program, it starts a server, runs the command on it and ends the
@@ -19,6 +22,8 @@
 # be started again on the next number.
 
 xvfb_pid=""
+wm_pid=""
+wm_home=""
 
 xvfb_start() {
   local screen=${1:-640x400x24} dir number
@@ -48,7 +53,34 @@ xvfb_start() {
   export XAUTHORITY=/dev/null
 }
 
+# Frames, stacking, focus and "always on top" are the window manager's: a
+# bare X server has none of them.
+xvfb_wm_start() {
+  command -v openbox >/dev/null || { echo "xvfb: openbox is not installed" >&2; return 1; }
+  [ -n "$xvfb_pid" ] || { echo "xvfb: no server to manage" >&2; return 1; }
+  # Its own empty configuration folder: no user's settings or autostart.
+  wm_home=$(mktemp -d) || return 1
+  XDG_CONFIG_HOME=$wm_home openbox --sm-disable >/dev/null 2>&1 &
+  wm_pid=$!
+  # It announces itself on the root window once it manages windows.
+  local _
+  for _ in $(seq 200); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    kill -0 "$wm_pid" 2>/dev/null || break
+    sleep 0.05
+  done
+  echo "xvfb: the window manager did not start" >&2
+  return 1
+}
+
 xvfb_stop() {
+  if [ -n "$wm_pid" ]; then
+    kill "$wm_pid" 2>/dev/null || true
+    wait "$wm_pid" 2>/dev/null || true
+    wm_pid=""
+  fi
+  [ -z "$wm_home" ] || rm -rf "$wm_home"
+  wm_home=""
   [ -n "$xvfb_pid" ] || return 0
   kill "$xvfb_pid" 2>/dev/null || true
   wait "$xvfb_pid" 2>/dev/null || true

@@ -66,7 +66,9 @@ void CfrmAbout::AfterCreate() {
 }
 
 void ShowAbout(QWidget* mainWindow) {
-    CfrmAbout about;
+    // Owned by the window, so that it opens above it, also while the window
+    // stays on top of all others.
+    CfrmAbout about(mainWindow);
     about.CenterOnForm(mainWindow);
     about.lTitle->setText(mainWindow ? mainWindow->windowTitle() : QString());
     about.exec();

@@ -63,9 +63,27 @@ void CqzApplication::ReportError(const QString& message) {
         return;
     }
     QMessageBox box(QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
-                    QStringLiteral("An unexpected error occurred."), QMessageBox::Ok);
+                    QStringLiteral("An unexpected error occurred."), QMessageBox::Ok, DialogOwner());
     box.setInformativeText(message);
     box.exec();
+}
+
+QWidget* CqzApplication::DialogOwner() {
+    QWidget* owner = QApplication::activeModalWidget();
+    if (!owner) owner = QApplication::activeWindow();
+    if (!owner) {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->isVisible() && w->windowType() == Qt::Window) {
+                owner = w;
+                break;
+            }
+        }
+    }
+    // A tool window (the bits panel) belongs to a main window: the dialog
+    // goes to that, and so above both.
+    while (owner && owner->windowType() == Qt::Tool && owner->parentWidget())
+        owner = owner->parentWidget()->window();
+    return owner;
 }
 
 CqzApplication* qzApp() { return qobject_cast<CqzApplication*>(QCoreApplication::instance()); }

@@ -40,6 +40,13 @@ public:
     // button, modally; or hands the message to ErrorHook when one is set.
     static void ReportError(const QString& message);
 
+    // The window a dialog of the program belongs to: the modal dialog that
+    // is up, else the active window, else the first main window shown; a
+    // tool window gives way to the window it belongs to. A dialog given it
+    // as its parent opens above it, also while that window stays on top of
+    // all others. Null when no window is up.
+    static QWidget* DialogOwner();
+
     // Replaces the modal error dialog (tests record the messages here).
     static std::function<void(const QString& message)> ErrorHook;
 

@@ -7,15 +7,18 @@
 #include <QFontDatabase>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMoveEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QStaticText>
 #include <QToolButton>
 #include <QVarLengthArray>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -211,6 +214,18 @@ void Fill(QWidget* w, const QColor& colour) {
     w->setPalette(p);
     w->setAutoFillBackground(true);
 }
+
+// How far the window system's frame reaches beyond the client area on each
+// side; null while it is not known (before the window manager has framed the
+// window, or with none).
+QMargins FrameOf(const QWidget* w) {
+    const QRect f = w->frameGeometry(), g = w->geometry();
+    return {g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom()};
+}
+
+// A panel dropped this close to the owner's top or bottom edge sits against
+// it (window managers let a dragged window snap to an edge from about as far).
+constexpr int kDockReach = 10;
 
 }  // namespace
 
@@ -506,31 +521,83 @@ void CbitsPanel::LayOut() {
     if (y == height()) return;
     setFixedSize(kWidth, y);
     // Above the owner the bottom edge is what must stay put.
-    if (isVisible()) PlaceBesideOwner();
+    if (isVisible() && docked_) PlaceBesideOwner();
+}
+
+QRect CbitsPanel::OwnerFrame() const {
+    const QMargins owner = FrameOf(owner_);
+    if (!owner.isNull()) return owner_->frameGeometry();
+    // One window manager frames both windows alike.
+    return owner_->geometry().marginsAdded(FrameOf(this));
+}
+
+QMargins CbitsPanel::Frame() const {
+    const QMargins own = FrameOf(this);
+    return own.isNull() && owner_ ? FrameOf(owner_) : own;
+}
+
+QRect CbitsPanel::DockedFrame() const {
+    const QRect owner = OwnerFrame();
+    const QSize size = this->size().grownBy(Frame());
+    const QScreen* screen = owner_->screen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(owner.topLeft(), QSize(kWidth, 1 << 20));
+
+    const int below = owner.bottom() + 1;
+    const int above = owner.top() - size.height();
+    int top = below;
+    if (below + size.height() - 1 > area.bottom()) {
+        // With room on neither side the panel still never covers the owner:
+        // it takes the side with more room and runs off the screen there.
+        if (above >= area.top() || owner.top() - area.top() > area.bottom() - owner.bottom()) top = above;
+    }
+    return {QPoint(owner.left() + dockOffset_, top), size};
+}
+
+void CbitsPanel::MoveFrameTo(const QPoint& topLeft) {
+    // Until the window manager has framed the panel, its client area is
+    // placed and the frame then put around it: placed where the frame
+    // belongs, the title bar would end up above the place, over the owner.
+    // The owner's frame is the best guess of the panel's.
+    const QMargins frame = Frame();
+    move(FrameOf(this).isNull() && testAttribute(Qt::WA_WState_Created)
+             ? topLeft + QPoint(frame.left(), frame.top())
+             : topLeft);
+    sentTo_ = geometry().topLeft();
 }
 
 void CbitsPanel::PlaceBesideOwner() {
     if (!owner_) return;
-    const QRect owner = owner_->frameGeometry();
-    // The frame's share of the height: before the panel has been on screen
-    // its own frame is unknown, and the owner's is the best guess.
-    const bool framed = frameGeometry().size() != size();
-    const QWidget* model = framed ? static_cast<const QWidget*>(this) : owner_;
-    const int frameH = height() + model->frameGeometry().height() - model->height();
-    const QScreen* screen = owner_->screen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(owner.topLeft(), QSize(kWidth, 1 << 20));
+    docked_ = true;
+    MoveFrameTo(DockedFrame().topLeft());
+}
 
-    int top = owner.bottom() + 1;
-    if (top + frameH - 1 > area.bottom()) {
-        const int above = owner.top() - frameH;
-        // With no room on either side the larger side wins and the panel is
-        // kept on the screen.
-        if (above >= area.top() || owner.top() - area.top() > area.bottom() - owner.bottom())
-            top = std::max(above, area.top());
-        else
-            top = std::min(top, area.bottom() + 1 - frameH);
-    }
-    move(owner.left(), top);
+void CbitsPanel::PlaceAt(const QPoint& topLeft) {
+    docked_ = false;
+    place_ = topLeft;
+    if (!isVisible()) return;
+    if (Usable(topLeft))
+        MoveFrameTo(topLeft);
+    else
+        PlaceBesideOwner();
+}
+
+std::optional<QPoint> CbitsPanel::UserPlace() const {
+    if (docked_) return std::nullopt;
+    return place_;
+}
+
+bool CbitsPanel::AgainstOwner(const QRect& frame) const {
+    if (!owner_) return false;
+    const QRect owner = OwnerFrame();
+    if (frame.right() < owner.left() || frame.left() > owner.right()) return false;
+    return std::abs(frame.top() - (owner.bottom() + 1)) <= kDockReach ||
+           std::abs(frame.bottom() + 1 - owner.top()) <= kDockReach;
+}
+
+bool CbitsPanel::Usable(const QPoint& topLeft) const {
+    // The middle of the title bar on a screen: the user can reach it there.
+    if (!QGuiApplication::screenAt(topLeft + QPoint(width() / 2, 10))) return false;
+    return !owner_ || !QRect(topLeft, size().grownBy(Frame())).intersects(OwnerFrame());
 }
 
 bool CbitsPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -538,7 +605,7 @@ bool CbitsPanel::eventFilter(QObject* watched, QEvent* event) {
         switch (event->type()) {
             case QEvent::Move:
             case QEvent::Resize:
-                if (isVisible()) PlaceBesideOwner();
+                if (isVisible() && docked_) PlaceBesideOwner();
                 break;
             // The owner closed or was hidden by the program (not minimised).
             case QEvent::Hide:
@@ -568,6 +635,26 @@ void CbitsPanel::closeEvent(QCloseEvent* event) {
 }
 
 void CbitsPanel::showEvent(QShowEvent* event) {
-    if (!event->spontaneous()) PlaceBesideOwner();
+    if (!event->spontaneous() && owner_) {
+        if (!docked_ && Usable(place_))
+            MoveFrameTo(place_);
+        else
+            PlaceBesideOwner();
+    }
     QWidget::showEvent(event);
+}
+
+void CbitsPanel::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // Only what the window system reports: the panel's own moves are known.
+    if (!event->spontaneous() || !isVisible() || !owner_) return;
+    if (sentTo_ && geometry().topLeft() == *sentTo_) return;
+    // The user moved it (or the window manager did).
+    sentTo_.reset();
+    const QRect frame = geometry().marginsAdded(Frame());
+    docked_ = AgainstOwner(frame);
+    if (docked_)
+        dockOffset_ = frame.left() - OwnerFrame().left();
+    else
+        place_ = frame.topLeft();
 }

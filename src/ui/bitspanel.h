@@ -11,11 +11,14 @@
 #pragma once
 
 #include <QAction>
+#include <QMargins>
+#include <QPoint>
 #include <QString>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class CbitGrid;
@@ -72,16 +75,31 @@ class CbitsPanel : public QWidget {
 
 public:
     // owner is the main window (may be null). The panel is a tool window of
-    // it: it opens beside it and follows its moves, and it goes away with
-    // it. The constructor builds only the window itself; lines and the grid
+    // it: it opens against it and follows its moves until the user drags it
+    // elsewhere, and it goes away with it. The constructor builds only the window itself; lines and the grid
     // come with the first content.
     explicit CbitsPanel(QWidget* owner);
 
     void SetContent(const BitsPanelContent& content);
 
-    // Directly below the owner, or directly above when the owner's screen has
-    // no room below; left edges aligned. Runs on every show and owner move.
+    // Puts the panel against the owner, where it then follows the owner's
+    // moves: directly below it, or directly above when the screen has no
+    // room below; with room on neither side, on the side with more room,
+    // running off the screen rather than over the owner. Left edges aligned,
+    // unless the user docked the panel further along.
     void PlaceBesideOwner();
+    // Puts the panel's frame at topLeft, a place the user chose, where it
+    // stays while the owner moves. Before the panel is shown: the place it
+    // opens at. A place off every screen or over the owner gives way to the
+    // place beside the owner.
+    void PlaceAt(const QPoint& topLeft);
+    // Whether the panel sits against the owner and follows it. A panel the
+    // user drags away stops following; dragged back against the owner, it
+    // follows again.
+    bool FollowsOwner() const { return docked_; }
+    // The place of a panel that does not follow the owner: the top left of
+    // its frame on the screen.
+    std::optional<QPoint> UserPlace() const;
 
     CbitGrid* Grid() const { return grid_; }
     int LineCount() const { return shownLines_; }
@@ -100,9 +118,22 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void LayOut();
+    // The owner's frame; until the window manager has reported it, its
+    // client area with the frame the panel has (or none).
+    QRect OwnerFrame() const;
+    // The panel's frame around its client area, or the owner's until the
+    // panel's is known.
+    QMargins Frame() const;
+    // Where the frame of a docked panel goes.
+    QRect DockedFrame() const;
+    void MoveFrameTo(const QPoint& topLeft);
+    bool AgainstOwner(const QRect& frame) const;
+    // A place the panel may open at: on a screen and clear of the owner.
+    bool Usable(const QPoint& topLeft) const;
 
     QWidget* owner_;
     CbitGrid* grid_ = nullptr;
@@ -110,4 +141,11 @@ private:
     std::vector<CbitsLine*> lines_;  // grows, never shrinks; extras hidden
     int shownLines_ = 0;
     int gridBits_ = -1;
+
+    bool docked_ = true;
+    int dockOffset_ = 0;  // a docked panel's left edge relative to the owner's
+    QPoint place_;        // the frame's top left of a panel that does not follow
+    // Where the client area was last sent: a move the window system reports
+    // elsewhere is the user's.
+    std::optional<QPoint> sentTo_;
 };

@@ -201,6 +201,8 @@ private:
     // Gives the panel the content for the shown value, unless it has it.
     void ShowBitsValue();
     void BitToggled(int bit);
+    // Shows the panel that was open, once the window is on the screen.
+    void BringBitsPanelBack();
     WindowState SavedWindowState() const;
     void RestoreWindowState(const WindowState& window);
 
@@ -208,6 +210,7 @@ private:
     QMenu* displayMenu_ = nullptr;
     bool bitsOpen_ = false;  // what the user asked for; the panel hides with the window
     bool onTop_ = false;
+    bool bitsAwaitWindow_ = false;     // the panel comes back once the window is exposed
     std::optional<QPoint> bitsPlace_;  // from the state file, until the panel first shows
     // What the panel was last given (defined in calc_bits.cpp).
     struct BitsShown;

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstring>
 
@@ -66,13 +67,23 @@ BitsPanelContent PanelContent(const CalcValue& v, const std::vector<BitForm>& fo
         c.lines.push_back(std::move(line));
     }
     c.bitCount = BitCount(v);
-    const Word128 w = v.w();
+    // The error value has no bits to show: its payload, the top bit alone,
+    // would read as the number -2^127.
+    const Word128 w = v.mode == vmERR ? Word128{} : v.w();
     c.bits = {w.lo, w.hi};
     c.toggleable = BitsToggleable(v.mode);
     return c;
 }
 
 bool IsIntegerMode(ValueMode m) { return m >= vmDec && m <= vmIPv6; }
+
+// The lines for v. While the display shows the error value the panel says
+// so, and shows none of the forms of its payload.
+std::vector<BitForm> PanelForms(const CalcValue& v) {
+    if (v.mode != vmERR) return BitForms(v);
+    const std::string text = ValueText(v);
+    return {BitForm{"value", text, text, 0}};
+}
 
 // Keys the panel leaves unused (it takes the arrows, Space, Escape and
 // Ctrl+B) are typed into the calculator, so that after flipping a bit the
@@ -116,7 +127,7 @@ void Ccalc::BitsShownDeleter::operator()(BitsShown* shown) const { delete shown;
 void Ccalc::ShowBitsValue() {
     const CalcValue v = mach_->BitsValue();
     if (bitsShown_ && SameValue(bitsShown_->value, v)) return;
-    std::vector<BitForm> forms = BitForms(v);
+    std::vector<BitForm> forms = PanelForms(v);
     BitsPanelContent content = bitsShown_ ? PanelContent(v, forms, &bitsShown_->forms, &bitsShown_->content)
                                           : PanelContent(v, forms, nullptr, nullptr);
     bitsPanel_->SetContent(content);
@@ -190,14 +201,11 @@ void Ccalc::SetBitsPanelShown(bool shown) {
     if (bitsPanel_->isVisible()) return;
     // Content first: the panel takes its size from it.
     ShowBitsValue();
+    // The place the user gave it last time; the panel itself checks that it
+    // is still on a screen (a monitor may have gone since).
+    if (bitsPlace_) bitsPanel_->PlaceAt(*bitsPlace_);
+    bitsPlace_.reset();
     bitsPanel_->show();
-    if (bitsPlace_) {
-        // The saved place only while it is still on a screen (a monitor may
-        // have gone since); else the panel stays beside the window.
-        const QPoint place = *bitsPlace_;
-        bitsPlace_.reset();
-        if (QGuiApplication::screenAt(place + QPoint(bitsPanel_->width() / 2, 10))) bitsPanel_->move(place);
-    }
 }
 
 void Ccalc::RefreshBitsPanel() {
@@ -314,19 +322,31 @@ void Ccalc::showEvent(QShowEvent* event) {
     CmrvForm::showEvent(event);
     // The panel comes back with the window: at start when it was open at
     // the last end, and after the window was hidden (a new window flag).
-    // Once the window is placed, so the panel can stand beside it.
-    if (bitsOpen_ && !(bitsPanel_ && bitsPanel_->isVisible()))
-        QTimer::singleShot(0, this, [this] {
-            if (bitsOpen_ && isVisible()) Guarded([this] { SetBitsPanelShown(true); });
-        });
+    // Not before the window is on the screen: until then a window manager
+    // has neither placed nor framed it, and the panel could not keep clear
+    // of it.
+    if (bitsOpen_ && !(bitsPanel_ && bitsPanel_->isVisible())) {
+        bitsAwaitWindow_ = true;
+        if (QWindow* window = windowHandle()) window->installEventFilter(this);
+        QTimer::singleShot(0, this, [this] { BringBitsPanelBack(); });
+    }
+}
+
+void Ccalc::BringBitsPanelBack() {
+    if (!bitsAwaitWindow_ || !isVisible()) return;
+    if (const QWindow* window = windowHandle(); window && !window->isExposed()) return;
+    bitsAwaitWindow_ = false;
+    if (bitsOpen_) Guarded([this] { SetBitsPanelShown(true); });
 }
 
 WindowState Ccalc::SavedWindowState() const {
     WindowState w;
     w.bitsPanel = bitsOpen_;
     w.onTop = onTop_;
+    // A panel against the window has no place of its own: it comes back
+    // against the window, wherever that opens.
     std::optional<QPoint> place = bitsPlace_;
-    if (bitsPanel_) place = bitsPanel_->pos();
+    if (bitsPanel_) place = bitsPanel_->UserPlace();
     if (place) {
         w.hasBitsPlace = true;
         w.bitsX = place->x();

@@ -14,6 +14,8 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableWidget>
+#include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -148,6 +150,16 @@ int NameColumnWidth(QTableWidget* grid) {
     return std::max(24, widest + 2 * margin + (grid->showGrid() ? 1 : 0));
 }
 
+// The parenthesis counter is 24 px wide unless its widest text, "(" and
+// three digits (up to 254), needs more in the font: no count is ever cut.
+// The 2 px spare are the room the glyphs may draw beyond their advances.
+int CounterWidth(const QFont& font) {
+    const QFontMetrics m(font);
+    int digit = 0;
+    for (char c = '0'; c <= '9'; ++c) digit = std::max(digit, m.horizontalAdvance(QLatin1Char(c)));
+    return std::max(24, m.horizontalAdvance(QLatin1Char('(')) + 3 * digit + 2);
+}
+
 }  // namespace
 
 std::function<void(const QString&)> Ccalc::SaveFailedHook;
@@ -277,7 +289,7 @@ void Ccalc::BuildDisplay() {
 
     parenCt_ = new QLabel(QStringLiteral("(0"), entry_);
     parenCt_->setObjectName(QStringLiteral("ParenCt"));
-    parenCt_->setGeometry(6, 6, 24, 20);
+    parenCt_->setGeometry(6, 6, CounterWidth(labelFont), 20);
     parenCt_->setFont(labelFont);
     Fill(parenCt_, kDisplayColour);
     SetBackground(parenCt_, QPalette::WindowText, kDisplayText);
@@ -425,6 +437,8 @@ void Ccalc::AdjustColumns() {
 
 bool Ccalc::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize && (watched == registers_ || watched == tape_)) AdjustColumns();
+    if (event->type() == QEvent::Expose && watched == windowHandle() && bitsAwaitWindow_)
+        QTimer::singleShot(0, this, [this] { BringBitsPanelBack(); });
     switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:

@@ -51,4 +51,25 @@ for server in $(cut -d' ' -f3 "$work"/*.out); do
 done
 [ "$failures" -eq 0 ] && pass "every server ended with its command"
 
+# A window manager on a server of the helper's: it manages windows once
+# started, and ends with the server.
+if command -v openbox >/dev/null && command -v xprop >/dev/null; then
+  (
+    source "$helper"
+    xvfb_start 320x200x24 || exit 1
+    xvfb_wm_start || exit 2
+    xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || exit 3
+    echo "$wm_pid" >"$work/wm.pid"
+    xvfb_stop
+  )
+  status=$?
+  [ "$status" -eq 0 ] && pass "a window manager runs on the server" \
+    || fail "the window manager did not start (status $status)"
+  wm=$(cat "$work/wm.pid" 2>/dev/null)
+  [ -n "$wm" ] && ! kill -0 "$wm" 2>/dev/null && pass "it ended with the server" \
+    || fail "the window manager ${wm:-?} still runs"
+else
+  echo "skipped: openbox or xprop is not installed; no window manager check"
+fi
+
 [ "$failures" -eq 0 ] || { echo "$failures failed"; exit 1; }

@@ -6,9 +6,11 @@
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QMenu>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTableWidget>
+#include <QWindow>
 
 #include "ui/bitgrid.h"
 #include "ui/bitspanel.h"
@@ -45,6 +47,12 @@ QString LineText(CbitsPanel* panel, const QString& id) {
 void ClickBit(CbitsPanel* panel, int bit) {
     CbitGrid* grid = panel->Grid();
     QTest::mouseClick(grid, Qt::LeftButton, {}, grid->CellRect(bit).center());
+}
+
+// Moves a window as the user does, by its frame through the window system.
+void DragTo(QWidget* window, const QPoint& frameTopLeft) {
+    window->windowHandle()->setFramePosition(frameTopLeft);
+    QTRY_COMPARE(window->frameGeometry().topLeft(), frameTopLeft);
 }
 
 QAction* MenuAction(Ccalc& w, const char* name) {
@@ -125,42 +133,55 @@ private slots:
     }
 
     // The panel shows what the display shows, after whatever changed it.
+    // While the display shows the error value, the panel says so and shows
+    // no forms and no lit bits: the error value's payload (the top bit
+    // alone) is not a number.
     void thePanelFollowsTheDisplay_data() {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("lines");
         QTest::addColumn<int>("gridBits");
+        QTest::addColumn<int>("lit");
         QTest::addColumn<bool>("toggleable");
         QTest::newRow("typed") << "ModeDec 255"
                                << "unsigned"
-                               << "255" << 128 << true;
+                               << "255" << 8 << 128 << 8 << true;
         QTest::newRow("keypad") << "ModeHex ff bNot"
                                 << "hex"
-                                << "FFFF FFFF FFFF FFFF FFFF FFFF FFFF FF00" << 128 << true;
+                                << "FFFF FFFF FFFF FFFF FFFF FFFF FFFF FF00" << 8 << 128 << 120 << true;
         QTest::newRow("mode change to float") << "ModeDec 3 ModeFlt"
                                               << "class"
-                                              << "normal" << 80 << true;
+                                              << "normal" << 10 << 80 << 3 << true;
         QTest::newRow("mode change to hex") << "ModeFlt 2.5 ModeHex"
                                             << "unsigned"
-                                            << "2" << 128 << true;
+                                            << "2" << 8 << 128 << 1 << true;
         QTest::newRow("recall by keys") << "ModeDec 77 s3 x r3"
                                         << "unsigned"
-                                        << "77" << 128 << true;
+                                        << "77" << 8 << 128 << 4 << true;
         QTest::newRow("error value") << "ModeDec )"
-                                     << "hex"
-                                     << "8000 0000 0000 0000 0000 0000 0000 0000" << 128 << false;
+                                     << "value"
+                                     << "*** ERROR ***" << 1 << 128 << 0 << false;
+        QTest::newRow("error value in hex") << "ModeHex ff )"
+                                            << "value"
+                                            << "*** ERROR ***" << 1 << 128 << 0 << false;
+        QTest::newRow("error value left in the entry by =") << "ModeDec 2 bPow 1 bNeg = 5"
+                                                            << "value"
+                                                            << "*** ERROR ***" << 1 << 128 << 0 << false;
         QTest::newRow("after the error, a number") << "ModeDec ) 6"
                                                    << "signed"
-                                                   << "6" << 128 << true;
+                                                   << "6" << 8 << 128 << 2 << true;
         QTest::newRow("IPv4") << "modeIPv4 10.0.0.1"
                               << "ipv4"
-                              << "10.0.0.1" << 128 << true;
+                              << "10.0.0.1" << 8 << 128 << 3 << true;
     }
     void thePanelFollowsTheDisplay() {
         QFETCH(QString, script);
         QFETCH(QString, line);
         QFETCH(QString, text);
+        QFETCH(int, lines);
         QFETCH(int, gridBits);
+        QFETCH(int, lit);
         QFETCH(bool, toggleable);
         Ccalc w;
         Show(w);
@@ -168,8 +189,13 @@ private slots:
         QVERIFY(panel);
         Run(w, script);
         QCOMPARE(LineText(panel, line), text);
-        QCOMPARE(panel->Grid()->BitCount(), gridBits);
-        QCOMPARE(panel->Grid()->Toggleable(), toggleable);
+        QCOMPARE(panel->LineCount(), lines);
+        CbitGrid* grid = panel->Grid();
+        QCOMPARE(grid->BitCount(), gridBits);
+        int set = 0;
+        for (int n = 0; n < grid->BitCount(); ++n) set += grid->Bit(n) ? 1 : 0;
+        QCOMPARE(set, lit);
+        QCOMPARE(grid->Toggleable(), toggleable);
 
         // Where toggling is off a click changes nothing.
         const QString display = DisplayText(w);
@@ -250,6 +276,31 @@ private slots:
         Type(w, "x2+2=");
         QCOMPARE(DisplayText(w), QString("4"));
         QCOMPARE(LineText(panel, "class"), QString("normal"));
+    }
+
+    // A fault from keys typed into the panel opens the error dialog as the
+    // window's, above the window and the panel.
+    void anErrorFromThePanelBelongsToTheWindow() {
+        Ccalc w;
+        Show(w);
+        CbitsPanel* panel = OpenPanel(w);
+        QVERIFY(panel);
+        panel->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), panel);
+        CqzApplication::ErrorHook = nullptr;
+        QString info;
+        QWindow* owner = nullptr;
+        WhenModal([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (!box) return;
+            info = box->informativeText();
+            owner = box->windowHandle()->transientParent();
+            box->button(QMessageBox::Ok)->click();
+        });
+        for (const char c : std::string("1/0=")) QTest::keyClick(panel->Grid(), c);
+        RecordErrors();
+        QCOMPARE(info, QString("Division by zero"));
+        QCOMPARE(owner, w.windowHandle());
     }
 
     void ctrlBAndTheMenuShowAndHideThePanel() {
@@ -372,22 +423,29 @@ private slots:
         }
     }
 
+    // Both windows stay up, and a panel the user moved stays where it was.
     void alwaysOnTopKeepsBothWindowsUp() {
         Ccalc w;
         Show(w);
-        QVERIFY(OpenPanel(w));
+        CbitsPanel* panel = OpenPanel(w);
+        QVERIFY(panel);
+        const QPoint place = w.frameGeometry().bottomRight() + QPoint(-100, 30);
+        DragTo(panel, place);
         w.ShowDisplayMenu(w.mapToGlobal(QPoint(10, 100)));
         MenuAction(w, "alwaysOnTop")->trigger();
         w.DisplayMenu()->hide();
         QVERIFY(w.AlwaysOnTop());
         QVERIFY(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(w.isVisible());
-        QTRY_VERIFY(w.BitsPanel()->isVisible());
-        QVERIFY(w.BitsPanel()->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QTRY_VERIFY(panel->isVisible());
+        QVERIFY(panel->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QTRY_COMPARE(panel->frameGeometry().topLeft(), place);
         w.SetAlwaysOnTop(false);
         QVERIFY(!w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(w.isVisible());
-        QTRY_VERIFY(w.BitsPanel()->isVisible());
+        QTRY_VERIFY(panel->isVisible());
+        QTRY_COMPARE(panel->frameGeometry().topLeft(), place);
+        QVERIFY(!panel->FollowsOwner());
     }
 
     // The panel, its place and Always on top come back after a restart; a
@@ -407,7 +465,7 @@ private slots:
             Type(w, "5");
             CbitsPanel* panel = OpenPanel(w);
             QVERIFY(panel);
-            panel->move(place);
+            DragTo(panel, place);
             w.SetAlwaysOnTop(true);
             QTest::keyClick(Entry(w), Qt::Key_Escape);  // closes the calculator
             QVERIFY(!w.isVisible());
@@ -435,14 +493,15 @@ private slots:
                 QVERIFY(w.BitsPanel()->screen()->geometry().contains(w.BitsPanel()->geometry()));
                 QCOMPARE(w.BitsPanel()->x(), w.frameGeometry().left());
             }
-            // Closed at the end, it stays closed; its place is kept.
+            // Closed at the end, it stays closed; a place of its own is kept,
+            // one against the window is not.
             CtrlB(Entry(w));
             w.SetAlwaysOnTop(false);
         }
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray closed = file.readAll();
         QVERIFY(!closed.contains("bits=1") && !closed.contains("ontop"));
-        QVERIFY(closed.contains("bitsx="));
+        QCOMPARE(closed.contains("bitsx="), kept);
         Ccalc again;
         Show(again);
         QTest::qWait(20);

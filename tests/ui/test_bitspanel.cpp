@@ -6,8 +6,10 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QToolButton>
+#include <QWindow>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <stdexcept>
 
@@ -51,6 +53,12 @@ struct Owner {
         panel.SetContent(Content(128));
     }
 };
+
+// Moves a window as the user does, by its frame through the window system.
+void DragTo(QWidget* window, const QPoint& frameTopLeft) {
+    window->windowHandle()->setFramePosition(frameTopLeft);
+    QTRY_COMPARE(window->frameGeometry().topLeft(), frameTopLeft);
+}
 
 }  // namespace
 
@@ -394,6 +402,97 @@ private slots:
         QTRY_COMPARE(o.window.frameGeometry().topLeft(), QPoint(area.left() + 20, area.top() + 20));
         o.panel.show();
         QTRY_COMPARE(o.panel.frameGeometry().topLeft(), o.window.frameGeometry().bottomLeft() + QPoint(0, 1));
+    }
+
+    // A screen too low for both: the panel takes the side with more room
+    // and runs off the screen there, never over its owner.
+    void withRoomOnNeitherSideItNeverCoversTheOwner_data() {
+        QTest::addColumn<int>("shift");  // the owner's top from the middle of the screen
+        QTest::addColumn<bool>("below");
+        QTest::newRow("more room below") << -10 << true;
+        QTest::newRow("more room above") << 10 << false;
+    }
+    void withRoomOnNeitherSideItNeverCoversTheOwner() {
+        QFETCH(int, shift);
+        QFETCH(bool, below);
+        Owner o;
+        BitsPanelContent tall = Content(128);
+        tall.lines.resize(14, tall.lines[1]);
+        o.panel.SetContent(tall);
+        const QRect area = o.window.screen()->availableGeometry();
+        o.window.move(area.left() + 10, area.center().y() - 136 + shift);
+        o.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&o.window));
+        const QRect owner = o.window.frameGeometry();
+        const int panelHeight = o.panel.height() + owner.height() - o.window.height();
+        QVERIFY2(owner.top() - area.top() < panelHeight && area.bottom() - owner.bottom() < panelHeight,
+                 "the screen has room on one side");
+        o.panel.show();
+        if (below)
+            QTRY_COMPARE(o.panel.frameGeometry().topLeft(), owner.bottomLeft() + QPoint(0, 1));
+        else
+            QTRY_COMPARE(o.panel.frameGeometry().bottomLeft(), owner.topLeft() - QPoint(0, 1));
+        QVERIFY(!o.panel.frameGeometry().intersects(owner));
+    }
+
+    // Dragged away, the panel stays while its owner moves and when it is
+    // shown again; dragged back against the owner's edge, it follows again,
+    // keeping how far along the edge the user put it.
+    void aPanelTheUserMovedStaysWhereItWasPut() {
+        Owner o;
+        const QRect area = o.window.screen()->availableGeometry();
+        o.window.move(area.left() + 40, area.top() + 30);
+        o.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&o.window));
+        o.panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&o.panel));
+        QTRY_COMPARE(o.panel.frameGeometry().topLeft(), o.window.frameGeometry().bottomLeft() + QPoint(0, 1));
+        QVERIFY(o.panel.FollowsOwner());
+        QVERIFY(!o.panel.UserPlace());
+
+        const QPoint away(area.left() + 300, area.bottom() - 250);
+        DragTo(&o.panel, away);
+        QVERIFY(!o.panel.FollowsOwner());
+        QCOMPARE(o.panel.UserPlace(), std::optional<QPoint>(away));
+        o.window.move(area.left() + 60, area.top() + 20);
+        QTRY_COMPARE(o.window.pos(), QPoint(area.left() + 60, area.top() + 20));
+        QTest::qWait(20);
+        QCOMPARE(o.panel.frameGeometry().topLeft(), away);
+        o.panel.hide();
+        o.panel.show();
+        QTRY_COMPARE(o.panel.frameGeometry().topLeft(), away);
+
+        const QPoint docked = o.window.frameGeometry().bottomLeft() + QPoint(30, 5);
+        DragTo(&o.panel, docked);
+        QVERIFY(o.panel.FollowsOwner());
+        o.window.move(area.left() + 10, area.top() + 40);
+        QTRY_COMPARE(o.panel.frameGeometry().topLeft(),
+                     o.window.frameGeometry().bottomLeft() + QPoint(30, 1));
+    }
+
+    // The place it is given to open at: kept when on a screen and clear of
+    // the owner, else the panel opens against the owner.
+    void aPlaceToOpenAt_data() {
+        QTest::addColumn<QPoint>("offset");  // from the owner's frame's bottom left
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("clear of the owner") << QPoint(0, 40) << true;
+        QTest::newRow("over the owner") << QPoint(20, -100) << false;
+        QTest::newRow("off every screen") << QPoint(40000, 0) << false;
+    }
+    void aPlaceToOpenAt() {
+        QFETCH(QPoint, offset);
+        QFETCH(bool, kept);
+        Owner o;
+        const QRect area = o.window.screen()->availableGeometry();
+        o.window.move(area.left() + 40, area.top() + 30);
+        o.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&o.window));
+        const QPoint place = o.window.frameGeometry().bottomLeft() + offset;
+        o.panel.PlaceAt(place);
+        o.panel.show();
+        const QPoint beside = o.window.frameGeometry().bottomLeft() + QPoint(0, 1);
+        QTRY_COMPARE(o.panel.frameGeometry().topLeft(), kept ? place : beside);
+        QCOMPARE(o.panel.FollowsOwner(), !kept);
     }
 };
 

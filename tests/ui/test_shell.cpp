@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QTimer>
+#include <QWindow>
 
 #include <stdexcept>
 
@@ -86,18 +87,22 @@ private slots:
         w.findChild<QRadioButton*>("ModeDec")->click();
         QString text, info;
         int buttons = 0;
+        QWindow* owner = nullptr;
         WhenModal([&](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
             if (!box) return;
             text = box->text();
             info = box->informativeText();
             buttons = int(box->buttons().size());
+            owner = box->windowHandle()->transientParent();
             box->button(QMessageBox::Ok)->click();
         });
         Type(w, "7/0=");
         QCOMPARE(text, QString("An unexpected error occurred."));
         QCOMPARE(info, QString("Word128: divide by zero"));
         QCOMPARE(buttons, 1);
+        // Owned by the window, a window manager keeps it above the window.
+        QCOMPARE(owner, w.windowHandle());
         Type(w, "x6*7=");
         QCOMPARE(DisplayText(w), QString("42"));
     }
@@ -166,9 +171,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QString title, line, name;
         QRect where;
+        QWindow* owner = nullptr;
         WhenModal([&](QWidget* modal) {
             auto* about = qobject_cast<CfrmAbout*>(modal);
             if (!about) return;
+            owner = about->windowHandle()->transientParent();
             name = about->objectName();
             title = about->windowTitle();
             line = about->lTitle->text();
@@ -181,6 +188,7 @@ private slots:
         QCOMPARE(line, QString("Zentabula  v2.0"));
         const QRect main = w.geometry();
         QCOMPARE(where, QRect(main.x() + 56, main.y() + 67, 368, 137));
+        QCOMPARE(owner, w.windowHandle());
         QVERIFY(!QApplication::activeModalWidget());
     }
 

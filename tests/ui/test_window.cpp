@@ -140,8 +140,6 @@ private slots:
                               << "outputs" << QRect(236, 2, 226, 76) << "";
         QTest::newRow("entry") << "entry"
                                << "calc" << QRect(8, 88, 464, 32) << "0";
-        QTest::newRow("ParenCt") << "ParenCt"
-                                 << "entry" << QRect(6, 6, 24, 20) << "(0";
         QTest::newRow("modes") << "modes"
                                << "calc" << QRect(8, 120, 464, 32) << "";
         QTest::newRow("modeIPv6") << "modeIPv6"
@@ -369,6 +367,9 @@ private slots:
     void parenthesisCounter() {
         Ccalc w;
         auto* counter = w.findChild<QLabel*>("ParenCt");
+        QCOMPARE(counter->parentWidget(), Entry(w));
+        QCOMPARE(counter->pos(), QPoint(6, 6));
+        QCOMPARE(counter->height(), 20);
         for (int i = 0; i < 3; ++i) Button(w, "bOPar")->click();
         QVERIFY(!counter->isHidden());
         QCOMPARE(counter->text(), QString("(3"));
@@ -377,6 +378,38 @@ private slots:
         Button(w, "bCPar")->click();
         Button(w, "bCPar")->click();
         QVERIFY(counter->isHidden());
+    }
+
+    // Every count up to 254 is drawn whole: the counter shows the same ink
+    // as a label wide enough for anything.
+    void theCounterShowsEveryCountWhole() {
+        Ccalc w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        auto* counter = w.findChild<QLabel*>("ParenCt");
+        const auto ink = [](QLabel* label) {
+            QImage img(label->size(), QImage::Format_RGB32);
+            label->render(&img);
+            const QList<QRect> lines = InkLines(img);
+            return lines.isEmpty() ? QRect() : lines.front();
+        };
+        for (int depth = 1; depth <= 254; ++depth) {
+            Button(w, "bOPar")->click();
+            if (depth != 1 && depth != 9 && depth != 10 && depth != 100 && depth < 188) continue;
+            QCOMPARE(counter->text(), QString("(%1").arg(depth));
+            QLabel wide(counter->text());
+            wide.setFont(counter->font());
+            wide.setPalette(counter->palette());
+            wide.setAutoFillBackground(true);
+            wide.resize(200, counter->height());
+            const QRect whole = ink(&wide), shown = ink(counter);
+            QVERIFY2(shown == whole && shown.right() < counter->width() - 1,
+                     qPrintable(QString("%1: ink %2 px of %3, counter %4 px wide")
+                                    .arg(counter->text())
+                                    .arg(shown.width())
+                                    .arg(whole.width())
+                                    .arg(counter->width())));
+        }
     }
 
     // The widest text of every mode is drawn in full inside the display,
@@ -395,6 +428,9 @@ private slots:
                                           << "1" + QString(74, '0') + "1" << 2;
         QTest::newRow("39 decimal digits and a sign")
             << "bOPar ModeHex 80000000000000000000000000000000 ModeDec"
+            << "-170141183460469231731687303715884105728" << 1;
+        QTest::newRow("39 decimal digits and a sign, 254 parentheses open")
+            << QString("bOPar ").repeated(254) + "ModeHex 80000000000000000000000000000000 ModeDec"
             << "-170141183460469231731687303715884105728" << 1;
         QTest::newRow("43 octal digits") << "bOPar " + ones + "ModeOct"
                                          << "3" + QString(42, '7') << 1;
