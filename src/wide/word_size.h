@@ -82,16 +82,24 @@ constexpr Word128 NotAt(Word128 a, WordBits n) { return ReduceTo(~a, n); }
 constexpr Word128 ShlAt(Word128 v, uint8_t count, WordBits n) { return ReduceTo(v << count, n); }
 
 // Logical: the pattern is shifted, so zeros come in at bit N-1 (shifting the
-// sign-extended value would bring in copies of the sign).
+// sign-extended value would bring in copies of the sign). Words of 64 bits
+// or less shift their low half alone, which is all they have.
 constexpr Word128 ShrAt(Word128 v, uint8_t count, WordBits n) {
-    return ReduceTo(PatternOf(v, n) >> count, n);
+    const unsigned bits = BitsOf(n);
+    if (bits > 64) return v >> count;
+    const uint64_t p = PatternOf(v, n).lo;
+    return ReduceTo(Word128(count < 64 ? p >> count : 0, 0), n);
 }
 
 // Arithmetic: the sign bit is copied in; a count of N or more leaves only
 // the sign (0 or -1), as a shift by the whole width would.
 constexpr Word128 SarAt(Word128 v, uint8_t count, WordBits n) {
-    const s128 x = static_cast<s128>(ReduceTo(v, n).native());
-    return Word128::FromNative(static_cast<u128>(x >> (count < 127 ? count : 127)));
+    const unsigned bits = BitsOf(n);
+    if (bits > 64)
+        return Word128::FromNative(
+            static_cast<u128>(static_cast<s128>(v.native()) >> (count < 127 ? count : 127)));
+    const int64_t r = static_cast<int64_t>(ReduceTo(v, n).lo) >> (count < 63 ? count : 63);
+    return Word128(static_cast<uint64_t>(r), static_cast<uint64_t>(r >> 63));
 }
 
 // Rotations turn the N-bit pattern by (count mod N): the low byte of the
@@ -126,8 +134,9 @@ Word128 RightBitsAt(Word128 v, WordBits n);
 // The N/8 bytes of the pattern in reverse order, for a change of byte order;
 // at 8 bits there is one byte and nothing moves.
 constexpr Word128 ByteSwapAt(Word128 v, WordBits n) {
-    const Word128 swapped(__builtin_bswap64(v.hi), __builtin_bswap64(v.lo));
-    return ReduceTo(swapped >> (128 - BitsOf(n)), n);
+    const unsigned bits = BitsOf(n);
+    if (bits > 64) return Word128(__builtin_bswap64(v.hi), __builtin_bswap64(v.lo));
+    return ReduceTo(Word128(__builtin_bswap64(v.lo) >> (64 - bits), 0), n);
 }
 
 // The signed operations (division, comparisons, power, rounding): today's
@@ -142,8 +151,17 @@ Word128 SignedOpAt(Op op, Word128 a, Word128 b, WordBits n) {
 }
 inline Word128 DivAt(Word128 a, Word128 b, WordBits n) { return SignedOpAt(W128Div, a, b, n); }
 inline Word128 PowAt(Word128 a, Word128 e, WordBits n) { return SignedOpAt(W128Pow, a, e, n); }
-constexpr bool LessAt(Word128 a, Word128 b, WordBits n) { return SignedLess(ReduceTo(a, n), ReduceTo(b, n)); }
-constexpr bool EqualAt(Word128 a, Word128 b, WordBits n) { return ReduceTo(a, n) == ReduceTo(b, n); }
+// Below 128 bits both values are moved up to bit 63 instead of reduced:
+// that keeps their order and their equality, at one shift each.
+constexpr bool LessAt(Word128 a, Word128 b, WordBits n) {
+    const unsigned bits = BitsOf(n);
+    if (bits > 64) return SignedLess(a, b);
+    return static_cast<int64_t>(a.lo << (64 - bits)) < static_cast<int64_t>(b.lo << (64 - bits));
+}
+constexpr bool EqualAt(Word128 a, Word128 b, WordBits n) {
+    const unsigned bits = BitsOf(n);
+    return bits > 64 ? a == b : ((a.lo ^ b.lo) << (64 - bits)) == 0;
+}
 
 // A float made an integer: the 128-bit conversion's result (FloatToW128,
 // truncated and already saturated at 128 bits) clamped to the N-bit signed
