@@ -104,17 +104,21 @@ constexpr Word128 SarAt(Word128 v, uint8_t count, WordBits n) {
 
 // Rotations turn the N-bit pattern by (count mod N): the low byte of the
 // count, taken modulo the width, which at 128 is the "low 7 bits" rule of
-// rol and ror. For r = 0 both shifts are by 0 and the OR gives the pattern
-// back, with no branch.
+// rol and ror. Words of 64 bits or less turn their low half alone; for
+// r = 0 both shifts are by 0 and the OR gives the pattern back.
 constexpr Word128 RolAt(Word128 v, uint8_t count, WordBits n) {
-    const unsigned bits = BitsOf(n), r = count & (bits - 1);
-    const u128 p = PatternOf(v, n).native();
-    return ReduceTo(Word128::FromNative((p << r) | (p >> ((bits - r) & (bits - 1)))), n);
+    const unsigned bits = BitsOf(n);
+    if (bits > 64) return rol(v, count);
+    const unsigned r = count & (bits - 1);
+    const uint64_t p = PatternOf(v, n).lo;
+    return ReduceTo(Word128((p << r) | (p >> ((bits - r) & (bits - 1))), 0), n);
 }
 constexpr Word128 RorAt(Word128 v, uint8_t count, WordBits n) {
-    const unsigned bits = BitsOf(n), r = count & (bits - 1);
-    const u128 p = PatternOf(v, n).native();
-    return ReduceTo(Word128::FromNative((p >> r) | (p << ((bits - r) & (bits - 1)))), n);
+    const unsigned bits = BitsOf(n);
+    if (bits > 64) return ror(v, count);
+    const unsigned r = count & (bits - 1);
+    const uint64_t p = PatternOf(v, n).lo;
+    return ReduceTo(Word128((p >> r) | (p << ((bits - r) & (bits - 1))), 0), n);
 }
 
 // LBT, the left-bits mask: w = low byte of x (a word width), k = low byte of
