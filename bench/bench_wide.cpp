@@ -7,7 +7,7 @@
 //   divide, remainder (128-bit)    within 1.5x
 //   str base 10 of 2^128-1         within 2x of a chunked native conversion
 //   W128Pow                        under 2 us for any exponent
-//   a rule of word_size.h at N bits no slower than today's 128-bit
+//   a rule of word_size.h at N bits no slower than the plain 128-bit
 //   operation (the /0 run of the same benchmark)
 #include <benchmark/benchmark.h>
 
@@ -176,7 +176,7 @@ BENCHMARK(BM_W128Pow_RandomExponent);
 // The word size. Each benchmark runs one operation over the operands of
 // Inputs() cut to the word (reduced, the divisors made odd so none is 0),
 // with the word size read at run time as the machine reads it. Arg 0 is
-// today's 128-bit operation on the full operands; 8 ... 128 the N-bit rule.
+// the plain 128-bit operation on the full operands; 8 ... 128 the N-bit rule.
 struct WordOperands {
     std::vector<Word128> a, b;
 };
@@ -194,8 +194,8 @@ const WordOperands& WordInputs(int bits) {
     return w;
 }
 
-template <class Today, class Rule>
-void RunWord(benchmark::State& state, Today today, Rule rule) {
+template <class Plain, class Rule>
+void RunWord(benchmark::State& state, Plain plain, Rule rule) {
     const int bits = static_cast<int>(state.range(0));
     const WordOperands& in = WordInputs(bits);
     const std::vector<uint8_t>& counts = Inputs().counts;
@@ -203,20 +203,20 @@ void RunWord(benchmark::State& state, Today today, Rule rule) {
     benchmark::DoNotOptimize(n);  // a run-time word size, as in the machine
     for (auto _ : state) {
         for (std::size_t i = 0; i < kCount; ++i) {
-            Word128 r = bits == 0 ? today(in.a[i], in.b[i], counts[i]) : rule(in.a[i], in.b[i], counts[i], n);
+            Word128 r = bits == 0 ? plain(in.a[i], in.b[i], counts[i]) : rule(in.a[i], in.b[i], counts[i], n);
             benchmark::DoNotOptimize(r);
         }
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kCount));
 }
 
-#define QZ_WORD(name, todayExpr, ruleExpr)                    \
+#define QZ_WORD(name, plainExpr, ruleExpr)                    \
     void BM_Word_##name(benchmark::State& s) {                \
         RunWord(                                              \
             s,                                                \
             [](Word128 a, Word128 b, uint8_t c) {             \
                 (void)b, (void)c;                             \
-                return todayExpr;                             \
+                return plainExpr;                             \
             },                                                \
             [](Word128 a, Word128 b, uint8_t c, WordBits n) { \
                 (void)b, (void)c;                             \
@@ -225,18 +225,18 @@ void RunWord(benchmark::State& state, Today today, Rule rule) {
     }                                                         \
     BENCHMARK(BM_Word_##name)->Arg(0)->Arg(8)->Arg(32)->Arg(64)->Arg(128)
 
-Word128 TodaySar(Word128 a, unsigned c) {
+Word128 PlainSar(Word128 a, unsigned c) {
     return Word128::FromNative(static_cast<u128>(static_cast<s128>(a.native()) >> (c < 127 ? c : 127)));
 }
-Word128 TodayByteSwap(Word128 a) { return Word128(__builtin_bswap64(a.hi), __builtin_bswap64(a.lo)); }
+Word128 PlainByteSwap(Word128 a) { return Word128(__builtin_bswap64(a.hi), __builtin_bswap64(a.lo)); }
 
 QZ_WORD(Add, a + b, AddAt(a, b, n));
 QZ_WORD(Mul, a* b, MulAt(a, b, n));
 QZ_WORD(Not, ~a, NotAt(a, n));
 QZ_WORD(Shr, a >> c, ShrAt(a, c, n));
-QZ_WORD(Sar, TodaySar(a, c), SarAt(a, c, n));
+QZ_WORD(Sar, PlainSar(a, c), SarAt(a, c, n));
 QZ_WORD(Rol, rol(a, c), RolAt(a, c, n));
-QZ_WORD(ByteSwap, TodayByteSwap(a), ByteSwapAt(a, n));
+QZ_WORD(ByteSwap, PlainByteSwap(a), ByteSwapAt(a, n));
 QZ_WORD(Less, Word128(SignedLess(a, b), 0), Word128(LessAt(a, b, n), 0));
 QZ_WORD(Div, W128Div(a, b), DivAt(a, b, n));
 QZ_WORD(Pow, W128Pow(a, Word128(c, 0)), PowAt(a, Word128(c, 0), n));

@@ -143,7 +143,7 @@ constexpr Word128 ByteSwapAt(Word128 v, WordBits n) {
     return ReduceTo(Word128(__builtin_bswap64(v.lo) >> (64 - bits), 0), n);
 }
 
-// The signed operations (division, comparisons, power, rounding): today's
+// The signed operations (division, comparisons, power, rounding): the
 // 128-bit operation on the sign-extended values, the result reduced. The
 // signed values are the same numbers at 128 bits, so only a result outside
 // the N-bit range can differ, and that wraps like every other result:
@@ -155,6 +155,7 @@ Word128 SignedOpAt(Op op, Word128 a, Word128 b, WordBits n) {
 }
 inline Word128 DivAt(Word128 a, Word128 b, WordBits n) { return SignedOpAt(W128Div, a, b, n); }
 inline Word128 PowAt(Word128 a, Word128 e, WordBits n) { return SignedOpAt(W128Pow, a, e, n); }
+
 // Below 128 bits both values are moved up to bit 63 instead of reduced:
 // that keeps their order and their equality, at one shift each.
 constexpr bool LessAt(Word128 a, Word128 b, WordBits n) {

@@ -107,7 +107,8 @@ TEST(WordSize, LeftAndRightBitMasks) {
     EXPECT_EQ(RadixTextAt(RightBitsAt(I(200), k128), 16, k128), std::string(32, 'F'));
 }
 
-// What a user sees: the examples of the issue and the edges of each width.
+// What a user sees: NOT, SHR and the IPv4 mask at 32 bits, and the edges of
+// each width.
 TEST(WordSize, ValuesAndTexts) {
     struct Row {
         WordBits n;
