@@ -67,7 +67,15 @@ format: deps
 format-check: deps
 	clang-format-14 --dry-run --Werror $(FORMAT_FILES)
 
-check: format-check asan-test fuzz e2e package-check
+check: format-check asan-test fuzz e2e package-check word-size-check
+
+# Every word-size rule against C++'s own fixed-width integers, a million
+# random cases per width and rule (tests/wide/word_size_check.cpp); ctest
+# runs only a small sample of them.
+.PHONY: word-size-check
+word-size-check: configure
+	cmake --build $(BUILD) -j $(JOBS) --target word_size_check
+	./$(BUILD)/tests/wide/word_size_check
 
 # The Debian package build/zentabula_<version>_amd64.deb (CPack), with the
 # programs under /usr; the build is configured for that prefix first.

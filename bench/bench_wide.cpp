@@ -7,6 +7,8 @@
 //   divide, remainder (128-bit)    within 1.5x
 //   str base 10 of 2^128-1         within 2x of a chunked native conversion
 //   W128Pow                        under 2 us for any exponent
+//   a rule of word_size.h at N bits no slower than the plain 128-bit
+//   operation (the /0 run of the same benchmark)
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "wide/word128.h"
+#include "wide/word_size.h"
 
 namespace {
 
@@ -169,5 +172,90 @@ void BM_W128Pow_RandomExponent(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_W128Pow_RandomExponent);
+
+// The word size. Each benchmark runs one operation over the operands of
+// Inputs() cut to the word (reduced, the divisors made odd so none is 0),
+// with the word size read at run time as the machine reads it. Arg 0 is
+// the plain 128-bit operation on the full operands; 8 ... 128 the N-bit rule.
+struct WordOperands {
+    std::vector<Word128> a, b;
+};
+
+const WordOperands& WordInputs(int bits) {
+    static WordOperands cache[129];
+    WordOperands& w = cache[bits];
+    if (w.a.empty()) {
+        const WordBits n = bits == 0 ? WordBits::k128 : *WordBitsOf(bits);
+        for (std::size_t i = 0; i < kCount; ++i) {
+            w.a.push_back(ReduceTo(Inputs().a[i], n));
+            w.b.push_back(ReduceTo(Inputs().b[i] | Word128(1, 0), n));
+        }
+    }
+    return w;
+}
+
+template <class Plain, class Rule>
+void RunWord(benchmark::State& state, Plain plain, Rule rule) {
+    const int bits = static_cast<int>(state.range(0));
+    const WordOperands& in = WordInputs(bits);
+    const std::vector<uint8_t>& counts = Inputs().counts;
+    WordBits n = bits == 0 ? WordBits::k128 : *WordBitsOf(bits);
+    benchmark::DoNotOptimize(n);  // a run-time word size, as in the machine
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < kCount; ++i) {
+            Word128 r = bits == 0 ? plain(in.a[i], in.b[i], counts[i]) : rule(in.a[i], in.b[i], counts[i], n);
+            benchmark::DoNotOptimize(r);
+        }
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * kCount));
+}
+
+#define QZ_WORD(name, plainExpr, ruleExpr)                    \
+    void BM_Word_##name(benchmark::State& s) {                \
+        RunWord(                                              \
+            s,                                                \
+            [](Word128 a, Word128 b, uint8_t c) {             \
+                (void)b, (void)c;                             \
+                return plainExpr;                             \
+            },                                                \
+            [](Word128 a, Word128 b, uint8_t c, WordBits n) { \
+                (void)b, (void)c;                             \
+                return ruleExpr;                              \
+            });                                               \
+    }                                                         \
+    BENCHMARK(BM_Word_##name)->Arg(0)->Arg(8)->Arg(32)->Arg(64)->Arg(128)
+
+Word128 PlainSar(Word128 a, unsigned c) {
+    return Word128::FromNative(static_cast<u128>(static_cast<s128>(a.native()) >> (c < 127 ? c : 127)));
+}
+Word128 PlainByteSwap(Word128 a) { return Word128(__builtin_bswap64(a.hi), __builtin_bswap64(a.lo)); }
+
+QZ_WORD(Add, a + b, AddAt(a, b, n));
+QZ_WORD(Mul, a* b, MulAt(a, b, n));
+QZ_WORD(Not, ~a, NotAt(a, n));
+QZ_WORD(Shr, a >> c, ShrAt(a, c, n));
+QZ_WORD(Sar, PlainSar(a, c), SarAt(a, c, n));
+QZ_WORD(Rol, rol(a, c), RolAt(a, c, n));
+QZ_WORD(ByteSwap, PlainByteSwap(a), ByteSwapAt(a, n));
+QZ_WORD(Less, Word128(SignedLess(a, b), 0), Word128(LessAt(a, b, n), 0));
+QZ_WORD(Div, W128Div(a, b), DivAt(a, b, n));
+QZ_WORD(Pow, W128Pow(a, Word128(c, 0)), PowAt(a, Word128(c, 0), n));
+
+// The decimal text the display shows, the largest part of a key's work in
+// the core.
+void BM_Word_DecimalText(benchmark::State& state) {
+    const int bits = static_cast<int>(state.range(0));
+    const WordOperands& in = WordInputs(bits);
+    WordBits n = bits == 0 ? WordBits::k128 : *WordBitsOf(bits);
+    benchmark::DoNotOptimize(n);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const Word128 v = in.a[i++ % kCount];
+        std::string t = bits == 0 ? sstr(v, 10) : DecimalTextAt(v, n);
+        benchmark::DoNotOptimize(t.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_Word_DecimalText)->Arg(0)->Arg(8)->Arg(32)->Arg(64)->Arg(128);
 
 }  // namespace
