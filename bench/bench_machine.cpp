@@ -246,6 +246,50 @@ void BM_FloatEntryKey(benchmark::State& state) {
 }
 BENCHMARK(BM_FloatEntryKey)->Arg(0)->Arg(1);
 
+// The other float keys as the window sends them, each with the display text
+// after it and a tape receiver installed: an operator (alternately * and /,
+// so the accumulator stays in range; each runs the one before), an operator
+// and "=", SQRT and SIN of a 16-digit entry.
+//
+//   build-*/bench/bench_machine --benchmark_filter=FloatKey
+void BM_FloatKey(benchmark::State& state) {
+    static const char* const kNames[] = {"operator", "operator and =", "SQRT", "SIN"};
+    const int kind = static_cast<int>(state.range(0));
+    CcalcMach m;
+    TapeRing tape;
+    tape.Install(m);
+    m.SetMode(vmFloat);
+    for (char c : std::string_view("2.718281828459045")) m.KeyChar(c);
+    const CalcValue e = m.Y;
+    m.KeyChar('*');
+    for (char c : std::string_view("1.047197551196598")) m.KeyChar(c);
+    const CalcValue y = m.Y;
+    bool multiply = false;
+    for (auto _ : state) {
+        switch (kind) {
+            case 0: m.KeyChar((multiply = !multiply) ? '*' : '/'); break;
+            case 1:
+                m.KeyChar('*');
+                m.SetValue(y);
+                m.KeyChar('=');
+                m.SetValue(e);
+                break;
+            case 2:
+                m.SetValue(e);
+                m.FnSqrt();
+                break;
+            default:
+                m.SetValue(e);
+                m.FnSin();
+                break;
+        }
+        std::string text = m.DisplayText();
+        benchmark::DoNotOptimize(text);
+    }
+    state.SetLabel(kNames[kind]);
+}
+BENCHMARK(BM_FloatKey)->DenseRange(0, 3);
+
 }  // namespace
 
 // The bits panel's core: every form of a value, and a toggle followed by
