@@ -5,7 +5,7 @@
 
 #include "w128_testing.h"
 
-void PrintTo(const Extended& x, std::ostream* os) { *os << HexText(x); }
+inline void PrintTo(const Extended& x, std::ostream* os) { *os << HexText(x); }
 
 namespace {
 
