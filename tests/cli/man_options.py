@@ -5,6 +5,7 @@ option's names and its argument, no more and no fewer.
     man_options.py QZCALC MANPAGE
 """
 
+import os
 import re
 import subprocess
 import sys
@@ -65,7 +66,9 @@ def show(entries):
 
 def main():
     qzcalc, manpage = sys.argv[1], sys.argv[2]
-    out = subprocess.run([qzcalc, "--help"], capture_output=True, text=True, check=True).stdout
+    # A cross-built qzcalc runs through its emulator (QZ_EMULATOR).
+    launcher = os.environ.get("QZ_EMULATOR", "").split()
+    out = subprocess.run(launcher + [qzcalc, "--help"], capture_output=True, text=True, check=True).stdout
     with open(manpage, encoding="utf-8") as f:
         man = f.read()
     in_help, in_man = help_options(out), man_options(man)
