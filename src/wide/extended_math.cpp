@@ -82,11 +82,23 @@ private:
     mpfr_t x_;
 };
 
+// MPFR's exponent range, flags and caches (constants such as pi for the
+// sine) are its thread's own, so qzcalc's worker threads compute side by
+// side. A thread that computed frees its caches as it ends, as MPFR asks.
+struct ThreadCaches {
+    ThreadCaches() = default;
+    ThreadCaches(const ThreadCaches&) = delete;
+    ThreadCaches& operator=(const ThreadCaches&) = delete;
+    ~ThreadCaches() { mpfr_free_cache2(MPFR_FREE_LOCAL_CACHE); }
+};
+
 // The extended format's exponent range while it lives, the flags cleared;
 // the range before is put back when it goes.
 class ExtendedRange {
 public:
     ExtendedRange() : emin_(mpfr_get_emin()), emax_(mpfr_get_emax()) {
+        thread_local ThreadCaches caches;
+        (void)caches;
         mpfr_set_emin(kEmin);
         mpfr_set_emax(kEmax);
         mpfr_clear_flags();
