@@ -3,8 +3,9 @@
 // smallest, infinities, NaNs, the encodings the calculator refuses) and the
 // edges of the conversions, through each operation.
 //
-// Equal bits and equal fault for + - * /, SQRT, the conversions, the
-// comparisons and bit operations and every text; a NaN result need only match
+// Equal bits and equal fault for + - * /, SQRT, the conversions (the bits
+// panel's binary64 and binary32 too), the comparisons and bit operations
+// and every text; a NaN result need only match
 // in sign and quiet bit. SIN, COS, LOGn and power are correctly rounded now,
 // the x87's library functions not always: there the result must be the true
 // value correctly rounded (MPFR at 256 bits decides), and the test counts
@@ -426,6 +427,18 @@ TEST(FloatX87, Texts) {
         ASSERT_EQ(FloatText(a), x87::FloatText(a)) << HexText(a);
         const std::string reg = FloatRegText(a);
         ASSERT_EQ(reg, x87::RegText(a)) << HexText(a);
+        if (a.IsFinite() || a.IsInfinity()) {
+            // The bits panel's binary64 and binary32: the x87's conversions.
+            const double d = static_cast<double>(LD(a));
+            const float f = static_cast<float>(LD(a));
+            std::feclearexcept(FE_ALL_EXCEPT);
+            uint64_t d64;
+            uint32_t f32;
+            std::memcpy(&d64, &d, sizeof d);
+            std::memcpy(&f32, &f, sizeof f);
+            ASSERT_EQ(ext::ToBinary64Bits(a), d64) << HexText(a);
+            ASSERT_EQ(ext::ToBinary32Bits(a), f32) << HexText(a);
+        }
         if (a.IsFinite()) {
             ASSERT_EQ(ParseFloatRegText(reg), a.Canonical()) << reg;
             const std::string text = FloatText(a);
