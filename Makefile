@@ -6,6 +6,7 @@ SHELL := /bin/bash
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+ARM64_BUILD ?= build-arm64
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 
@@ -67,8 +68,6 @@ format: deps
 format-check: deps
 	clang-format-14 --dry-run --Werror $(FORMAT_FILES)
 
-check: format-check asan-test fuzz e2e package-check word-size-check
-
 # Every word-size rule against C++'s own fixed-width integers, a million
 # random cases per width and rule (tests/wide/word_size_check.cpp); ctest
 # runs only a small sample of them.
@@ -76,6 +75,34 @@ check: format-check asan-test fuzz e2e package-check word-size-check
 word-size-check: configure
 	cmake --build $(BUILD) -j $(JOBS) --target word_size_check
 	./$(BUILD)/tests/wide/word_size_check
+
+# The float against the x87 (tests/calcmach/test_float_x87.cpp) with ten
+# million operands per operation, in two processes at once; a plain build,
+# neither under the sanitizers nor under an emulator.
+X87_OPERANDS ?= 10000000
+X87_FIRST = FloatX87.Texts:FloatX87.ConversionsAndComparisons
+.PHONY: float-x87
+float-x87: configure
+	cmake --build $(BUILD) -j $(JOBS) --target test_float_x87
+	@pids=""; n=0; for f in '$(X87_FIRST)' '-$(X87_FIRST)'; do \
+	  QZ_X87_OPERANDS=$(X87_OPERANDS) $(BUILD)/tests/calcmach/test_float_x87 --gtest_filter="$$f" \
+	    > $(BUILD)/float-x87-$$n.log 2>&1 & pids="$$pids $$!"; n=$$((n + 1)); \
+	done; status=0; for p in $$pids; do wait $$p || status=1; done; \
+	grep -h -v '^\[\|^$$\|^Running\|^Note' $(BUILD)/float-x87-*.log; exit $$status
+
+# The Qt-free libraries, their tests and qzcalc cross-built for arm64 with
+# Debian's cross compiler and multiarch libraries, the tests (qzcalc's too)
+# run under qemu-aarch64. `.ci/deps arm64` installs what it needs.
+.PHONY: test-arm64
+test-arm64:
+	@bash .ci/deps arm64
+	cmake -S . -B $(ARM64_BUILD) -G Ninja --toolchain cmake/aarch64-linux-gnu.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DQZ_BUILD_UI=OFF -DQZ_BUILD_BENCH=OFF -DQZ_WERROR=ON
+	cmake --build $(ARM64_BUILD) -j $(JOBS)
+	cd $(ARM64_BUILD) && ctest --output-on-failure --timeout 1200 -j $(JOBS)
+
+
+check: format-check asan-test fuzz e2e package-check word-size-check float-x87 test-arm64
 
 # The Debian package build/zentabula_<version>_amd64.deb (CPack), with the
 # programs under /usr; the build is configured for that prefix first.
@@ -101,4 +128,4 @@ bench-startup: build
 	tools/bench-startup $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(ARM64_BUILD)

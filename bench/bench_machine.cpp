@@ -5,7 +5,6 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
-#include <cfloat>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,8 +13,12 @@
 #include "calcmach/bits.h"
 #include "calcmach/calcmach.h"
 #include "calcmach/code_number.h"
+#include "calcmach/float_text.h"
 
 namespace {
+
+// 1/3 rounded to nearest.
+constexpr Extended kThird(0xAAAAAAAAAAAAAAABu, 0x3FFD);
 
 // Keeps the latest 100 lines with their values, as the main window does.
 struct TapeRing {
@@ -119,10 +122,10 @@ std::vector<Shown> DisplayCases() {
                      Showing(CalcValue::Int(vmIPv6, Word128(0x1234567890ABCDEFu, 0xFEDCBA0987654321u)))});
     cases.push_back({"ipv6 ::", Typed(vmIPv6, "FE80::1")});
     cases.push_back({"float pi", Showing(kPiValue)});
-    cases.push_back({"float 1/3", Showing(CalcValue::Float(1.0L / 3.0L))});
-    cases.push_back({"float 1.5E20", Showing(CalcValue::Float(1.5e20L))});
-    cases.push_back({"float -1E-7", Showing(CalcValue::Float(-1e-7L))});
-    cases.push_back({"float max", Showing(CalcValue::Float(LDBL_MAX))});
+    cases.push_back({"float 1/3", Showing(CalcValue::Float(kThird))});
+    cases.push_back({"float 1.5E20", Showing(CalcValue::Float(ParseFloat("1.5E20")))});
+    cases.push_back({"float -1E-7", Showing(CalcValue::Float(ParseFloat("-1E-7")))});
+    cases.push_back({"float max", Showing(CalcValue::Float(Extended::Max()))});
     cases.push_back({"float entry 3.50", Typed(vmFloat, "3.50")});
     cases.push_back({"float entry 123456.789000", Typed(vmFloat, "123456.789000")});
     auto error = std::make_unique<CcalcMach>();
@@ -169,23 +172,23 @@ namespace {
 
 struct FloatCase {
     const char* name;
-    long double x;
+    Extended x;
 };
 
 const FloatCase kFloatCases[] = {
-    {"max", LDBL_MAX},
-    {"-max", -LDBL_MAX},
-    {"1E-4000", 1e-4000L},
-    {"-1.5E4000", -1.5e4000L},
-    {"min normal", LDBL_MIN},
-    {"min denormal", LDBL_TRUE_MIN},
-    {"pi", 3.14159265358979323846L},
-    {"1/3", 1.0L / 3.0L},
-    {"2.5E-6", 2.5e-6L},
-    {"123456789", 123456789.0L},
-    {"1E17 halfway", 100000000000000005.0L},
-    {"nearly halfway E-4000", 1.00000000000000005e-4000L},
-    {"nearly halfway E4000", 1.00000000000000005e4000L},
+    {"max", Extended::Max()},
+    {"-max", Extended::Max(true)},
+    {"1E-4000", ParseFloat("1E-4000")},
+    {"-1.5E4000", ParseFloat("-1.5E4000")},
+    {"min normal", Extended::MinNormal()},
+    {"min denormal", Extended::MinDenormal()},
+    {"pi", ParseFloat("3.14159265358979323846")},
+    {"1/3", kThird},
+    {"2.5E-6", ParseFloat("2.5E-6")},
+    {"123456789", Extended::FromInt64(123456789)},
+    {"1E17 halfway", Extended::FromInt64(100000000000000005)},
+    {"nearly halfway E-4000", ParseFloat("1.00000000000000005E-4000")},
+    {"nearly halfway E4000", ParseFloat("1.00000000000000005E4000")},
 };
 
 void BM_DisplayTextFloat(benchmark::State& state) {
@@ -201,7 +204,7 @@ BENCHMARK(BM_DisplayTextFloat)->DenseRange(0, static_cast<int>(std::size(kFloatC
 
 // Normal and denormal extendeds with random bits, every exponent alike.
 void BM_FloatTextRandomBits(benchmark::State& state) {
-    std::vector<long double> values(4096);
+    std::vector<Extended> values(4096);
     uint64_t seed = 0x2545F4914F6CDD1Du;
     auto next = [&seed] {
         seed ^= seed << 13;
@@ -209,10 +212,10 @@ void BM_FloatTextRandomBits(benchmark::State& state) {
         seed ^= seed << 17;
         return seed;
     };
-    for (long double& v : values) {
+    for (Extended& v : values) {
         const auto biased = static_cast<uint16_t>(next() % 0x7FFF);
         const uint64_t significand = biased == 0 ? next() >> 1 : next() | uint64_t{1} << 63;
-        v = MakeExtended(significand, biased);
+        v = Extended(significand, biased);
     }
     std::size_t i = 0;
     for (auto _ : state) {
@@ -246,6 +249,50 @@ void BM_FloatEntryKey(benchmark::State& state) {
 }
 BENCHMARK(BM_FloatEntryKey)->Arg(0)->Arg(1);
 
+// The other float keys as the window sends them, each with the display text
+// after it and a tape receiver installed: an operator (alternately * and /,
+// so the accumulator stays in range; each runs the one before), an operator
+// and "=", SQRT and SIN of a 16-digit entry.
+//
+//   build-*/bench/bench_machine --benchmark_filter=FloatKey
+void BM_FloatKey(benchmark::State& state) {
+    static const char* const kNames[] = {"operator", "operator and =", "SQRT", "SIN"};
+    const int kind = static_cast<int>(state.range(0));
+    CcalcMach m;
+    TapeRing tape;
+    tape.Install(m);
+    m.SetMode(vmFloat);
+    for (char c : std::string_view("2.718281828459045")) m.KeyChar(c);
+    const CalcValue e = m.Y;
+    m.KeyChar('*');
+    for (char c : std::string_view("1.047197551196598")) m.KeyChar(c);
+    const CalcValue y = m.Y;
+    bool multiply = false;
+    for (auto _ : state) {
+        switch (kind) {
+            case 0: m.KeyChar((multiply = !multiply) ? '*' : '/'); break;
+            case 1:
+                m.KeyChar('*');
+                m.SetValue(y);
+                m.KeyChar('=');
+                m.SetValue(e);
+                break;
+            case 2:
+                m.SetValue(e);
+                m.FnSqrt();
+                break;
+            default:
+                m.SetValue(e);
+                m.FnSin();
+                break;
+        }
+        std::string text = m.DisplayText();
+        benchmark::DoNotOptimize(text);
+    }
+    state.SetLabel(kNames[kind]);
+}
+BENCHMARK(BM_FloatKey)->DenseRange(0, 3);
+
 }  // namespace
 
 // The bits panel's core: every form of a value, and a toggle followed by
@@ -266,8 +313,8 @@ std::vector<BitsCase> BitsCases() {
         {"hex all ones", CalcValue::Int(vmHex, W128AllOnes)},
         {"ipv6 8 groups", CalcValue::Int(vmIPv6, Word128(0x1234567890ABCDEFu, 0xFEDCBA0987654321u))},
         {"float pi", kPiValue},
-        {"float 1/3", CalcValue::Float(1.0L / 3.0L)},
-        {"float max", CalcValue::Float(LDBL_MAX)},
+        {"float 1/3", CalcValue::Float(kThird)},
+        {"float max", CalcValue::Float(Extended::Max())},
         {"error", kErrorValue},
     };
 }

@@ -20,12 +20,14 @@ StateSnapshot FullState() {
     s.mode = vmHex;
     for (int k = 0; k < kRegisterCount; ++k) {
         s.regs[k] =
-            k % 4 == 3 ? CalcValue::Float(k * 1.0e10L / 7)
-                       : CalcValue::Int(static_cast<ValueMode>(k % 4), Word128(0x9E3779B97F4A7C15ull * k, k));
+            k % 4 == 3
+                ? CalcValue::Float(ext::Div(Extended::FromInt64(k * 10000000000), Extended::FromInt64(7)))
+                : CalcValue::Int(static_cast<ValueMode>(k % 4), Word128(0x9E3779B97F4A7C15ull * k, k));
     }
     for (int i = 0; i < 100; ++i) {
-        const CalcValue v =
-            i % 5 == 0 ? CalcValue::Float(i / 3.0L) : CalcValue::Int(vmHex, Word128(i * 0x1234567ull, 0));
+        const CalcValue v = i % 5 == 0
+                                ? CalcValue::Float(ext::Div(Extended::FromInt64(i), Extended::FromInt64(3)))
+                                : CalcValue::Int(vmHex, Word128(i * 0x1234567ull, 0));
         s.tape.push_back({v, (i % 2 ? "+ " : "= ") + std::to_string(i * 0x1234567ull) + "h"});
     }
     return s;

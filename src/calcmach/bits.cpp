@@ -2,20 +2,16 @@
 // machine operations of the bits panel: toggling a bit of the shown value and
 // entering a whole number as if it had been typed.
 //
-// Everything is read from the payload bytes. Only the rounding to binary64
-// and binary32 runs on the FPU, and only for encodings it accepts, inside a
-// saved float environment: the machine reads the status flags after its own
-// operations, and the panel is redrawn between them.
+// Everything is read from the payload bytes; the rounding to binary64 and
+// binary32 is the extended float's own.
 #include "bits.h"
 
 #include <bit>
-#include <cfenv>
 #include <charconv>
 #include <cstring>
 #include <limits>
 
 #include "calcmach.h"
-#include "fpu.h"
 #include "machine_util.h"
 
 namespace {
@@ -23,38 +19,7 @@ namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr int kFloatBits = 80;
 constexpr int kIntBits = 128;
-constexpr unsigned kExpAllOnes = 0x7FFF;
-constexpr uint64_t kIntegerBit = uint64_t{1} << 63;
-
-struct Extended {
-    uint64_t significand = 0;  // bit 63 is the explicit integer bit
-    unsigned signExp = 0;      // bit 15 the sign, bits 0-14 the biased exponent
-
-    unsigned exponent() const { return signExp & kExpAllOnes; }
-    bool negative() const { return (signExp & 0x8000u) != 0; }
-};
-
-Extended ReadExtended(const unsigned char* payload) {
-    Extended e;
-    std::memcpy(&e.significand, payload, 8);
-    e.signExp = payload[8] | static_cast<unsigned>(payload[9]) << 8;
-    return e;
-}
-
-FloatClass Classify(const Extended& e) {
-    const bool integer = (e.significand & kIntegerBit) != 0;
-    const uint64_t fraction = e.significand & ~kIntegerBit;
-    const unsigned exp = e.exponent();
-    if (exp == 0) {
-        if (integer) return FloatClass::PseudoDenormal;
-        return fraction == 0 ? FloatClass::Zero : FloatClass::Denormal;
-    }
-    if (exp == kExpAllOnes) {
-        if (!integer) return fraction == 0 ? FloatClass::PseudoInfinity : FloatClass::PseudoNaN;
-        return fraction == 0 ? FloatClass::Infinity : FloatClass::NaN;
-    }
-    return integer ? FloatClass::Normal : FloatClass::Unnormal;
-}
+constexpr uint64_t kIntegerBit = Extended::kIntegerBit;
 
 // Digits in groups of `size` from the right, split by blanks; a leading "-"
 // stays outside the groups.
@@ -137,15 +102,15 @@ std::string ShortestText(F x) {
 // stores it; computed here because the FPU would raise invalid on a
 // signalling one.
 uint64_t NaN64(const Extended& e) {
-    return (e.negative() ? uint64_t{1} << 63 : 0) | 0x7FF8000000000000u |
+    return (e.Negative() ? uint64_t{1} << 63 : 0) | 0x7FF8000000000000u |
            ((e.significand >> 11) & ((uint64_t{1} << 52) - 1));
 }
 uint32_t NaN32(const Extended& e) {
-    return (e.negative() ? uint32_t{1} << 31 : 0) | 0x7FC00000u |
+    return (e.Negative() ? uint32_t{1} << 31 : 0) | 0x7FC00000u |
            static_cast<uint32_t>((e.significand >> 40) & 0x7FFFFF);
 }
 
-void AddRounded(std::vector<BitForm>& out, const Extended& e, FloatClass c, long double x) {
+void AddRounded(std::vector<BitForm>& out, const Extended& e, FloatClass c) {
     if (IsRejectedEncoding(c)) {
         Add(out, "binary64", "invalid");
         Add(out, "binary64 hex", "invalid");
@@ -153,18 +118,9 @@ void AddRounded(std::vector<BitForm>& out, const Extended& e, FloatClass c, long
         Add(out, "binary32 hex", "invalid");
         return;
     }
-    uint64_t bits64;
-    uint32_t bits32;
-    if (c == FloatClass::NaN) {
-        bits64 = NaN64(e);
-        bits32 = NaN32(e);
-    } else {
-        fpu::QuietEnv quiet;
-        const double d = static_cast<double>(x);
-        const float f = static_cast<float>(x);
-        std::memcpy(&bits64, &d, sizeof d);
-        std::memcpy(&bits32, &f, sizeof f);
-    }
+    const bool nan = c == FloatClass::NaN;
+    const uint64_t bits64 = nan ? NaN64(e) : ext::ToBinary64Bits(e);
+    const uint32_t bits32 = nan ? NaN32(e) : ext::ToBinary32Bits(e);
     double d;
     float f;
     std::memcpy(&d, &bits64, sizeof d);
@@ -176,24 +132,25 @@ void AddRounded(std::vector<BitForm>& out, const Extended& e, FloatClass c, long
 }
 
 void AddFloatForms(std::vector<BitForm>& out, const CalcValue& v) {
-    const Extended e = ReadExtended(v.payload);
-    const FloatClass c = Classify(e);
-    AddGrouped(out, "hex", HexDigits(e.signExp, 4) + HexDigits(e.significand, 16), 4);
-    Add(out, "sign", e.negative() ? "1" : "0");
+    const Extended e = v.f();
+    const FloatClass c = e.Class();
+    AddGrouped(out, "hex", HexText(e), 4);
+    Add(out, "sign", e.Negative() ? "1" : "0");
     // Exponent 0 scales by 2^-16382 like exponent 1: the unbiased value of
     // denormals, and of zero, is that one.
-    const unsigned exp = e.exponent();
+    const unsigned exp = e.Exponent();
     std::string expText = std::to_string(exp);
-    if (exp == kExpAllOnes) {
+    if (exp == Extended::kExpAllOnes) {
         expText += " (all ones)";
     } else {
-        expText += " (unbiased " + std::to_string(static_cast<int>(exp == 0 ? 1 : exp) - 16383) + ")";
+        expText +=
+            " (unbiased " + std::to_string(static_cast<int>(exp == 0 ? 1 : exp) - Extended::kBias) + ")";
     }
     Add(out, "exponent", expText);
     Add(out, "integer bit", (e.significand & kIntegerBit) != 0 ? "1" : "0");
     AddGrouped(out, "fraction", HexDigits(e.significand & ~kIntegerBit, 16), 4);
     Add(out, "class", std::string(FloatClassName(c)));
-    AddRounded(out, e, c, v.f());
+    AddRounded(out, e, c);
 }
 
 void AddIntegerForms(std::vector<BitForm>& out, Word128 w) {
@@ -207,34 +164,6 @@ void AddIntegerForms(std::vector<BitForm>& out, Word128 w) {
 }
 
 }  // namespace
-
-std::string_view FloatClassName(FloatClass c) {
-    switch (c) {
-        case FloatClass::Zero: return "zero";
-        case FloatClass::Normal: return "normal";
-        case FloatClass::Denormal: return "denormal";
-        case FloatClass::Infinity: return "infinity";
-        case FloatClass::NaN: return "NaN";
-        case FloatClass::PseudoDenormal: return "pseudo-denormal";
-        case FloatClass::Unnormal: return "unnormal";
-        case FloatClass::PseudoInfinity: return "pseudo-infinity";
-        case FloatClass::PseudoNaN: return "pseudo-NaN";
-    }
-    return "";
-}
-
-FloatClass ClassifyExtended(const unsigned char* payload) { return Classify(ReadExtended(payload)); }
-
-FloatClass ClassifyExtended(long double x) {
-    unsigned char bytes[sizeof x];
-    std::memcpy(bytes, &x, sizeof x);
-    return ClassifyExtended(bytes);
-}
-
-long double ValidFloat(long double x) {
-    if (IsRejectedEncoding(ClassifyExtended(x))) throw FloatInvalidError();
-    return x;
-}
 
 bool BitsToggleable(ValueMode m) { return m >= vmDec && m <= vmFloat; }
 

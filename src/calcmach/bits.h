@@ -1,5 +1,6 @@
 // The bits of a value: every text form of its payload at once, and the
-// fields and class of an 80-bit extended float. The bits panel and
+// fields and class of an 80-bit extended float (whose classes are the
+// float's own, FloatClass in wide/extended.h). The bits panel and
 // `qzcalc --all` show these; neither needs the machine for it.
 #pragma once
 
@@ -39,34 +40,3 @@ bool BitAt(const CalcValue& v, int n);
 // Whether the bits of a value of mode m may be toggled: the integer modes
 // and vmFloat; the error value and the modes with no text form may not.
 bool BitsToggleable(ValueMode m);
-
-// Classes of the 80-bit extended format. The last four are encodings the
-// x87 does not produce and does not take as operands.
-enum class FloatClass {
-    Zero,
-    Normal,
-    Denormal,
-    Infinity,
-    NaN,
-    PseudoDenormal,  // exponent 0, integer bit 1
-    Unnormal,        // exponent 1..7FFEh, integer bit 0 (pseudo-zero included)
-    PseudoInfinity,  // exponent 7FFFh, integer bit 0, fraction 0
-    PseudoNaN,       // exponent 7FFFh, integer bit 0, fraction not 0
-};
-
-// "zero", "normal", "denormal", "infinity", "NaN", "pseudo-denormal",
-// "unnormal", "pseudo-infinity", "pseudo-NaN".
-std::string_view FloatClassName(FloatClass c);
-
-// The class of the extended float in the first 10 bytes of a payload.
-FloatClass ClassifyExtended(const unsigned char* payload);
-FloatClass ClassifyExtended(long double x);
-
-// Whether the class is one the FPU rejects.
-constexpr bool IsRejectedEncoding(FloatClass c) { return c >= FloatClass::PseudoDenormal; }
-
-// x itself; throws FloatInvalidError ("Invalid floating point operation")
-// for an encoding the FPU rejects. Every float calculation takes its
-// operands through this, so such an encoding faults the same way whatever
-// the operation and whatever the processor makes of it.
-long double ValidFloat(long double x);

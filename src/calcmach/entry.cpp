@@ -6,14 +6,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <typeinfo>
 
 #include "calcmach.h"
-#include "fpu.h"
 #include "machine_util.h"
 #include "wide/errors.h"
 
@@ -217,10 +215,10 @@ bool IPv6Key(CcalcMach& mach, char c, int d) {
 // The value of a float entry's typed digits, with the entry's sign. A
 // typed zero is +0 whatever the sign, which only shows ("-0"). A number
 // past the range raises the usual float overflow.
-long double TypedValue(std::string_view digits, bool negative) {
-    const long double v = DecimalToExtended(digits);
-    if (std::isinf(v)) throw FloatOverflowError();
-    return v == 0.0L || !negative ? v : -v;
+Extended TypedValue(std::string_view digits, bool negative) {
+    const Extended v = DecimalToExtended(digits);
+    if (v.IsInfinity()) throw FloatOverflowError();
+    return v.IsZero() || !negative ? v : v.Negated();
 }
 
 // Gives a float entry that was entered as if typed (the bits panel) the
@@ -229,24 +227,18 @@ long double TypedValue(std::string_view digits, bool negative) {
 // or an encoding the processor refuses, which no digits type.
 bool HasTypedDigits(CcalcMach& mach) {
     if (!mach.EntryDigits.empty()) return true;
-    long double v;
-    {
-        // Adding zero gives a pseudo-denormal its normal encoding, and a
-        // refused encoding its NaN (raising invalid, kept in here).
-        fpu::QuietEnv guard;
-        v = mach.Y.f() + 0.0L;
-        if (!std::isfinite(v)) return false;
-    }
+    const Extended v = mach.Y.f();
+    if (!v.IsFinite()) return false;
     std::string& typed = mach.EntryDigits;
     mach.FracDigits = 0;
-    if (v == 0.0L) {
+    if (v.IsZero()) {
         typed.assign(1, '0');
         return true;
     }
-    mach.EntryNeg = std::signbit(v);
+    mach.EntryNeg = v.Negative();
     std::string digits;
     int e = 0;
-    ShortestDigits(std::fabs(v), digits, e);
+    ShortestDigits(v.Abs(), digits, e);
     // d.ddd x 10^e in plain notation.
     const auto count = static_cast<int>(digits.size());
     if (e >= count - 1) {
@@ -270,7 +262,7 @@ bool FloatKey(CcalcMach& mach, char c, int d) {
     if (c == '.') {
         if (mach.NewEntry) {
             mach.NewEntry = false;
-            mach.Y.setF(0.0L);
+            mach.Y.setF(Extended::Zero());
             typed.assign(1, '0');
         } else if (!HasTypedDigits(mach) || mach.FracDigits != 0) {
             return false;
@@ -284,14 +276,14 @@ bool FloatKey(CcalcMach& mach, char c, int d) {
         mach.NewEntry = false;
         mach.FracDigits = 0;
         typed.assign(1, c);
-        mach.Y.setF(mach.EntryNeg ? -d : d);
+        mach.Y.setF(Extended::FromInt64(mach.EntryNeg ? -d : d));
         return true;
     }
     if (!HasTypedDigits(mach)) {
         // An infinity or a NaN takes the digit the plain way, and stays
         // what it is (a refused encoding faults, as in any operation).
-        mach.Y.setF(fpu::Guarded([](long double v, long double dd) { return v * 10.0L + dd; }, mach.Y.f(),
-                                 static_cast<long double>(mach.EntryNeg ? -d : d)));
+        const Extended times10 = ext::Mul(mach.Y.f(), Extended::FromInt64(10));
+        mach.Y.setF(ext::Add(times10, Extended::FromInt64(mach.EntryNeg ? -d : d)));
         return true;
     }
     // The integer part keeps no leading zero.
@@ -379,7 +371,7 @@ void CcalcMach::EvalText(std::string_view text, CalcValue& out) {
 
 bool CcalcMach::Backspace() {
     const ValueMode m = Y.mode;
-    const bool notZero = m == vmFloat ? !(Y.f() == 0.0L) : !Y.w().IsZero();
+    const bool notZero = m == vmFloat ? !Y.f().IsZero() : !Y.w().IsZero();
     const bool result = !NewEntry && notZero;
 
     if (NewEntry) {
@@ -407,8 +399,10 @@ bool CcalcMach::Backspace() {
         Y.setW(v);
     } else if (m == vmFloat) {
         if (!HasTypedDigits(*this)) {
-            // An infinity or a NaN: what a tenth of it is.
-            Y.setF(std::trunc(Y.f() / 10.0L));
+            // An infinity or a NaN: what a tenth of it is, quietly (an
+            // encoding the processor refuses becomes its indefinite NaN).
+            const Extended v = Y.f();
+            Y.setF(v.IsInfinity() ? v : v.IsNaN() ? v.Quieted() : Extended::Indefinite());
         } else {
             const char last = EntryDigits.back();
             EntryDigits.pop_back();
@@ -439,7 +433,7 @@ std::string CcalcMach::EntryText() const {
         text.append(EntryDigits, 0, kMaxText - text.size());
         return text;
     }
-    if (Y.f() == 0.0L) return EntryNeg ? "-0" : "0";
+    if (Y.f().IsZero()) return EntryNeg ? "-0" : "0";
     std::string text = ValueText(Y);
     if (text.size() > kMaxText) text.resize(kMaxText);
     return text;

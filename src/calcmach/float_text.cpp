@@ -1,34 +1,24 @@
 // The general float text, written and read back: 17 significant digits,
-// exactly rounded, in plain or scientific notation. The register text in the
-// same shape with the fewest digits that read back exactly, and decimal
-// digits as typed, rounded once to the nearest extended.
+// correctly rounded, in plain or scientific notation. The register text in
+// the same shape with the fewest digits that read back exactly, and decimal
+// digits as typed, rounded once to the nearest extended. The digits come
+// from the extended float's own decimal conversions (ext::DecimalDigits,
+// ext::FromDecimal), which round correctly; the display's 17 digits, which
+// are wanted at every key, mostly from a quicker integer rounding.
 //
 // Float texts always use "." as the decimal separator, whatever the process
-// locale: they are written digit by digit here (or with std::to_chars) and
-// read with strtold_l in the "C" locale, never with printf-style or
-// locale-aware conversions.
+// locale: they are written and read digit by digit here, never with
+// printf-style or locale-aware conversions.
 #include "float_text.h"
 
-#include <locale.h>
+#include "wide/word128.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
-#include <cfenv>
 #include <charconv>
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
-
-#include "fpu.h"
-#include "wide/word128.h"
 
 namespace {
-
-locale_t CLocale() {
-    static const locale_t loc = newlocale(LC_ALL_MASK, "C", locale_t{});
-    return loc;
-}
 
 [[noreturn]] void ThrowBadFloat(std::string_view text) {
     throw ConvertError("'" + std::string(text) + "' is not a valid floating point value");
@@ -98,14 +88,13 @@ bool AtMostLargestText(const FloatShape& s) {
 
 // ---- Rounding an extended value to 17 significant decimal digits ----
 //
-// std::to_chars with a precision hands long double to the C library's
-// printf, which computes with integers as long as the whole exponent: too
-// slow at the ends of the range for every refresh of the display.
+// MPFR's general decimal conversion takes about twice as long as the
+// display's refresh may, and the display wants 17 digits at every key.
 // Here the value m * 2^q is scaled by 10^t with powers of five held to 128
 // bits, which decides the rounding unless the value lies within about
 // 2^-125 of a halfway point. An extended can only equal a halfway point, an
 // 18-digit decimal, when |t| <= 27, where the powers are exact and so is
-// the decision. Anything left undecided goes back to to_chars.
+// the decision. Anything left undecided goes to ext::DecimalDigits.
 
 // Powers of five are built from a step power 5^(54 j) and an exact 5^r,
 // r < 54 (5^53 < 2^124).
@@ -276,12 +265,19 @@ int ComparePow5(uint64_t a, const Pow5Value& p, int e, uint64_t b, int f) {
 bool RoundScaled(uint64_t m, int q, int t, uint64_t& out) {
     Pow5Value p;
     if (!Pow5(t < 0 ? -t : t, p)) return false;
-    // A first guess from the leading 64 bits of the power, within a unit or so.
-    const long double top = static_cast<long double>(static_cast<uint64_t>(p.mant >> 64));
-    const long double guess = t >= 0 ? std::ldexp(static_cast<long double>(m) * top, p.exp2 + 64 + q + t)
-                                     : std::ldexp(static_cast<long double>(m) / top, q + t - p.exp2 - 64);
-    if (!(guess >= 1.0L && guess < 0x1p61L)) return false;
-    uint64_t k = static_cast<uint64_t>(guess + 0.5L);
+    // A first guess from the leading 64 bits of the power, within two units
+    // below the value: m * 5^t * 2^(q+t), or m / 5^-t * 2^(q+t), truncated.
+    const uint64_t top = static_cast<uint64_t>(p.mant >> 64);
+    u128 guess = 0;
+    if (t >= 0) {
+        const int s = p.exp2 + 64 + q + t;
+        if (s <= 0 && s > -128) guess = (u128{m} * top) >> -s;
+    } else {
+        const int s = q + t - p.exp2 - 64;
+        if (s >= 0 && s <= 63) guess = (u128{m} << s) / top;
+    }
+    if (!(guess >= 1 && guess < (u128{1} << 61))) return false;  // no 17-digit result
+    auto k = static_cast<uint64_t>(guess);
     // Sign of the scaled value minus c / 2, from twice the value against c.
     const auto side = [&](uint64_t c) {
         if (t >= 0) return ComparePow5(m, p, q + t + 1, c, 0);
@@ -312,28 +308,14 @@ bool RoundScaled(uint64_t m, int q, int t, uint64_t& out) {
 constexpr uint64_t kTen16 = 10000000000000000ull;
 constexpr uint64_t kTen17 = 100000000000000000ull;
 
-// The same digits the slow and simple way: to_chars, as printf, reads the
-// exact binary value.
-void Round17Exactly(long double x, uint64_t& digits, int& exp10) {
-    char buf[64];
-    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, 16);
-    // "d.dddddddddddddddde[+-]x"
-    digits = static_cast<uint64_t>(buf[0] - '0');
-    for (int i = 2; i < 18; ++i) digits = digits * 10 + static_cast<uint64_t>(buf[i] - '0');
-    const char* exp = buf + 19;
-    if (*exp == '+') ++exp;
-    std::from_chars(exp, r.ptr, exp10);
-}
-
-}  // namespace
-
-bool FloatDigits17(long double x, uint64_t& digits, int& exp10) {
-    unsigned char bytes[sizeof(long double)];
-    std::memcpy(bytes, &x, sizeof bytes);
-    uint64_t m;
-    std::memcpy(&m, bytes, 8);
-    const int biased = (bytes[8] | bytes[9] << 8) & 0x7FFF;
-    const int q = (biased == 0 ? 1 : biased) - kExtendedIntegerExp;  // x = m * 2^q
+// The 17 significant digits (10^16 <= digits < 10^17) and the decimal
+// exponent of a finite x above zero in its normal encoding (or a
+// denormal), exactly rounded; false for the few values it cannot decide,
+// which FloatText hands to ext::DecimalDigits.
+bool FloatDigits17(Extended x, uint64_t& digits, int& exp10) {
+    const uint64_t m = x.significand;
+    const int biased = static_cast<int>(x.Exponent());
+    const int q = (biased == 0 ? 1 : biased) - Extended::kIntegerExp;  // x = m * 2^q
     if (m == 0) return false;
     // 2^b <= x < 2^(b+1), so the decimal exponent is floor(b * log10(2)) or
     // one more. The constant is log10(2) * 2^40 rounded down: over this range
@@ -356,8 +338,6 @@ bool FloatDigits17(long double x, uint64_t& digits, int& exp10) {
     exp10 = e;
     return true;
 }
-
-namespace {
 
 // The general float text of d.ddd x 10^e, written from count significant
 // digits: plain notation for e from -5 to 16, scientific otherwise, no
@@ -394,144 +374,10 @@ std::string LayOut(bool negative, const char* digits, int count, int e) {
     return out;
 }
 
-// The fields of an extended's 80 bits.
-struct ExtendedBits {
-    uint64_t significand;
-    unsigned biased;  // 15 bits
-    bool negative;
-};
-
-ExtendedBits BitsOf(long double x) {
-    unsigned char b[10];
-    std::memcpy(b, &x, sizeof b);
-    ExtendedBits e;
-    std::memcpy(&e.significand, b, 8);
-    e.biased = (b[8] | b[9] << 8) & 0x7FFFu;
-    e.negative = (b[9] & 0x80u) != 0;
-    return e;
-}
-
-constexpr uint64_t kIntegerBit = uint64_t{1} << 63;
-constexpr uint64_t kQuietBit = uint64_t{1} << 62;
-constexpr unsigned kNegativeExp = 0x8000u;
-
-long double Special(bool negative, uint64_t significand) {
-    return MakeExtended(significand, 0x7FFFu | (negative ? kNegativeExp : 0u));
-}
-
-}  // namespace
-
-std::string FloatText(long double x) {
-    // Classifying a payload that holds no valid extended (an unnormal, a
-    // pseudo-NaN) raises the invalid flag: keep it inside the guard.
-    fpu::QuietEnv guard;
-    // Adding zero hands a pseudo-denormal back in its normal encoding, the
-    // one the digit rounding reads (and turns -0 into +0).
-    x += 0.0L;
-    if (std::isnan(x)) return "NAN";
-    if (std::isinf(x)) return x < 0 ? "-INF" : "INF";
-    if (x == 0) return "0";
-
-    const bool negative = x < 0;
-    const long double magnitude = std::fabs(x);
-    uint64_t n = 0;
-    int e = 0;
-    if (!FloatDigits17(magnitude, n, e)) Round17Exactly(magnitude, n, e);
-    char digits[17];
-    for (int i = 16; i >= 0; --i, n /= 10) digits[i] = static_cast<char>('0' + n % 10);
-    return LayOut(negative, digits, 17, e);
-}
-
-void ShortestDigits(long double x, std::string& digits, int& exp10) {
-    // to_chars without a precision writes the shortest digits that read
-    // back to x, the nearest to x among several: "d.ddde[+-]x".
-    char buf[64];
-    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific);
-    char* e = std::find(buf, r.ptr, 'e');
-    digits.assign(1, buf[0]);
-    if (e - buf > 2) digits.append(buf + 2, e);
-    const char* exp = e + 1;
-    if (*exp == '+') ++exp;
-    std::from_chars(exp, r.ptr, exp10);
-}
-
-std::string FloatRegText(long double x) {
-    ExtendedBits b = BitsOf(x);
-    const std::string sign = b.negative ? "-" : "";
-    const bool integerBit = (b.significand & kIntegerBit) != 0;
-    if (b.biased == 0x7FFFu && integerBit && (b.significand << 1) == 0) return sign + "INF";
-    if (b.biased == 0x7FFFu || (b.biased != 0 && !integerBit)) {
-        // A NaN; pseudo-infinities, pseudo-NaNs and unnormals turn into
-        // quiet NaNs in every operation.
-        const bool quiet = !integerBit || (b.significand & kQuietBit) != 0;
-        return sign + (quiet ? "NAN" : "SNAN");
-    }
-    if (b.significand == 0) return sign + "0";
-    // The magnitude, a pseudo-denormal in its normal encoding (same value,
-    // exponent 1), built from the bits: no float operation needed.
-    if (b.biased == 0 && integerBit) b.biased = 1;
-    std::string digits;
-    int e = 0;
-    ShortestDigits(MakeExtended(b.significand, b.biased), digits, e);
-    return LayOut(b.negative, digits.data(), static_cast<int>(digits.size()), e);
-}
-
-long double ParseFloatRegText(std::string_view text) {
-    const bool negative = !text.empty() && text[0] == '-';
-    const std::string_view word = text.substr(negative ? 1 : 0);
-    if (word == "INF") return Special(negative, kIntegerBit);
-    if (word == "NAN") return Special(negative, kIntegerBit | kQuietBit);
-    // The signalling NaN with the top payload bit, as __builtin_nansl makes it.
-    if (word == "SNAN") return Special(negative, kIntegerBit | kQuietBit >> 1);
-    return ParseFloat(text);
-}
-
-long double DecimalToExtended(std::string_view text) {
-    const std::size_t point = std::min(text.find('.'), text.size());
-    const std::string_view whole = text.substr(0, point);
-    const std::string_view decimals = text.substr(std::min(point + 1, text.size()));
-    // The digits of both parts as one run, the point left out.
-    const std::size_t total = whole.size() + decimals.size();
-    const auto at = [&](std::size_t i) { return i < whole.size() ? whole[i] : decimals[i - whole.size()]; };
-    std::size_t first = 0;
-    while (first < total && at(first) == '0') ++first;
-    if (first == total) return 0.0L;
-    std::size_t last = total - 1;
-    while (at(last) == '0') --last;
-    // The number is the integer of digits first..last times 10^exp.
-    const long exp = static_cast<long>(whole.size()) - 1 - static_cast<long>(last);
-    const std::size_t count = last - first + 1;
-
-    // Up to 19 digits make an integer an extended holds exactly, and so is
-    // 10^27 (5^27 < 2^64): one multiplication or division by an exact power
-    // then rounds once, correctly. Most numbers typed are like that. (It may
-    // leave the inexact flag, which nothing reads.)
-    constexpr long kExactPow10 = 27;
-    if (count <= 19 && exp >= -kExactPow10 && exp <= kExactPow10) {
-        static constexpr auto kPow10 = [] {
-            std::array<long double, kExactPow10 + 1> t{};
-            long double p = 1.0L;
-            for (auto& v : t) {
-                v = p;
-                p *= 10.0L;
-            }
-            return t;
-        }();
-        uint64_t m = 0;
-        for (std::size_t i = first; i <= last; ++i) m = m * 10 + static_cast<uint64_t>(at(i) - '0');
-        const long double v = static_cast<long double>(m);
-        return exp >= 0 ? v * kPow10[static_cast<std::size_t>(exp)]
-                        : v / kPow10[static_cast<std::size_t>(-exp)];
-    }
-
-    // Otherwise the C library's strtold, which rounds correctly, on the
-    // significant digits written as an integer with a decimal exponent.
-    const auto parse = [](std::string& number, long scale) {
-        number += 'e';
-        number += std::to_string(scale);
-        fpu::QuietEnv guard;
-        return strtold_l(number.c_str(), nullptr, CLocale());
-    };
+// The integer of the count digits at(0..count-1), the first not zero,
+// times 10^scale, correctly rounded; +infinity beyond the range.
+template <class At>
+Extended RoundDigits(At at, std::size_t count, long scale) {
     std::string number;
     // A long number lies between its first kQuickDigits digits and the
     // same plus one in the last of them; where both round to the same
@@ -539,8 +385,8 @@ long double DecimalToExtended(std::string_view text) {
     // keeps each key of an endless entry cheap.
     constexpr std::size_t kQuickDigits = 24;
     if (count > kQuickDigits) {
-        const long scale = exp + static_cast<long>(count - kQuickDigits);
-        for (std::size_t i = first; i < first + kQuickDigits; ++i) number += at(i);
+        const long quickScale = scale + static_cast<long>(count - kQuickDigits);
+        for (std::size_t i = 0; i < kQuickDigits; ++i) number += at(i);
         std::string above = number;
         std::size_t i = above.size();
         while (i > 0 && above[i - 1] == '9') above[--i] = '0';
@@ -549,8 +395,8 @@ long double DecimalToExtended(std::string_view text) {
         } else {
             above.insert(above.begin(), '1');
         }
-        const long double low = parse(number, scale);
-        if (low == parse(above, scale)) return low;
+        const Extended low = ext::FromDecimal(number, quickScale);
+        if (low == ext::FromDecimal(above, quickScale)) return low;
         number.clear();
     }
     // A halfway point between two extendeds has at most about 11520
@@ -558,37 +404,155 @@ long double DecimalToExtended(std::string_view text) {
     // kMaxDigits all that counts is that a dropped digit was not zero, which
     // one "1" at the end keeps.
     constexpr std::size_t kMaxDigits = 12000;
-    long scale = exp;
     if (count <= kMaxDigits) {
-        for (std::size_t i = first; i <= last; ++i) number += at(i);
-    } else {
-        for (std::size_t i = first; i < first + kMaxDigits; ++i) number += at(i);
-        number += '1';  // digit `last` is not zero, and it was dropped
-        scale += static_cast<long>(count - kMaxDigits - 1);
+        for (std::size_t i = 0; i < count; ++i) number += at(i);
+        return ext::FromDecimal(number, scale);
     }
-    return parse(number, scale);
+    for (std::size_t i = 0; i < kMaxDigits; ++i) number += at(i);
+    number += '1';  // the last digit is not zero, and it was dropped
+    return ext::FromDecimal(number, scale + static_cast<long>(count - kMaxDigits - 1));
 }
 
-long double ParseFloat(std::string_view text) {
+// n significant digits, the nearest to x that read back to it, if any has
+// n digits or fewer: the nearest n-digit number, or else its neighbour on
+// the other side of x (at a power of two the interval that reads back to
+// x is narrower below x than above). digits as from ext::DecimalDigits.
+bool DigitsThatReadBack(Extended x, int n, std::string& digits, long& exp10) {
+    ext::DecimalDigits(x, n, digits, exp10);
+    const long scale = exp10 - n;
+    const Extended back = ext::FromDecimal(digits, scale);
+    if (back == x) return true;
+    std::string other = digits;
+    long otherExp10 = exp10;
+    if (ext::Compare(back, x) < 0) {
+        std::size_t i = other.size();
+        while (i > 0 && other[i - 1] == '9') other[--i] = '0';
+        if (i > 0) {
+            ++other[i - 1];
+        } else {
+            other[0] = '1';  // 99..9 + 1: the next power of ten
+            ++otherExp10;
+        }
+    } else {
+        std::size_t i = other.size();
+        while (i > 0 && other[i - 1] == '0') other[--i] = '9';
+        --other[i - 1];  // digits start with a digit other than zero
+    }
+    if (ext::FromDecimal(other, otherExp10 - n) != x) return false;
+    digits = other;
+    exp10 = otherExp10;
+    return true;
+}
+
+Extended Special(bool negative, uint64_t significand) {
+    return {significand, Extended::kExpAllOnes | (negative ? Extended::kSignBit : 0u)};
+}
+
+}  // namespace
+
+std::string FloatText(Extended x) {
+    switch (x.Class()) {
+        case FloatClass::Infinity: return x.Negative() ? "-INF" : "INF";
+        case FloatClass::Zero: return "0";
+        case FloatClass::Normal:
+        case FloatClass::Denormal:
+        case FloatClass::PseudoDenormal: break;
+        default: return "NAN";  // NaNs, and what any operation makes of a refused encoding
+    }
+    const Extended magnitude = x.Canonical().Abs();
+    uint64_t n = 0;
+    int e = 0;
+    if (FloatDigits17(magnitude, n, e)) {
+        char digits[17];
+        for (int i = 16; i >= 0; --i, n /= 10) digits[i] = static_cast<char>('0' + n % 10);
+        return LayOut(x.Negative(), digits, 17, e);
+    }
+    std::string digits;
+    long e10 = 0;
+    ext::DecimalDigits(magnitude, 17, digits, e10);
+    return LayOut(x.Negative(), digits.data(), 17, static_cast<int>(e10 - 1));
+}
+
+void ShortestDigits(Extended x, std::string& digits, int& exp10) {
+    x = x.Canonical();
+    // Whether n digits suffice grows with n, and 21 always do: search.
+    int low = 1, high = 21;
+    long e = 0;
+    while (low < high) {
+        const int mid = (low + high) / 2;
+        if (DigitsThatReadBack(x, mid, digits, e)) {
+            high = mid;
+        } else {
+            low = mid + 1;
+        }
+    }
+    DigitsThatReadBack(x, low, digits, e);
+    // A neighbour below a power of ten has a leading zero; trailing zeros go.
+    const std::size_t first = digits.find_first_not_of('0');
+    digits.erase(0, first);
+    e -= static_cast<long>(first);
+    digits.erase(digits.find_last_not_of('0') + 1);
+    exp10 = static_cast<int>(e - 1);
+}
+
+std::string FloatRegText(Extended x) {
+    const std::string sign = x.Negative() ? "-" : "";
+    switch (x.Class()) {
+        case FloatClass::Infinity: return sign + "INF";
+        case FloatClass::Zero: return sign + "0";
+        case FloatClass::NaN: return sign + ((x.significand & Extended::kQuietBit) != 0 ? "NAN" : "SNAN");
+        case FloatClass::Unnormal:
+        case FloatClass::PseudoInfinity:
+        case FloatClass::PseudoNaN: return sign + "NAN";
+        default: break;
+    }
+    std::string digits;
+    int e = 0;
+    ShortestDigits(x.Abs(), digits, e);
+    return LayOut(x.Negative(), digits.data(), static_cast<int>(digits.size()), e);
+}
+
+Extended ParseFloatRegText(std::string_view text) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::string_view word = text.substr(negative ? 1 : 0);
+    if (word == "INF") return Extended::Infinity(negative);
+    if (word == "NAN") return Extended::QuietNaN(negative);
+    // The signalling NaN with the top payload bit.
+    if (word == "SNAN") return Special(negative, Extended::kIntegerBit | Extended::kQuietBit >> 1);
+    return ParseFloat(text);
+}
+
+Extended DecimalToExtended(std::string_view text) {
+    const std::size_t point = std::min(text.find('.'), text.size());
+    const std::string_view whole = text.substr(0, point);
+    const std::string_view decimals = text.substr(std::min(point + 1, text.size()));
+    // The digits of both parts as one run, the point left out.
+    const std::size_t total = whole.size() + decimals.size();
+    const auto at = [&](std::size_t i) { return i < whole.size() ? whole[i] : decimals[i - whole.size()]; };
+    std::size_t first = 0;
+    while (first < total && at(first) == '0') ++first;
+    if (first == total) return Extended::Zero();
+    std::size_t last = total - 1;
+    while (at(last) == '0') --last;
+    // The number is the integer of digits first..last times 10^scale.
+    const long scale = static_cast<long>(whole.size()) - 1 - static_cast<long>(last);
+    return RoundDigits([&](std::size_t i) { return at(first + i); }, last - first + 1, scale);
+}
+
+Extended ParseFloat(std::string_view text) {
     FloatShape shape;
     if (!ParseFloatShape(text, shape)) ThrowBadFloat(text);
     const bool negative = !text.empty() && text[0] == '-';
-
-    const std::string z(text);  // strtold_l needs a terminated string
-    char* end = nullptr;
-    long double x;
-    {
-        fpu::QuietEnv guard;
-        errno = 0;
-        x = strtold_l(z.c_str(), &end, CLocale());
-    }
-    if (end != z.c_str() + z.size()) ThrowBadFloat(text);
-    if (std::isinf(x)) {
+    if (shape.digits.empty()) return Extended::Zero(negative);
+    const std::string_view digits = shape.digits;
+    const long scale = shape.exp10 + 1 - static_cast<long>(digits.size());
+    Extended x = RoundDigits([&](std::size_t i) { return digits[i]; }, digits.size(), scale);
+    if (x.IsInfinity()) {
         // Overflow. The general float text of the largest values rounds up
         // past the range; read those back as the largest finite value.
         if (!AtMostLargestText(shape)) ThrowBadFloat(text);
-        x = negative ? -LDBL_MAX : LDBL_MAX;
+        x = Extended::Max();
     }
-    // Underflow (ERANGE with a denormal or zero) keeps the nearest value.
-    return x;
+    // Underflow keeps the nearest value, a denormal or zero.
+    return negative ? x.Negated() : x;
 }

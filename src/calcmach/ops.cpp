@@ -1,19 +1,14 @@
 // ExecOp: the binary operations. X op Y, the result in X, always in the mode of
 // the right operand. Integer modes compute on the 128-bit pattern (wrapping)
-// or on its two's-complement reading; vmFloat computes in extended precision
-// with every float step guarded, so a fault leaves X, PendingOp, Shown and the
-// entry state as they were after the modes were reconciled.
-#include <cmath>
+// or on its two's-complement reading; vmFloat computes on extended floats,
+// whose faults throw before X changes, so a fault leaves X, PendingOp, Shown
+// and the entry state as they were after the modes were reconciled.
 #include <cstdint>
 #include <optional>
 
-#include "bits.h"
 #include "calcmach.h"
-#include "fpu.h"
 
 namespace {
-
-constexpr long double kTwo63 = 9223372036854775808.0L;
 
 // The largest power of ten a Word128 can hold is 10^38.
 constexpr int kMaxPow10 = 38;
@@ -82,104 +77,124 @@ std::optional<Word128> IntOp(int32_t op, Word128 x, Word128 y, bool& powError) {
     }
 }
 
-// Truncation to 64 bits for the float bit operations. The range test comes
-// first: converting a NaN or a value of 2^63 or more is undefined in C++.
-int64_t TruncInt64(long double v) {
-    if (!(std::fabs(v) < kTwo63)) throw FloatInvalidError();
-    return static_cast<int64_t>(v);
+// Truncation to 64 bits for the float bit operations: 2^63 or more, or a
+// NaN, is an invalid operation.
+int64_t TruncInt64(Extended v) {
+    if (!ext::BelowTwo63(v)) throw FloatInvalidError();
+    return ext::TruncToInt64(v);
 }
 
 // Ordered comparisons are signalling: a NaN operand is an invalid operation.
 // Equality is quiet and simply false.
-void RequireOrdered(long double x, long double y) {
-    if (std::isnan(x) || std::isnan(y)) throw FloatInvalidError();
-}
-
-// x^|n| by binary exponentiation: square x while the count is even, then
-// multiply the running product once. Keeping this exact shape keeps results
-// such as 10^n exact and overflow only where the product itself overflows.
-long double PowBySquaring(long double x, uint32_t m) {
-    long double p = 1.0L;
-    fpu::ClearFaults();
-    while (m > 0) {
-        while ((m & 1u) == 0) {
-            m >>= 1;
-            x = fpu::Fence(x * fpu::Fence(x));
-        }
-        --m;
-        p = fpu::Fence(p * fpu::Fence(x));
-    }
-    fpu::CheckFaults();
-    return p;
+int CompareOrdered(Extended x, Extended y) {
+    const int c = ext::Compare(x, y);
+    if (c == ext::kUnordered) throw FloatInvalidError();
+    return c;
 }
 
 // Whether y is a whole number n with |n| <= 2^31 - 1, and that n.
-bool SmallInteger(long double y, int32_t& n) {
-    if (!(std::fabs(y) <= 2147483647.0L) || std::trunc(y) != y) return false;
-    n = static_cast<int32_t>(y);
+bool SmallInteger(Extended y, int32_t& n) {
+    if (!ext::BelowTwo63(y)) return false;
+    const int64_t whole = ext::TruncToInt64(y);
+    if (whole < -2147483647 || whole > 2147483647 || ext::Compare(Extended::FromInt64(whole), y) != 0)
+        return false;
+    n = static_cast<int32_t>(whole);
     return true;
 }
 
-long double RealPow(long double x, long double y) {
-    if (y == 0.0L) return 1.0L;
-    if (x == 0.0L && y > 0.0L) return 0.0L;
-    int32_t n = 0;
-    if (SmallInteger(y, n)) {
-        const uint32_t m = n < 0 ? static_cast<uint32_t>(-static_cast<int64_t>(n)) : static_cast<uint32_t>(n);
-        const long double p = PowBySquaring(x, m);
-        return n < 0 ? fpu::Div(1.0L, p) : p;
+// e^(y ln x) where that formula decides the outcome by itself: its
+// logarithm faults for x below zero (invalid) and at zero (division by
+// zero), a NaN passes through, and at x = 1 an infinite y makes 0 x inf
+// (invalid). Otherwise x^y, correctly rounded.
+Extended PowByLog(Extended x, Extended y) {
+    if (x.IsSignalling()) throw FloatInvalidError();
+    if (!x.IsNaN()) {
+        if (x.IsZero()) throw FloatZeroDivideError();
+        if (x.Negative()) throw FloatInvalidError();
     }
-    const long double lx = fpu::Guarded([](long double v) { return std::log(v); }, x);
-    const long double t = fpu::Mul(y, lx);
-    return fpu::Guarded([](long double v) { return std::exp(v); }, t);
+    if (y.IsSignalling()) throw FloatInvalidError();
+    if (x == Extended::One() && y.IsInfinity()) throw FloatInvalidError();
+    // y ln x: a NaN among them is the result (ext::Mul picks it).
+    if (x.IsNaN() || y.IsNaN()) return ext::Mul(y, x);
+    return ext::Pow(x, y);
+}
+
+// The real power: y = 0 gives 1 and x = 0 with y > 0 gives 0, whatever the
+// other; a whole y up to 2^31 - 1 the power x^n; any other y e^(y ln x).
+// Each correctly rounded.
+Extended RealPow(Extended x, Extended y) {
+    if (y.IsZero()) return Extended::One();
+    if (x.IsZero() && ext::Compare(y, Extended::Zero()) == 1) return Extended::Zero();
+    int32_t n = 0;
+    if (SmallInteger(y, n)) return ext::PowInt(x, n);
+    return PowByLog(x, y);
 }
 
 // X rounded to 10^-Y, halves away from zero symmetrically. For a whole Y the
 // scale 10^|Y| is exact, and for Y < 0 dividing by it (rather than multiplying
 // by its inexact reciprocal) keeps 1250 ROUN -2 on the halfway point.
-long double RoundFloat(long double x, long double y) {
+Extended RoundFloat(Extended x, Extended y) {
     int32_t n = 0;
     const bool divide = SmallInteger(y, n) && n < 0;
-    const long double scale = divide ? RealPow(10.0L, -y) : RealPow(10.0L, y);
-    if (std::isnan(x)) throw FloatInvalidError();
+    const Extended scale = RealPow(Extended::FromInt64(10), divide ? y.Negated() : y);
+    if (x.IsNaN()) throw FloatInvalidError();
     // From 2^63 on every extended value is whole: a value that large has no
     // digit at the rounding position and stays as it is. Testing X first keeps
     // X * 10^Y from overflowing when X is whole already.
-    if (!divide && scale >= 1.0L && !(std::fabs(x) < kTwo63)) return x;
-    const long double scaled = divide ? fpu::Div(x, scale) : fpu::Mul(x, scale);
-    if (std::isnan(scaled)) throw FloatInvalidError();
-    if (!(std::fabs(scaled) < kTwo63)) return x;
-    const long double whole = std::round(scaled);
-    return divide ? fpu::Mul(whole, scale) : fpu::Div(whole, scale);
+    const int atLeastOne = ext::Compare(scale, Extended::One());
+    if (!divide && (atLeastOne == 0 || atLeastOne == 1) && !ext::BelowTwo63(x)) return x;
+    const Extended scaled = divide ? ext::Div(x, scale) : ext::Mul(x, scale);
+    if (scaled.IsNaN()) throw FloatInvalidError();
+    if (!ext::BelowTwo63(scaled)) return x;
+    const Extended whole = ext::RoundHalfAway(scaled);
+    return divide ? ext::Mul(whole, scale) : ext::Div(whole, scale);
 }
 
-// ln X / ln Y, each logarithm its own step so that X's fault wins. Base-2
-// logarithms give the same quotient and keep powers of two exact (8 LOGn 2).
-long double LogN(long double x, long double y) {
-    const auto log2 = [](long double v) { return std::log2(v); };
-    const long double lx = fpu::Guarded(log2, x);
-    const long double ly = fpu::Guarded(log2, y);
-    return fpu::Div(lx, ly);
+// log2 as a step of LOGn: a NaN passes through, a number below zero is an
+// invalid operation and zero a division by zero (log2 0 = -inf); 1 gives 0
+// and +inf +inf exactly. Any other x gives a finite log2 x other than 0,
+// of x's side of 1: for those, only the sign is returned here.
+Extended LogStep(Extended x) {
+    if (x.IsSignalling()) throw FloatInvalidError();
+    if (x.IsNaN() || x.IsInfinity()) {
+        if (x.IsInfinity() && x.Negative()) throw FloatInvalidError();
+        return x;
+    }
+    if (x.IsZero()) throw FloatZeroDivideError();
+    if (x.Negative()) throw FloatInvalidError();
+    const int c = ext::Compare(x, Extended::One());
+    return c == 0 ? Extended::Zero() : Extended::FromInt64(c);
 }
 
-long double Flag(bool b) { return b ? 1.0L : 0.0L; }
+// ln X / ln Y, X's logarithm first so that its fault wins. Where both are
+// finite and not 0 the quotient is correctly rounded; otherwise it follows
+// from the two steps (8 LOGn 1 divides by zero, 1 LOGn 1 is 0 / 0).
+Extended LogN(Extended x, Extended y) {
+    const Extended lx = LogStep(x);
+    const Extended ly = LogStep(y);
+    const auto finiteNotZero = [](Extended l) { return l.IsFinite() && !l.IsZero(); };
+    if (finiteNotZero(lx) && finiteNotZero(ly)) return ext::LogBase(x, y);
+    return ext::Div(lx, ly);
+}
+
+Extended Flag(bool b) { return Extended::FromInt64(b ? 1 : 0); }
 
 // Float table; std::nullopt means the opcode is unsupported here.
-std::optional<long double> FloatOp(int32_t op, long double x, long double y) {
+std::optional<Extended> FloatOp(int32_t op, Extended x, Extended y) {
     switch (op) {
-        case opAdd: return fpu::Add(x, y);
-        case opSub: return fpu::Sub(x, y);
-        case opMul: return fpu::Mul(x, y);
-        case opDiv: return fpu::Div(x, y);
+        case opAdd: return ext::Add(x, y);
+        case opSub: return ext::Sub(x, y);
+        case opMul: return ext::Mul(x, y);
+        case opDiv: return ext::Div(x, y);
         case opPow: return RealPow(x, y);
-        case opAnd: return static_cast<long double>(TruncInt64(x) & TruncInt64(y));
-        case opOr: return static_cast<long double>(TruncInt64(x) | TruncInt64(y));
-        case opXor: return static_cast<long double>(TruncInt64(x) ^ TruncInt64(y));
-        case opLt: RequireOrdered(x, y); return Flag(x < y);
-        case opLe: RequireOrdered(x, y); return Flag(x <= y);
-        case opGt: RequireOrdered(x, y); return Flag(x > y);
-        case opGe: RequireOrdered(x, y); return Flag(x >= y);
-        case opEq: return Flag(x == y);
+        case opAnd: return Extended::FromInt64(TruncInt64(x) & TruncInt64(y));
+        case opOr: return Extended::FromInt64(TruncInt64(x) | TruncInt64(y));
+        case opXor: return Extended::FromInt64(TruncInt64(x) ^ TruncInt64(y));
+        case opLt: return Flag(CompareOrdered(x, y) < 0);
+        case opLe: return Flag(CompareOrdered(x, y) <= 0);
+        case opGt: return Flag(CompareOrdered(x, y) > 0);
+        case opGe: return Flag(CompareOrdered(x, y) >= 0);
+        case opEq: return Flag(ext::Compare(x, y) == 0);
         case opRound: return RoundFloat(x, y);
         case opLogN: return LogN(x, y);
         default: return std::nullopt;
@@ -196,7 +211,7 @@ void CcalcMach::ExecOp() {
     // Compute into locals first: a fault must leave X as reconciled above.
     bool supported = true;
     if (Y.mode == vmFloat) {
-        const std::optional<long double> r = FloatOp(PendingOp, ValidFloat(X.f()), ValidFloat(Y.f()));
+        const std::optional<Extended> r = FloatOp(PendingOp, ValidFloat(X.f()), ValidFloat(Y.f()));
         if (r) {
             X.setF(*r);
         } else {

@@ -2,12 +2,9 @@
 // the pending operation alone, so a pending operation later uses the changed
 // Y. Functions the mode cannot carry out show the error value and change
 // nothing else.
-#include <cmath>
 #include <string>
 
-#include "bits.h"
 #include "calcmach.h"
-#include "fpu.h"
 
 namespace {
 
@@ -46,8 +43,9 @@ void CcalcMach::FnRBits() {
 
 void CcalcMach::FnSgn() {
     if (Y.mode == vmFloat) {
-        const long double e = ValidFloat(Y.f());
-        Y.setF(e < 0.0L ? -1.0L : e > 0.0L ? 1.0L : 0.0L);
+        // A NaN, like zero, is neither below nor above zero.
+        const int c = ext::Compare(ValidFloat(Y.f()), Extended::Zero());
+        Y.setF(Extended::FromInt64(c == -1 || c == 1 ? c : 0));
     } else {
         const Word128 e = Y.w();
         Y.setW(e.IsNegative() ? W128AllOnes : e.IsZero() ? W128Zero : Word128(1, 0));
@@ -59,8 +57,9 @@ void CcalcMach::FnSgn() {
 
 void CcalcMach::FnAbs() {
     if (Y.mode == vmFloat) {
-        const long double e = ValidFloat(Y.f());
-        if (e < 0.0L) Y.setF(-e);
+        // -0 is not below zero and stays; a NaN stays as it is.
+        const Extended e = ValidFloat(Y.f());
+        if (ext::Compare(e, Extended::Zero()) == -1) Y.setF(e.Negated());
     } else {
         // -2^127 is its own negation and stays negative.
         const Word128 e = Y.w();
@@ -76,44 +75,38 @@ namespace {
 // SQRT, SIN and COS share their shape: the tape line shows the argument, the
 // entry ends, and only then the function runs, so a fault leaves the line
 // written, the entry ended and Y and the display as they were.
-template <class Fn>
-void FloatFunction(CcalcMach& m, std::string_view label, Fn fn) {
+void FloatFunction(CcalcMach& m, std::string_view label, Extended (*fn)(Extended)) {
     if (m.Y.mode != vmFloat) {
         m.ShowError();
         return;
     }
     m.TapeNote(label);
     m.EndEntry();
-    m.Y.setF(fpu::Guarded(fn, ValidFloat(m.Y.f())));
+    m.Y.setF(fn(ValidFloat(m.Y.f())));
     m.ShowY();
 }
 
 }  // namespace
 
-void CcalcMach::FnSqrt() {
-    FloatFunction(*this, "SQRT ", [](long double v) { return std::sqrt(v); });
-}
+void CcalcMach::FnSqrt() { FloatFunction(*this, "SQRT ", ext::Sqrt); }
 
-// sinl and cosl reduce every finite argument exactly, so even 1E20 gets its
-// true sine; an infinite argument is an invalid operation.
-void CcalcMach::FnSin() {
-    FloatFunction(*this, "SIN ", [](long double v) { return std::sin(v); });
-}
+// Every finite argument is reduced exactly, so even 1E20 gets its true sine;
+// an infinite argument is an invalid operation.
+void CcalcMach::FnSin() { FloatFunction(*this, "SIN ", ext::Sin); }
 
-void CcalcMach::FnCos() {
-    FloatFunction(*this, "COS ", [](long double v) { return std::cos(v); });
-}
+void CcalcMach::FnCos() { FloatFunction(*this, "COS ", ext::Cos); }
 
 // The sign change keeps the entry running: EntryNeg makes the digits typed
 // next build a negative number, also when the entry is still zero.
 void CcalcMach::FnNeg() {
     if (Y.mode == vmFloat) {
-        const long double e = Y.f();
-        if (e == 0.0L) {
+        const Extended e = Y.f();
+        if (e.IsZero()) {
             EntryNeg = !EntryNeg;
         } else {
-            Y.setF(-e);
-            EntryNeg = -e < 0.0L;
+            // Any encoding changes its sign; a NaN is not below zero.
+            Y.setF(e.Negated());
+            EntryNeg = ext::Compare(e.Negated(), Extended::Zero()) == -1;
         }
     } else if (Y.mode != vmIPv4 && Y.mode != vmIPv6) {
         const Word128 e = Y.w();

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "float_text.h"
+#include "wide/extended.h"
 #include "wide/word128.h"
 
 enum ValueMode : int32_t {
@@ -44,7 +45,8 @@ constexpr int DigitValue(char c) {
 struct CalcValue {
     ValueMode mode = vmDec;
     // A Word128 (low half first) in every mode but vmFloat; there the first
-    // 10 bytes hold the 80-bit extended float and the rest stay zero.
+    // 10 bytes hold the 80-bit extended float's encoding (Extended::Store)
+    // and the rest stay zero.
     unsigned char payload[16] = {};
 
     Word128 w() const {
@@ -54,14 +56,10 @@ struct CalcValue {
     }
     void setW(Word128 v) { std::memcpy(payload, &v, 16); }
 
-    long double f() const {
-        long double x = 0.0L;
-        std::memcpy(&x, payload, 10);
-        return x;
-    }
-    void setF(long double x) {
+    Extended f() const { return Extended::Load(payload); }
+    void setF(Extended x) {
         std::memset(payload, 0, 16);
-        std::memcpy(payload, &x, 10);
+        x.Store(payload);
     }
 
     static CalcValue Int(ValueMode m, Word128 v) {
@@ -70,7 +68,7 @@ struct CalcValue {
         c.setW(v);
         return c;
     }
-    static CalcValue Float(long double x) {
+    static CalcValue Float(Extended x) {
         CalcValue c;
         c.mode = vmFloat;
         c.setF(x);

@@ -4,14 +4,12 @@
 // unsigned __int128.
 #pragma once
 
-#include <cfloat>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "errors.h"
-
-static_assert(LDBL_MANT_DIG == 64, "long double must be the 80-bit x87 extended type");
+#include "extended.h"
 
 __extension__ typedef unsigned __int128 u128;
 
@@ -129,18 +127,8 @@ std::string ipv4str(Word128 v);
 std::string ipv6str(Word128 v, bool plain);
 Word128 stou128(std::string_view text, uint8_t base, std::string_view alphabet = {});
 
-// The 80-bit extended format: the biased exponent of 2^0, and the one at
-// which the 64-bit significand reads as a whole number.
-constexpr int kExtendedBias = 16383;
-constexpr int kExtendedIntegerExp = kExtendedBias + 63;
-
-// The extended float of these bytes: the significand (with its explicit
-// integer bit), then the sign (bit 15) and the biased exponent (bits 0-14).
-// Any pattern, also those no float operation produces.
-long double MakeExtended(uint64_t significand, unsigned signAndExponent);
-
 // Signed view and extended floats.
-long double W128ToFloat(Word128 v);
-Word128 FloatToW128(long double x);
+Extended W128ToFloat(Word128 v);
+Word128 FloatToW128(Extended x);
 Word128 W128Div(Word128 a, Word128 b);
 Word128 W128Pow(Word128 a, Word128 e);

@@ -1,61 +1,42 @@
 // Word128 in the signed view meets the 80-bit extended float: conversions
 // both ways, signed division and integer power.
 //
-// The conversions work on the bytes of the extended format (64-bit
-// significand with explicit integer bit, then sign and 15-bit biased
-// exponent) rather than on float arithmetic: that makes them exact, leaves
-// the FPU status flags untouched (the machine reads them after its own
-// operations) and gives a defined result for every bit pattern.
-#include <cstring>
-
+// The conversions work on the fields of the extended format: that makes
+// them exact and gives a defined result for every bit pattern.
 #include "word128.h"
-
-long double MakeExtended(uint64_t significand, unsigned signAndExponent) {
-    unsigned char bytes[sizeof(long double)] = {};
-    std::memcpy(bytes, &significand, 8);
-    bytes[8] = static_cast<unsigned char>(signAndExponent);
-    bytes[9] = static_cast<unsigned char>(signAndExponent >> 8);
-    long double x;
-    std::memcpy(&x, bytes, sizeof x);
-    return x;
-}
 
 namespace {
 
-constexpr int kExpTop = kExtendedBias + 127;  // 2^127: out of the signed range
+constexpr int kExpTop = Extended::kBias + 127;  // 2^127: out of the signed range
 
 // Magnitude of a two's-complement value; -2^127 gives 2^127.
 inline u128 Magnitude(Word128 v) { return v.IsNegative() ? -v.native() : v.native(); }
 
 }  // namespace
 
-long double W128ToFloat(Word128 v) {
-    if (v.IsZero()) return 0.0L;
+Extended W128ToFloat(Word128 v) {
+    if (v.IsZero()) return Extended::Zero();
     const bool negative = v.IsNegative();
     const u128 m = Magnitude(v);
     // Keep the 64 leading bits; the ones below are dropped, which truncates
     // toward zero (magnitudes below 2^64 are exact).
     const int top = hibit(Word128::FromNative(m));
     const uint64_t significand = static_cast<uint64_t>(top >= 64 ? m >> (top - 63) : m << (63 - top));
-    return MakeExtended(significand, (negative ? 0x8000u : 0u) | static_cast<unsigned>(kExtendedBias + top));
+    return {significand, (negative ? Extended::kSignBit : 0u) | static_cast<unsigned>(Extended::kBias + top)};
 }
 
-Word128 FloatToW128(long double x) {
-    unsigned char bytes[sizeof(long double)];
-    std::memcpy(bytes, &x, sizeof x);
-    uint64_t significand;
-    std::memcpy(&significand, bytes, 8);
-    const unsigned signExp = bytes[8] | (static_cast<unsigned>(bytes[9]) << 8);
-    const bool negative = (signExp & 0x8000u) != 0;
-    const int e = static_cast<int>(signExp & 0x7FFFu);
+Word128 FloatToW128(Extended x) {
+    const uint64_t significand = x.significand;
+    const bool negative = x.Negative();
+    const int e = static_cast<int>(x.Exponent());
 
     if (e == 0x7FFF && (significand << 1) != 0) return W128MinSigned;  // NaN
     // Out of the signed range (|x| >= 2^127, or an infinity): saturate to the
     // nearest end. -2^127 itself is representable and lands there too.
     if (e >= kExpTop) return negative ? W128MinSigned : Word128::FromNative(~u128{0} >> 1);
-    if (e < kExtendedBias) return W128Zero;  // |x| < 1
+    if (e < Extended::kBias) return W128Zero;  // |x| < 1
 
-    const int shift = e - kExtendedIntegerExp;  // -63 .. 63
+    const int shift = e - Extended::kIntegerExp;  // -63 .. 63
     const u128 m = shift < 0 ? u128{significand >> -shift} : u128{significand} << shift;
     return Word128::FromNative(negative ? -m : m);
 }

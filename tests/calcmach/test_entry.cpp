@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "float_testing.h"
 #include "machine_rig.h"
+#include "mpfr_reference.h"
 
 namespace {
-
-using LD = std::numeric_limits<long double>;
 
 struct Entry {
     ValueMode mode;
@@ -133,10 +133,10 @@ TEST(Entry, HeadOfDoubleColonSitsInTheTopGroups) {
 TEST(Entry, FloatEntryHoldsTheTypedValue) {
     struct Case {
         const char* keys;
-        long double value;
+        Extended value;
     };
-    for (const Case& c : {Case{"1.50", 1.5L}, Case{"1.5", 1.5L}, Case{"250", 250.0L}, Case{"0.25", 0.25L},
-                          Case{"neg 0.5", -0.5L}, Case{"2.5 bs", 2.0L}}) {
+    for (const Case& c : {Case{"1.50", F("1.5")}, Case{"1.5", F("1.5")}, Case{"250", F("250.0")},
+                          Case{"0.25", F("0.25")}, Case{"neg 0.5", F("-0.5")}, Case{"2.5 bs", F("2.0")}}) {
         MachineRig rig(vmFloat);
         rig.Keys(c.keys);
         EXPECT_EQ(rig.m.Y.f(), c.value) << c.keys;
@@ -151,19 +151,20 @@ TEST(Entry, FloatEntryIsTheTypedNumberRoundedOnce) {
     const std::string halfway = "1.0000000000000000000542101086242752217003726400434970855712890625";
     struct Case {
         std::string keys;
-        long double value;
+        Extended value;
         const char* result;  // the display after "="
     };
     const Case cases[] = {
-        {"999.99999999999999999999", 1000.0L, "1000"},
-        {"0.99999999999999999999999", 1.0L, "1"},
-        {"0.1", 0.1L, "0.1"},
-        {"neg 0.30000000000000000001", -0.3L, "-0.3"},
-        {halfway, 1.0L, "1"},
-        {halfway + std::string(12000, '0') + "1", std::nextafter(1.0L, 2.0L), "1"},
-        {halfway + "1 bs", 1.0L, "1"},
-        {std::string("1").append(4932, '0').append(".999"), 1e4932L, "1E4932"},
-        {std::string("0.").append(4950, '0').append("4"), LD::denorm_min(), "3.6451995318824746E-4951"},
+        {"999.99999999999999999999", F("1000.0"), "1000"},
+        {"0.99999999999999999999999", F("1.0"), "1"},
+        {"0.1", F("0.1"), "0.1"},
+        {"neg 0.30000000000000000001", F("-0.3"), "-0.3"},
+        {halfway, F("1.0"), "1"},
+        {halfway + std::string(12000, '0') + "1", Hex80("3FFF8000000000000001"), "1"},
+        {halfway + "1 bs", F("1.0"), "1"},
+        {std::string("1").append(4932, '0').append(".999"), F("1e4932"), "1E4932"},
+        {std::string("0.").append(4950, '0').append("4"), Extended::MinDenormal(),
+         "3.6451995318824746E-4951"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.keys.substr(0, 60));
@@ -182,7 +183,7 @@ TEST(Entry, FloatEntryIsTheTypedNumberRoundedOnce) {
 
 // Random numbers of 1 to 40 digits with the point anywhere, typed with
 // backspaces and sign changes among the keys: after every key the entry
-// holds what the C library's correctly rounding strtold makes of the
+// holds what a plain correctly rounding parser (MPFR's) makes of the
 // digits typed so far, and the display shows them as typed.
 TEST(Entry, FloatEntryMatchesACorrectlyRoundingParser) {
     std::mt19937_64 gen(0x5EED0201);
@@ -204,9 +205,9 @@ TEST(Entry, FloatEntryMatchesACorrectlyRoundingParser) {
         bool neg = false;
         std::string trace;
         const auto check = [&] {
-            long double want = std::strtold(typed.empty() ? "0" : typed.c_str(), nullptr);
-            if (neg && want != 0) want = -want;
-            ASSERT_EQ(std::memcmp(rig.m.Y.payload, &want, 10), 0) << trace << " -> " << rig.Display();
+            Extended want = RefParse(typed);
+            if (neg && !want.IsZero()) want = want.Negated();
+            ASSERT_EQ(rig.m.Y.f(), want) << trace << " -> " << rig.Display();
             std::string shown;
             const std::size_t dot = typed.find('.');
             if (dot != std::string::npos) {
@@ -215,18 +216,18 @@ TEST(Entry, FloatEntryMatchesACorrectlyRoundingParser) {
                 if (lead == dot) shown += '0';
                 shown.append(typed, lead);
             } else {
-                shown = want == 0 ? (neg ? "-0" : "0") : FloatText(want);
+                shown = want.IsZero() ? (neg ? "-0" : "0") : FloatText(want);
             }
             ASSERT_EQ(rig.Display(), shown) << trace;
         };
         for (char c : digits) {
             const int extra = static_cast<int>(gen() % 16);
             if (extra == 0 && !typed.empty()) {
-                long double now = std::strtold(typed.c_str(), nullptr);
+                const Extended now = RefParse(typed);
                 rig.Keys("bs");
                 trace += " bs";
                 typed.pop_back();
-                if (now == 0) {  // nothing to delete: the machine was cleared
+                if (now.IsZero()) {  // nothing to delete: the machine was cleared
                     typed.clear();
                     neg = false;
                 }
@@ -285,14 +286,14 @@ TEST(Entry, BackspaceReportsWhetherSomethingWasDeleted) {
 TEST(Entry, FloatBackspaceOnHugeWholeNumbers) {
     struct Case {
         const char* keys;
-        long double value;
+        Extended value;
         const char* display;
     };
     for (const Case& c :
-         {Case{"30000000000000000000 bs", 3e18L, "3E18"},
-          Case{"neg 30000000000000000000 bs", -3e18L, "-3E18"},
-          Case{"92233720368547758080 bs", 0x1p63L, "9.2233720368547758E18"},
-          Case{"184467440737095516160 bs bs", 1844674407370955161.0L, "1.8446744073709552E18"}}) {
+         {Case{"30000000000000000000 bs", F("3e18"), "3E18"},
+          Case{"neg 30000000000000000000 bs", F("-3e18"), "-3E18"},
+          Case{"92233720368547758080 bs", P2(63), "9.2233720368547758E18"},
+          Case{"184467440737095516160 bs bs", F("1844674407370955161.0"), "1.8446744073709552E18"}}) {
         MachineRig rig(vmFloat);
         rig.Keys(c.keys);
         EXPECT_EQ(rig.m.Y.f(), c.value) << c.keys;
@@ -313,7 +314,7 @@ TEST(Entry, FloatBackspaceKeepsLongFractions) {
     EXPECT_EQ(rig.Display(), "1.23456789012345678");
     rig.Keys("bs");
     EXPECT_EQ(rig.Display(), "1.2345678901234567");
-    EXPECT_EQ(rig.m.Y.f(), std::trunc(1.234567890123456789L * 1e16L) / 1e16L);
+    EXPECT_EQ(rig.m.Y.f(), F("1.2345678901234567"));
 }
 
 TEST(Entry, AbsurdlyLongFloatEntries) {
@@ -338,7 +339,7 @@ TEST(Entry, AbsurdlyLongFloatEntries) {
     frac.Keys("2." + std::string(6000, '0'));
     EXPECT_EQ(frac.Display(), "2." + std::string(253, '0'));
     frac.Keys("7 bs bs");
-    EXPECT_EQ(frac.m.Y.f(), 2.0L);
+    EXPECT_EQ(frac.m.Y.f(), F("2.0"));
     EXPECT_EQ(frac.Display(), "2." + std::string(253, '0'));
 }
 

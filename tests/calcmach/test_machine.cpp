@@ -449,7 +449,7 @@ TEST(EvalText, FloatAndHex) {
     MachineRig rig(vmFloat);
     CalcValue out;
     rig.m.EvalText("1.5*4", out);
-    EXPECT_EQ(out, CalcValue::Float(6.0L));
+    EXPECT_EQ(out, CalcValue::Float(Extended::FromInt64(6)));
     rig.m.SetMode(vmHex);
     rig.m.EvalText("FF+1", out);
     EXPECT_EQ(out, CalcValue::Int(vmHex, Word128(0x100, 0)));

@@ -3,11 +3,11 @@
 // tape and the error messages, plus the state a fault leaves behind.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <vector>
 
 #include "calcmach/calcmach.h"
+#include "float_testing.h"
 
 namespace {
 
@@ -15,7 +15,15 @@ CalcValue Dec(int64_t v) {
     return CalcValue::Int(vmDec, Word128(static_cast<uint64_t>(v), v < 0 ? ~uint64_t{0} : 0));
 }
 CalcValue Hex(const char* digits) { return CalcValue::Int(vmHex, stou128(digits, 16)); }
-CalcValue Flt(long double v) { return CalcValue::Float(v); }
+CalcValue Flt(Extended v) { return CalcValue::Float(v); }
+CalcValue Flt(int v) { return CalcValue::Float(Extended::FromInt64(v)); }
+
+// A float operand of a table row: a whole number or any extended.
+struct Num {
+    Extended v;
+    Num(int i) : v(Extended::FromInt64(i)) {}  // NOLINT: rows read as numbers
+    Num(Extended e) : v(e) {}                  // NOLINT
+};
 CalcValue InHex(CalcValue v) {
     v.mode = vmHex;
     return v;
@@ -181,12 +189,12 @@ TEST_F(OpsTest, ErrorValueAsLeftOperand) {
 }
 
 TEST_F(OpsTest, ResultTakesTheModeOfTheRightOperand) {
-    EXPECT_EQ(Exec(Dec(5), opAdd, Flt(2.5L)), "7.5");
+    EXPECT_EQ(Exec(Dec(5), opAdd, Flt(F("2.5"))), "7.5");
     EXPECT_EQ(m.X.mode, vmFloat);
-    EXPECT_EQ(Exec(Flt(7.5L), opAdd, Dec(2)), "9");
+    EXPECT_EQ(Exec(Flt(F("7.5")), opAdd, Dec(2)), "9");
     EXPECT_EQ(m.X.mode, vmDec);
-    EXPECT_EQ(Exec(Flt(-7.9L), opMul, Hex("1")), k32F.substr(0, 31) + "9");  // -7
-    EXPECT_EQ(Exec(Dec(-1), opAnd, Hex("FF")), "FF");                        // bits kept
+    EXPECT_EQ(Exec(Flt(F("-7.9")), opMul, Hex("1")), k32F.substr(0, 31) + "9");  // -7
+    EXPECT_EQ(Exec(Dec(-1), opAnd, Hex("FF")), "FF");                            // bits kept
     EXPECT_EQ(m.X.mode, vmHex);
 }
 
@@ -201,7 +209,7 @@ TEST_F(OpsTest, UnsupportedOperationsShowTheErrorValue) {
         {Flt(8), opShl, Flt(1), Flt(8)},    {Flt(8), opShr, Flt(1), Flt(8)},
         {Flt(8), opRol, Flt(1), Flt(8)},    {Flt(8), opRor, Flt(1), Flt(8)},
         {Flt(8), opLBits, Flt(1), Flt(8)},  {Dec(8), opShl, Flt(1), Flt(8)},
-        {Dec(8), opLogN, Dec(2), Dec(8)},   {Flt(8.5L), opLogN, Hex("2"), Hex("8")},
+        {Dec(8), opLogN, Dec(2), Dec(8)},   {Flt(F("8.5")), opLogN, Hex("2"), Hex("8")},
         {Dec(8), opEquals, Dec(2), Dec(8)}, {Dec(8), 99, Dec(2), Dec(8)},
         {Dec(8), -1, Dec(2), Dec(8)},
     };
@@ -224,46 +232,46 @@ TEST_F(OpsTest, NothingPendingChangesNothing) {
 }
 
 struct FloatCase {
-    long double x;
+    Num x;
     int32_t op;
-    long double y;
+    Num y;
     std::string shown;
 };
 
 TEST_F(OpsTest, FloatTable) {
     const FloatCase cases[] = {
-        {1.5L, opAdd, 2.25L, "3.75"},
+        {F("1.5"), opAdd, F("2.25"), "3.75"},
         {1, opSub, 3, "-2"},
-        {2.5L, opMul, 4, "10"},
+        {F("2.5"), opMul, 4, "10"},
         {1, opDiv, 4, "0.25"},
-        {1, opDiv, 3, "0.33333333333333333"},  // inexact is silent
-        {1e-4000L, opMul, 1e-4000L, "0"},      // so is underflow
+        {1, opDiv, 3, "0.33333333333333333"},      // inexact is silent
+        {F("1e-4000"), opMul, F("1e-4000"), "0"},  // so is underflow
         {2, opPow, -1, "0.5"},
         {10, opPow, 3, "1000"},
         {-2, opPow, 3, "-8"},
         {0, opPow, 0, "1"},
-        {0, opPow, 2.5L, "0"},
-        {4, opPow, 0.5L, "2"},
+        {0, opPow, F("2.5"), "0"},
+        {4, opPow, F("0.5"), "2"},
         {10, opAnd, 3, "2"},
-        {2.7L, opOr, 0, "2"},
+        {F("2.7"), opOr, 0, "2"},
         {-1, opAnd, 255, "255"},
-        {-2.9L, opXor, 1, "-1"},
-        {9223372036854775807.0L, opAnd, 1, "1"},
+        {F("-2.9"), opXor, 1, "-1"},
+        {F("9223372036854775807.0"), opAnd, 1, "1"},
         {1, opLt, 2, "1"},
         {2, opLt, 2, "0"},
         {2, opLe, 2, "1"},
         {-1, opGt, -2, "1"},
         {-2, opGe, -1, "0"},
-        {0.5L, opEq, 0.5L, "1"},
-        {0.5L, opEq, 0.25L, "0"},
-        {std::nanl(""), opEq, std::nanl(""), "0"},
+        {F("0.5"), opEq, F("0.5"), "1"},
+        {F("0.5"), opEq, F("0.25"), "0"},
+        {Extended::QuietNaN(), opEq, Extended::QuietNaN(), "0"},
         {8, opLogN, 2, "3"},
         {1000, opLogN, 10, "3"},
         {2, opLogN, 4, "0.5"},
     };
     for (const FloatCase& c : cases) {
-        SCOPED_TRACE(FloatText(c.x) + " op " + std::to_string(c.op) + " " + FloatText(c.y));
-        EXPECT_EQ(Exec(Flt(c.x), c.op, Flt(c.y)), c.shown);
+        SCOPED_TRACE(FloatText(c.x.v) + " op " + std::to_string(c.op) + " " + FloatText(c.y.v));
+        EXPECT_EQ(Exec(Flt(c.x.v), c.op, Flt(c.y.v)), c.shown);
         EXPECT_EQ(m.X.mode, vmFloat);
         EXPECT_TRUE(m.ShowsX());
         EXPECT_EQ(m.PendingOp, opNone);
@@ -273,48 +281,48 @@ TEST_F(OpsTest, FloatTable) {
 // The power by squaring is exact where exp(Y ln X) is not.
 TEST_F(OpsTest, FloatPowerIsExactForWholeExponents) {
     Exec(Flt(3), opPow, Flt(40));
-    EXPECT_EQ(m.X.f(), 12157665459056928801.0L);
+    EXPECT_EQ(m.X.f(), F("12157665459056928801.0"));
     Exec(Flt(10), opPow, Flt(-1));
-    EXPECT_EQ(m.X.f(), 1.0L / 10.0L);
+    EXPECT_EQ(m.X.f(), F("0.1"));
     Exec(Flt(8), opLogN, Flt(2));
-    EXPECT_EQ(m.X.f(), 3.0L);
+    EXPECT_EQ(m.X.f(), F("3.0"));
 }
 
 // Float ROUN rounds halves away from zero, the same on both sides of zero,
 // and keeps results on the exact decimal where one exists.
 TEST_F(OpsTest, FloatRound) {
     const FloatCase cases[] = {
-        {1.25L, opRound, 1, "1.3"},
-        {-1.25L, opRound, 1, "-1.3"},
+        {F("1.25"), opRound, 1, "1.3"},
+        {F("-1.25"), opRound, 1, "-1.3"},
         {-3, opRound, 0, "-3"},
-        {2.5L, opRound, 0, "3"},
-        {-2.5L, opRound, 0, "-3"},
-        {-0.4L, opRound, 0, "0"},
-        {3.14159L, opRound, 2, "3.14"},
+        {F("2.5"), opRound, 0, "3"},
+        {F("-2.5"), opRound, 0, "-3"},
+        {F("-0.4"), opRound, 0, "0"},
+        {F("3.14159"), opRound, 2, "3.14"},
         {1249, opRound, -2, "1200"},
         {1250, opRound, -2, "1300"},
         {-1249, opRound, -2, "-1200"},
         {-1250, opRound, -2, "-1300"},
         {-1251, opRound, -2, "-1300"},
-        {0.5L - 0x1p-65L, opRound, 0, "0"},  // X + 0.5 would round up to 1
-        {1e20L, opRound, 0, "1E20"},
-        {1e4000L, opRound, 2, "1E4000"},
-        {1e4930L, opRound, 5, "1E4930"},  // X * 10^5 would overflow
+        {Hex80("3FFDFFFFFFFFFFFFFFFF"), opRound, 0, "0"},  // X + 0.5 would round up to 1
+        {F("1e20"), opRound, 0, "1E20"},
+        {F("1e4000"), opRound, 2, "1E4000"},
+        {F("1e4930"), opRound, 5, "1E4930"},  // X * 10^5 would overflow
     };
     for (const FloatCase& c : cases) {
-        SCOPED_TRACE(FloatText(c.x) + " ROUN " + FloatText(c.y));
-        EXPECT_EQ(Exec(Flt(c.x), c.op, Flt(c.y)), c.shown);
+        SCOPED_TRACE(FloatText(c.x.v) + " ROUN " + FloatText(c.y.v));
+        EXPECT_EQ(Exec(Flt(c.x.v), c.op, Flt(c.y.v)), c.shown);
     }
-    Exec(Flt(1.25L), opRound, Flt(1));
-    EXPECT_EQ(m.X.f(), 13.0L / 10.0L);
+    Exec(Flt(F("1.25")), opRound, Flt(1));
+    EXPECT_EQ(m.X.f(), F("1.3"));
     // 2^63 + 1: whole already, and hundreds still round.
-    Exec(Flt(9223372036854775809.0L), opRound, Flt(0));
-    EXPECT_EQ(m.X.f(), 9223372036854775809.0L);
-    Exec(Flt(9223372036854775809.0L), opRound, Flt(-2));
-    EXPECT_EQ(m.X.f(), 9223372036854775800.0L);
+    Exec(Flt(F("9223372036854775809.0")), opRound, Flt(0));
+    EXPECT_EQ(m.X.f(), F("9223372036854775809.0"));
+    Exec(Flt(F("9223372036854775809.0")), opRound, Flt(-2));
+    EXPECT_EQ(m.X.f(), F("9223372036854775800.0"));
     // A denormal result is no fault either.
-    EXPECT_EQ(Fault(Flt(0x1p-16440L), opDiv, Flt(8)), "");
-    EXPECT_EQ(m.X.f(), 0x1p-16443L);
+    EXPECT_EQ(Fault(Flt(Extended(32, 0)), opDiv, Flt(8)), "");
+    EXPECT_EQ(m.X.f(), Extended(4, 0));
 }
 
 struct FaultCase {
@@ -332,21 +340,21 @@ TEST_F(OpsTest, FaultsRaiseTheirMessage) {
         {Dec(5), opDiv, Dec(0), "Word128: divide by zero"},
         {Flt(5), opDiv, Flt(0), div},
         {Flt(0), opDiv, Flt(0), inv},
-        {Flt(1e4000L), opMul, Flt(1e4000L), ovf},
-        {Flt(1e4932L), opAdd, Flt(1e4932L), ovf},
-        {Flt(-8), opPow, Flt(1.0L / 3), inv},
+        {Flt(F("1e4000")), opMul, Flt(F("1e4000")), ovf},
+        {Flt(F("1e4932")), opAdd, Flt(F("1e4932")), ovf},
+        {Flt(-8), opPow, Flt(Hex80("3FFDAAAAAAAAAAAAAAAB")), inv},
         {Flt(0), opPow, Flt(-1), div},
-        {Flt(0), opPow, Flt(-0.5L), div},
+        {Flt(0), opPow, Flt(F("-0.5")), div},
         {Flt(10), opPow, Flt(5000), ovf},
-        {Flt(10), opPow, Flt(-5000), ovf},  // 1 / 10^5000: the power overflows first
-        {Flt(2), opPow, Flt(1e5L + 0.5L), ovf},
-        {Flt(0x1p63L), opAnd, Flt(1), inv},
-        {Flt(1), opOr, Flt(-0x1p63L), inv},
-        {Flt(1e30L), opXor, Flt(1), inv},
-        {Flt(std::nanl("")), opAnd, Flt(1), inv},
-        {Flt(std::nanl("")), opLt, Flt(1), inv},
-        {Flt(1), opGe, Flt(std::nanl("")), inv},
-        {Flt(std::nanl("")), opRound, Flt(0), inv},
+        {Flt(10), opPow, Flt(-5000), ""},  // 10^-5000 underflows to 0, silently
+        {Flt(2), opPow, Flt(F("100000.5")), ovf},
+        {Flt(P2(63)), opAnd, Flt(1), inv},
+        {Flt(1), opOr, Flt(P2(63).Negated()), inv},
+        {Flt(F("1e30")), opXor, Flt(1), inv},
+        {Flt(Extended::QuietNaN()), opAnd, Flt(1), inv},
+        {Flt(Extended::QuietNaN()), opLt, Flt(1), inv},
+        {Flt(1), opGe, Flt(Extended::QuietNaN()), inv},
+        {Flt(Extended::QuietNaN()), opRound, Flt(0), inv},
         {Flt(1), opRound, Flt(5000), ovf},
         {Flt(1), opRound, Flt(-5000), ovf},
         {Flt(-8), opLogN, Flt(2), inv},
@@ -378,7 +386,7 @@ TEST_F(OpsTest, FaultLeavesTheMachineAsItWas) {
         EXPECT_EQ(m.Shown, shown);
         EXPECT_FALSE(m.NewEntry);
 
-        EXPECT_EQ(Fault(Flt(7.5L), opDiv, Hex("0")), "Word128: divide by zero");
+        EXPECT_EQ(Fault(Flt(F("7.5")), opDiv, Hex("0")), "Word128: divide by zero");
         EXPECT_EQ(m.X, Hex("7"));
         EXPECT_EQ(m.PendingOp, opDiv);
         EXPECT_EQ(m.Shown, shown);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "calcmach/calcmach.h"
+#include "float_testing.h"
 
 namespace {
 
@@ -69,21 +70,21 @@ TEST_F(UnaryTest, Functions) {
         {Int(vmDec, -5), &CcalcMach::FnSgn, "-1", "SGN -1"},
         {Int(vmDec, 0), &CcalcMach::FnSgn, "0", "SGN 0"},
         {Int(vmOct, 9), &CcalcMach::FnSgn, "1", "SGN 1o"},
-        {CalcValue::Float(-2.5L), &CcalcMach::FnSgn, "-1", "SGN -1"},
-        {CalcValue::Float(0.0L), &CcalcMach::FnSgn, "0", "SGN 0"},
-        {CalcValue::Float(1e-300L), &CcalcMach::FnSgn, "1", "SGN 1"},
+        {CalcValue::Float(F("-2.5")), &CcalcMach::FnSgn, "-1", "SGN -1"},
+        {CalcValue::Float(F("0.0")), &CcalcMach::FnSgn, "0", "SGN 0"},
+        {CalcValue::Float(F("1e-300")), &CcalcMach::FnSgn, "1", "SGN 1"},
         {Int(vmDec, -7), &CcalcMach::FnAbs, "7", "ABS 7"},
         {Int(vmDec, 7), &CcalcMach::FnAbs, "7", "ABS 7"},
         {Int(vmHex, INT64_MIN), &CcalcMach::FnAbs, "8000000000000000", "ABS 8000000000000000h"},
         {CalcValue::Int(vmHex, W128MinSigned), &CcalcMach::FnAbs, "8" + std::string(31, '0'),
          "ABS 8" + std::string(31, '0') + "h"},
-        {CalcValue::Float(-2.5L), &CcalcMach::FnAbs, "2.5", "ABS 2.5"},
-        {CalcValue::Float(2.25L), &CcalcMach::FnSqrt, "1.5", "SQRT 2.25"},
-        {CalcValue::Float(0.0L), &CcalcMach::FnSqrt, "0", "SQRT 0"},
-        {CalcValue::Float(0.0L), &CcalcMach::FnSin, "0", "SIN 0"},
-        {CalcValue::Float(0.0L), &CcalcMach::FnCos, "1", "COS 0"},
-        {CalcValue::Float(0.5L), &CcalcMach::FnSin, "0.479425538604203", "SIN 0.5"},
-        {CalcValue::Float(0.5L), &CcalcMach::FnCos, "0.87758256189037272", "COS 0.5"},
+        {CalcValue::Float(F("-2.5")), &CcalcMach::FnAbs, "2.5", "ABS 2.5"},
+        {CalcValue::Float(F("2.25")), &CcalcMach::FnSqrt, "1.5", "SQRT 2.25"},
+        {CalcValue::Float(F("0.0")), &CcalcMach::FnSqrt, "0", "SQRT 0"},
+        {CalcValue::Float(F("0.0")), &CcalcMach::FnSin, "0", "SIN 0"},
+        {CalcValue::Float(F("0.0")), &CcalcMach::FnCos, "1", "COS 0"},
+        {CalcValue::Float(F("0.5")), &CcalcMach::FnSin, "0.479425538604203", "SIN 0.5"},
+        {CalcValue::Float(F("0.5")), &CcalcMach::FnCos, "0.87758256189037272", "COS 0.5"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -101,8 +102,8 @@ TEST_F(UnaryTest, Functions) {
 // Where the mode does not fit, only the display changes.
 TEST_F(UnaryTest, FunctionsOutsideTheirModeShowTheErrorValue) {
     const Case cases[] = {
-        {CalcValue::Float(5), &CcalcMach::FnNot, kError, ""},
-        {CalcValue::Float(5), &CcalcMach::FnRBits, kError, ""},
+        {CalcValue::Float(Extended::FromInt64(5)), &CcalcMach::FnNot, kError, ""},
+        {CalcValue::Float(Extended::FromInt64(5)), &CcalcMach::FnRBits, kError, ""},
         {Int(vmDec, 4), &CcalcMach::FnSqrt, kError, ""},
         {Int(vmHex, 4), &CcalcMach::FnSin, kError, ""},
         {Int(vmIPv4, 4), &CcalcMach::FnCos, kError, ""},
@@ -119,9 +120,9 @@ TEST_F(UnaryTest, FunctionsOutsideTheirModeShowTheErrorValue) {
 }
 
 TEST_F(UnaryTest, SqrtOfTwoIsTheNearestExtended) {
-    Enter(CalcValue::Float(2));
+    Enter(CalcValue::Float(Extended::FromInt64(2)));
     m.FnSqrt();
-    EXPECT_EQ(m.Y.f(), 1.41421356237309504880168872420969807857L);
+    EXPECT_EQ(m.Y.f(), F("1.41421356237309504880168872420969807857"));
     EXPECT_EQ(m.DisplayText(), "1.414213562373095");
     EXPECT_EQ(tape, std::vector<std::string>{"SQRT 2"});
 }
@@ -129,10 +130,10 @@ TEST_F(UnaryTest, SqrtOfTwoIsTheNearestExtended) {
 // A fault writes the line and ends the entry, but leaves Y and the display.
 TEST_F(UnaryTest, FaultsOfSqrtSinCos) {
     const Case cases[] = {
-        {CalcValue::Float(-1), &CcalcMach::FnSqrt, "", "SQRT -1"},
-        {CalcValue::Float(-1e-4000L), &CcalcMach::FnSqrt, "", "SQRT -1E-4000"},
-        {CalcValue::Float(HUGE_VALL), &CcalcMach::FnSin, "", "SIN "},
-        {CalcValue::Float(-HUGE_VALL), &CcalcMach::FnCos, "", "COS "},
+        {CalcValue::Float(Extended::FromInt64(-1)), &CcalcMach::FnSqrt, "", "SQRT -1"},
+        {CalcValue::Float(F("-1e-4000")), &CcalcMach::FnSqrt, "", "SQRT -1E-4000"},
+        {CalcValue::Float(Extended::Infinity()), &CcalcMach::FnSin, "", "SIN "},
+        {CalcValue::Float(Extended::Infinity(true)), &CcalcMach::FnCos, "", "COS "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -160,17 +161,17 @@ TEST_F(UnaryTest, FaultsOfSqrtSinCos) {
 
 // Sine and cosine are the true ones for every finite argument, however large.
 TEST_F(UnaryTest, SinAndCosOfLargeArguments) {
-    Enter(CalcValue::Float(1e20L));
+    Enter(CalcValue::Float(F("1e20")));
     m.FnSin();
     EXPECT_EQ(m.DisplayText(), "-0.64525128526578084");
     EXPECT_EQ(tape, std::vector<std::string>{"SIN 1E20"});
-    Enter(CalcValue::Float(1e20L));
+    Enter(CalcValue::Float(F("1e20")));
     m.FnCos();
     EXPECT_EQ(m.DisplayText(), "0.7639704044417283");
-    Enter(CalcValue::Float(0x1p63L));
+    Enter(CalcValue::Float(P2(63)));
     m.FnSin();
-    EXPECT_NE(m.Y.f(), 0x1p63L);
-    EXPECT_LE(m.Y.f(), 1.0L);
+    EXPECT_NE(m.Y.f(), P2(63));
+    EXPECT_LE(ext::Compare(m.Y.f(), Extended::One()), 0);
 }
 
 TEST_F(UnaryTest, SignChangeKeepsTheEntryRunning) {
@@ -184,8 +185,8 @@ TEST_F(UnaryTest, SignChangeKeepsTheEntryRunning) {
         {Int(vmDec, -5), "5", false},
         {Int(vmDec, 0), "-0", true},
         {Int(vmHex, 1), k32F, true},
-        {CalcValue::Float(2.5L), "-2.5", true},
-        {CalcValue::Float(0.0L), "-0", true},
+        {CalcValue::Float(F("2.5")), "-2.5", true},
+        {CalcValue::Float(F("0.0")), "-0", true},
         {Int(vmIPv4, 0x0A000001), "10.0.0.1", false},
         {Int(vmIPv6, 1), "::1", false},
     };
@@ -234,13 +235,13 @@ TEST_F(UnaryTest, SetModeConvertsAcrossFloat) {
         std::string shown;
     };
     const ModeCase cases[] = {
-        {CalcValue::Float(7.9L), vmDec, "7"},
-        {CalcValue::Float(-7.9L), vmDec, "-7"},
+        {CalcValue::Float(F("7.9")), vmDec, "7"},
+        {CalcValue::Float(F("-7.9")), vmDec, "-7"},
         {Int(vmDec, -1), vmHex, k32F},
         {Int(vmDec, -1), vmFloat, "-1"},
         {Int(vmHex, 0xC0A80001), vmIPv4, "192.168.0.1"},
         {Int(vmDec, 255), vmBin, "11111111"},
-        {CalcValue::Float(0.5L), vmOct, "0"},
+        {CalcValue::Float(F("0.5")), vmOct, "0"},
     };
     for (const ModeCase& c : cases) {
         SCOPED_TRACE(c.shown);

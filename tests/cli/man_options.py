@@ -16,6 +16,7 @@ program itself:
     man_options.py QZCALC MANPAGE
 """
 
+import os
 import re
 import shlex
 import subprocess
@@ -118,10 +119,12 @@ def show(entries):
 class Checker:
     def __init__(self, qzcalc):
         self.qzcalc = qzcalc
+        # A cross-built qzcalc runs through its emulator (QZ_EMULATOR).
+        self.launcher = os.environ.get("QZ_EMULATOR", "").split()
         self.failures = []
 
     def run(self, *args):
-        r = subprocess.run([self.qzcalc, *args], capture_output=True, text=True)
+        r = subprocess.run(self.launcher + [self.qzcalc, *args], capture_output=True, text=True)
         return r.returncode, r.stdout, r.stderr
 
     def fail(self, message):
@@ -172,7 +175,8 @@ class Checker:
 
     def try_command(self, command, want):
         words = shlex.split(command)
-        shell = " ".join(shlex.quote(self.qzcalc) if w == "qzcalc" else
+        qz = " ".join(shlex.quote(w) for w in self.launcher + [self.qzcalc])
+        shell = " ".join(qz if w == "qzcalc" else
                          (w if w == "|" else shlex.quote(w)) for w in words)
         got = subprocess.run(["bash", "-c", shell], capture_output=True, text=True).stdout
         if got != want:

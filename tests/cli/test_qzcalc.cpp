@@ -33,6 +33,15 @@ struct Outcome {
     int status = -1;
 };
 
+// Starts qzcalc with argv (argv[0] its path), through the emulator when the
+// tests were cross-built for another processor.
+int SpawnQzcalc(pid_t* pid, const posix_spawn_file_actions_t* fa, std::vector<char*> argv) {
+#ifdef QZCALC_LAUNCHER
+    argv.insert(argv.begin(), const_cast<char*>(QZCALC_LAUNCHER));
+#endif
+    return posix_spawn(pid, argv[0], fa, nullptr, argv.data(), environ);
+}
+
 std::string TempFile(const std::string& content) {
     char name[] = "/tmp/qzcalc-test-XXXXXX";
     const int fd = ::mkstemp(name);
@@ -71,7 +80,7 @@ Outcome Qzcalc(const std::vector<std::string>& args, const std::string& input = 
     argv.push_back(nullptr);
     Outcome r;
     pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, QZCALC_PATH, &fa, nullptr, argv.data(), environ), 0);
+    EXPECT_EQ(SpawnQzcalc(&pid, &fa, argv), 0);
     posix_spawn_file_actions_destroy(&fa);
     int status = 0;
     if (pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) r.status = WEXITSTATUS(status);
@@ -533,9 +542,8 @@ TEST(Qzcalc, AnswersEachLineAsItComesThroughAPipe) {
     posix_spawn_file_actions_adddup2(&fa, fromChild[1], 1);
     for (int fd : {toChild[0], toChild[1], fromChild[0], fromChild[1]})
         posix_spawn_file_actions_addclose(&fa, fd);
-    char* argv[] = {const_cast<char*>(QZCALC_PATH), const_cast<char*>("-j2"), nullptr};
     pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, QZCALC_PATH, &fa, nullptr, argv, environ), 0);
+    ASSERT_EQ(SpawnQzcalc(&pid, &fa, {const_cast<char*>(QZCALC_PATH), const_cast<char*>("-j2"), nullptr}), 0);
     posix_spawn_file_actions_destroy(&fa);
     ::close(toChild[0]);
     ::close(fromChild[1]);

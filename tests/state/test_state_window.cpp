@@ -46,7 +46,7 @@ StateSnapshot SomeState() {
     StateSnapshot s;
     s.mode = vmHex;
     s.regs[1] = IntValue(vmHex, 0xFF);
-    s.regs[2] = CalcValue::Float(2.5L);
+    s.regs[2] = CalcValue::Float(Extended::FromDouble(2.5));
     s.tape = {{IntValue(vmHex, 0x10), "10"}, {IntValue(vmHex, 0x11), "= 11"}};
     return s;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 
+#include "calcmach/float_text.h"
 #include "state_test_util.h"
 
 namespace {
@@ -33,7 +34,7 @@ TEST(FormatState, WritesTheExactLayoutWithCrLf) {
     s.mode = vmHex;
     s.regs[0] = IntValue(vmDec, 42);
     s.regs[1] = IntValue(vmHex, 0xFF);
-    s.regs[2] = CalcValue::Float(1.5L);
+    s.regs[2] = CalcValue::Float(Extended::FromDouble(1.5));
     s.regs[3] = kErrorValue;
     s.regs[15] = IntValue(vmDec, ~0ull, ~0ull);
     s.tape = {{IntValue(vmDec, 5), "5"}, {IntValue(vmDec, 3), "+ 3"}, {IntValue(vmDec, 8), "= 8"}};
@@ -136,13 +137,16 @@ TEST(StateRoundTrip, EveryModeWithItsRegistersAndTape) {
         const ValueMode mode = static_cast<ValueMode>(m);
         StateSnapshot s;
         s.mode = mode;
-        const long double floats[] = {1.5L, -0.25L, 0.1L, 1e20L, -1e-7L, 3.1415926535897932L, 0, 255};
+        const char* const floats[] = {"1.5", "-0.25", "0.1", "1E20", "-1E-7", "3.1415926535897932",
+                                      "0",   "255"};
         for (int k = 0; k < kRegisterCount; ++k) {
-            s.regs[k] = mode == vmFloat ? CalcValue::Float(k < 8 ? floats[k] : (k - 7) * 1024.5L)
+            s.regs[k] = mode == vmFloat ? CalcValue::Float(k < 8 ? ParseFloat(floats[k])
+                                                                 : Extended::FromDouble((k - 7) * 1024.5))
                                         : IntValue(mode, 0x0123456789ABCDEFull * k, ~0ull - k);
         }
         for (int i = 0; i < 100; ++i) {
-            const CalcValue v = mode == vmFloat ? CalcValue::Float(i * 0.25L - 3) : IntValue(mode, i, i);
+            const CalcValue v =
+                mode == vmFloat ? CalcValue::Float(Extended::FromDouble(i * 0.25 - 3)) : IntValue(mode, i, i);
             s.tape.push_back({v, (i % 3 ? "+ " : "=  ") + std::to_string(i) + " a=b"});
         }
         // Written again from what was read, the file is the same.
@@ -159,20 +163,19 @@ CalcValue RandomFloat(std::mt19937_64& gen, int kind) {
     const uint64_t top = uint64_t{1} << 63;
     switch (kind) {
         case 0:
-            return CalcValue::Float(
-                MakeExtended(gen() | top, sign | static_cast<unsigned>(1 + gen() % 0x7FFE)));
-        case 1: return CalcValue::Float(MakeExtended(gen() >> (1 + gen() % 63), sign));  // denormal
-        case 2: return CalcValue::Float(MakeExtended(~uint64_t{0}, sign | 0x7FFE));      // largest
-        case 3: return CalcValue::Float(MakeExtended(top, sign | 1));                    // smallest normal
-        case 4: return CalcValue::Float(MakeExtended(1, sign));                          // smallest denormal
-        case 5: return CalcValue::Float(MakeExtended(0, sign));                          // +0, -0
-        case 6: return CalcValue::Float(MakeExtended(top, sign | 0x7FFF));               // infinities
+            return CalcValue::Float(Extended(gen() | top, sign | static_cast<unsigned>(1 + gen() % 0x7FFE)));
+        case 1: return CalcValue::Float(Extended(gen() >> (1 + gen() % 63), sign));  // denormal
+        case 2: return CalcValue::Float(Extended(~uint64_t{0}, sign | 0x7FFE));      // largest
+        case 3: return CalcValue::Float(Extended(top, sign | 1));                    // smallest normal
+        case 4: return CalcValue::Float(Extended(1, sign));                          // smallest denormal
+        case 5: return CalcValue::Float(Extended(0, sign));                          // +0, -0
+        case 6: return CalcValue::Float(Extended(top, sign | 0x7FFF));               // infinities
         default: {
             // A NaN, quiet or signalling, with a random payload.
             const uint64_t quiet = gen() % 2 ? uint64_t{1} << 62 : 0;
             uint64_t fraction = gen() & ((uint64_t{1} << 62) - 1);
             if (quiet == 0 && fraction == 0) fraction = 1;
-            return CalcValue::Float(MakeExtended(top | quiet | fraction, sign | 0x7FFF));
+            return CalcValue::Float(Extended(top | quiet | fraction, sign | 0x7FFF));
         }
     }
 }

@@ -1,10 +1,11 @@
 // The signed view of Word128 against extended floats: W128ToFloat,
 // FloatToW128, W128Div and W128Pow.
-#include <cfenv>
 #include <cmath>
 #include <limits>
 
 #include "w128_testing.h"
+
+inline void PrintTo(const Extended& x, std::ostream* os) { *os << HexText(x); }
 
 namespace {
 
@@ -12,89 +13,89 @@ __extension__ typedef __int128 i128;
 
 const Word128 kMaxSigned = Word128(~0ull, ~0ull >> 1);  // 2^127 - 1
 
-long double P2(int k) { return std::ldexp(1.0L, k); }
+// 2^k, and a sum or difference of two of them, exactly.
+Extended P2(int k) { return {Extended::kIntegerBit, static_cast<unsigned>(Extended::kBias + k)}; }
+Extended Exact(double d) { return Extended::FromDouble(d); }
 
-TEST(MakeExtended, BytesToValue) {
-    const uint64_t kOne = uint64_t{1} << 63;  // the explicit integer bit
-    EXPECT_EQ(MakeExtended(kOne, kExtendedBias), 1.0L);
-    EXPECT_EQ(MakeExtended(kOne, 0x8000u | kExtendedBias), -1.0L);
-    EXPECT_EQ(MakeExtended(kOne | kOne >> 1, kExtendedBias + 1), 3.0L);
-    EXPECT_EQ(MakeExtended(kOne | 12345, kExtendedIntegerExp), static_cast<long double>(kOne | 12345));
-    EXPECT_EQ(MakeExtended(1, 0), std::numeric_limits<long double>::denorm_min());
-    EXPECT_EQ(MakeExtended(kOne, 0x7FFF), std::numeric_limits<long double>::infinity());
-    EXPECT_TRUE(std::isnan(MakeExtended(kOne | 1, 0x7FFF)));
+TEST(Extended, ExactConversionsAndFields) {
+    const uint64_t kOne = Extended::kIntegerBit;
+    EXPECT_EQ(Extended::FromInt64(1), Extended(kOne, Extended::kBias));
+    EXPECT_EQ(Extended::FromInt64(-1), Extended(kOne, 0x8000u | Extended::kBias));
+    EXPECT_EQ(Extended::FromInt64(3), Extended(kOne | kOne >> 1, Extended::kBias + 1));
+    EXPECT_EQ(Extended::FromInt64(INT64_MIN), Extended(kOne, 0x8000u | Extended::kIntegerExp));
+    EXPECT_EQ(Extended::FromInt64(0), Extended::Zero());
+    EXPECT_EQ(Exact(-2.75), Extended(0xB000000000000000u, 0xC000));
+    EXPECT_EQ(Exact(std::numeric_limits<double>::denorm_min()), Extended(kOne, Extended::kBias - 1074));
+    EXPECT_EQ(Exact(-0.0), Extended::Zero(true));
+    EXPECT_EQ(Exact(std::numeric_limits<double>::infinity()), Extended::Infinity());
+    EXPECT_TRUE(Exact(std::numeric_limits<double>::quiet_NaN()).IsNaN());
+    EXPECT_EQ(HexText(Extended(0xC90FDAA22168C23Cu, 0x4000)), "4000C90FDAA22168C23C");
+    unsigned char bytes[10];
+    Extended(0x0123456789ABCDEFu, 0xC001).Store(bytes);
+    EXPECT_EQ(bytes[0], 0xEF);
+    EXPECT_EQ(bytes[9], 0xC0);
+    EXPECT_EQ(Extended::Load(bytes), Extended(0x0123456789ABCDEFu, 0xC001));
 }
 
 TEST(W128ToFloat, Table) {
     struct Row {
         Word128 v;
-        long double x;
+        Extended x;
     } rows[] = {
-        {W128AllOnes, -1.0L},
-        {W128MinSigned, -P2(127)},
-        {Pow2(64) + Small(1), P2(64)},  // the low bit is lost
-        {Pow2(65) - Small(1), P2(65) - 2},
-        {Pow2(64) - Small(1), P2(64) - 1},  // exact
-        {-(Pow2(64) + Small(1)), -P2(64)},  // truncated toward zero, not rounded
-        {kMaxSigned, P2(127) - P2(63)},
-        {Small(1), 1.0L},
-        {Small(12345), 12345.0L},
-        {Word128::FromI32(-12345), -12345.0L},
+        {W128AllOnes, Exact(-1)},
+        {W128MinSigned, P2(127).Negated()},
+        {Pow2(64) + Small(1), P2(64)},                                        // the low bit is lost
+        {Pow2(65) - Small(1), Extended(~uint64_t{0}, Extended::kBias + 64)},  // 2^65 - 2
+        {Pow2(64) - Small(1), Extended(~uint64_t{0}, Extended::kBias + 63)},  // exact
+        {-(Pow2(64) + Small(1)), P2(64).Negated()},  // truncated toward zero, not rounded
+        {kMaxSigned, Extended(~uint64_t{0}, Extended::kBias + 126)},
+        {Small(1), Exact(1)},
+        {Small(12345), Exact(12345)},
+        {Word128::FromI32(-12345), Exact(-12345)},
     };
     for (const Row& r : rows) EXPECT_EQ(W128ToFloat(r.v), r.x) << hexstr(r.v);
-    const long double zero = W128ToFloat(W128Zero);
-    EXPECT_EQ(zero, 0.0L);
-    EXPECT_FALSE(std::signbit(zero));
+    EXPECT_EQ(W128ToFloat(W128Zero), Extended::Zero());
 }
 
 TEST(FloatToW128, Table) {
+    const Extended largestBelow127(~uint64_t{0}, Extended::kBias + 126);  // 2^127 - 2^63
     struct Row {
-        long double x;
+        Extended x;
         Word128 v;
     } rows[] = {
-        {0.999L, W128Zero},
-        {-0.999L, W128Zero},
-        {-0.5L, W128Zero},
-        {-0.0L, W128Zero},
-        {std::numeric_limits<long double>::denorm_min(), W128Zero},
-        {-1.0L, W128AllOnes},
-        {2.9L, Small(2)},
-        {-2.9L, -Small(2)},
+        {Exact(0.999), W128Zero},
+        {Exact(-0.999), W128Zero},
+        {Exact(-0.5), W128Zero},
+        {Exact(-0.0), W128Zero},
+        {Extended::MinDenormal(), W128Zero},
+        {Exact(-1), W128AllOnes},
+        {Exact(2.9), Small(2)},
+        {Exact(-2.9), -Small(2)},
         {P2(126), Pow2(126)},
-        {P2(127) - P2(63), Pow2(127) - Pow2(63)},
-        {-(P2(127) - P2(63)), -(Pow2(127) - Pow2(63))},
-        {P2(64) + 0.5L, Pow2(64)},
-        {12345.75L, Small(12345)},
+        {largestBelow127, Pow2(127) - Pow2(63)},
+        {largestBelow127.Negated(), -(Pow2(127) - Pow2(63))},
+        {Extended(Extended::kIntegerBit | 1, Extended::kBias + 62), Pow2(62)},  // 2^62 + 0.5
+        {Exact(12345.75), Small(12345)},
     };
-    for (const Row& r : rows) EXPECT_EQ(FloatToW128(r.x), r.v) << static_cast<double>(r.x);
+    for (const Row& r : rows) EXPECT_EQ(FloatToW128(r.x), r.v) << HexText(r.x);
 }
 
 // Out of the signed range each side saturates to its own end; a NaN gives
 // bit 127 alone.
 TEST(FloatToW128, SaturatesToTheNearestEnd) {
-    const long double inf = std::numeric_limits<long double>::infinity();
-    EXPECT_EQ(FloatToW128(1e40L), kMaxSigned);
+    EXPECT_EQ(FloatToW128(Exact(1e40)), kMaxSigned);
     EXPECT_EQ(FloatToW128(P2(127)), kMaxSigned);
-    EXPECT_EQ(FloatToW128(inf), kMaxSigned);
-    EXPECT_EQ(FloatToW128(std::numeric_limits<long double>::max()), kMaxSigned);
-    EXPECT_EQ(FloatToW128(-1e40L), W128MinSigned);
-    EXPECT_EQ(FloatToW128(-P2(127)), W128MinSigned);  // representable exactly
-    EXPECT_EQ(FloatToW128(-inf), W128MinSigned);
-    EXPECT_EQ(FloatToW128(std::numeric_limits<long double>::quiet_NaN()), W128MinSigned);
-    EXPECT_EQ(FloatToW128(-std::numeric_limits<long double>::quiet_NaN()), W128MinSigned);
+    EXPECT_EQ(FloatToW128(Extended::Infinity()), kMaxSigned);
+    EXPECT_EQ(FloatToW128(Extended::Max()), kMaxSigned);
+    EXPECT_EQ(FloatToW128(Exact(-1e40)), W128MinSigned);
+    EXPECT_EQ(FloatToW128(P2(127).Negated()), W128MinSigned);  // representable exactly
+    EXPECT_EQ(FloatToW128(Extended::Infinity(true)), W128MinSigned);
+    EXPECT_EQ(FloatToW128(Extended::QuietNaN()), W128MinSigned);
+    EXPECT_EQ(FloatToW128(Extended::QuietNaN(true)), W128MinSigned);
 }
 
-TEST(FloatConversions, LeaveNoFloatStatusFlags) {
-    std::feclearexcept(FE_ALL_EXCEPT);
-    (void)FloatToW128(2.9L);
-    (void)FloatToW128(1e40L);
-    (void)FloatToW128(std::numeric_limits<long double>::quiet_NaN());
-    (void)W128ToFloat(W128AllOnes);
-    (void)W128ToFloat(Pow2(100) + Small(1));
-    EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0);
-}
-
-TEST(FloatConversions, RandomAgainstTheCompilersConversions) {
+// Random values against the conversions worked out on 128-bit integers.
+TEST(FloatConversions, RandomRoundTrips) {
     Random128 rnd(0x5EED0004);
     for (int i = 0; i < 20000; ++i) {
         const Word128 v = rnd.next();
@@ -103,22 +104,27 @@ TEST(FloatConversions, RandomAgainstTheCompilersConversions) {
         // Keep 64 leading bits: such a value converts exactly.
         const int top = v.IsZero() ? 0 : hibit(Word128::FromNative(m));
         const u128 kept = top > 63 ? m & ~((u128{1} << (top - 63)) - 1) : m;
-        const long double expected =
-            negative ? -static_cast<long double>(kept) : static_cast<long double>(kept);
-        const long double x = W128ToFloat(v);
-        ASSERT_EQ(x, expected) << hexstr(v);
+        const Extended x = W128ToFloat(v);
+        if (!v.IsZero()) {
+            // The leading 64 bits, with the top one's weight as exponent.
+            ASSERT_EQ(x, Extended(static_cast<uint64_t>(top > 63 ? kept >> (top - 63) : kept << (63 - top)),
+                                  (negative ? 0x8000u : 0u) | static_cast<unsigned>(Extended::kBias + top)))
+                << hexstr(v);
+        }
         // Back again: the truncated value with its sign.
         ASSERT_EQ(FloatToW128(x), Word128::FromNative(negative ? -kept : kept)) << hexstr(v);
         if (m >> 64 == 0) {
             ASSERT_EQ(FloatToW128(x), v);
         }
 
-        // A random extended below 2^127 in magnitude, with a fraction.
-        const long double y =
-            std::ldexp(static_cast<long double>(rnd.u64()), static_cast<int>(rnd.u64() % 128) - 64) *
-            (rnd.u64() % 2 ? -1 : 1);
-        ASSERT_EQ(FloatToW128(y), Word128::FromNative(static_cast<u128>(static_cast<i128>(std::trunc(y)))))
-            << static_cast<double>(y);
+        // A random extended below 2^127 in magnitude, with a fraction: its
+        // whole part is the significand shifted right.
+        const uint64_t significand = rnd.u64() | Extended::kIntegerBit;
+        const int exp = static_cast<int>(rnd.u64() % 127);  // 1 <= |y| < 2^127
+        const bool neg = rnd.u64() % 2 != 0;
+        const Extended y(significand, (neg ? 0x8000u : 0u) | static_cast<unsigned>(Extended::kBias + exp));
+        const u128 whole = exp >= 63 ? u128{significand} << (exp - 63) : u128{significand >> (63 - exp)};
+        ASSERT_EQ(FloatToW128(y), Word128::FromNative(neg ? -whole : whole)) << HexText(y);
     }
 }
 
