@@ -358,13 +358,13 @@ NumberRead FloatLiteral(std::string_view whole, std::string_view text, bool nega
     shaped += intDigits.empty() ? "0" : intDigits;
     if (!fracDigits.empty()) shaped += "." + fracDigits;
     if (exponent) shaped += (expNegative ? "E-" : "E") + expDigits;
-    long double x = 0.0L;
+    Extended x;
     try {
         x = ParseFloat(shaped);
     } catch (const ConvertError&) {
         return Refused(QuotedForMessage(whole) + " is beyond the float range");
     }
-    if (x == 0.0L && (intDigits + fracDigits).find_first_not_of('0') != std::string::npos)
+    if (x.IsZero() && (intDigits + fracDigits).find_first_not_of('0') != std::string::npos)
         return Refused(QuotedForMessage(whole) + " is too small for a float");
     return Number(CalcValue::Float(x));
 }

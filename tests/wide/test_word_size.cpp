@@ -157,23 +157,23 @@ TEST(WordSize, ValuesAndTexts) {
 TEST(WordSize, FloatToIntegerSaturatesAtTheWord) {
     struct Row {
         WordBits n;
-        long double x;
+        double x;
         Word128 want;
     } rows[] = {
-        {k32, 1e40L, I(2147483647)},
-        {k32, -1e40L, I(-2147483648LL)},
-        {k32, 4294967296.5L, I(2147483647)},
-        {k32, -2147483648.9L, I(-2147483648LL)},
-        {k32, -3.9L, I(-3)},
-        {k8, 127.99L, I(127)},
-        {k8, 128.0L, I(127)},
-        {k8, -200.0L, I(-128)},
-        {k64, 1e19L, WordMax(k64)},
-        {k128, 1e40L, Word128(~0ull, ~0ull >> 1)},
+        {k32, 1e40, I(2147483647)},
+        {k32, -1e40, I(-2147483648LL)},
+        {k32, 4294967296.5, I(2147483647)},
+        {k32, -2147483648.9, I(-2147483648LL)},
+        {k32, -3.9, I(-3)},
+        {k8, 127.99, I(127)},
+        {k8, 128.0, I(127)},
+        {k8, -200.0, I(-128)},
+        {k64, 1e19, WordMax(k64)},
+        {k128, 1e40, Word128(~0ull, ~0ull >> 1)},
     };
     for (const Row& r : rows)
-        EXPECT_EQ(SaturateTo(FloatToW128(r.x), r.n), r.want)
-            << BitsOf(r.n) << " bits, " << static_cast<double>(r.x);
+        EXPECT_EQ(SaturateTo(FloatToW128(Extended::FromDouble(r.x)), r.n), r.want)
+            << BitsOf(r.n) << " bits, " << r.x;
 }
 
 TEST(WordSize, WhatFitsTheWordAndHowItIsWritten) {

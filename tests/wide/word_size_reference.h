@@ -21,6 +21,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "wide/extended.h"
 #include "wide/word_size.h"
 
 namespace wordref {
@@ -168,17 +169,21 @@ struct Native {
     }
 
     // A float made an integer: truncated toward zero, clamped to the signed
-    // range. A NaN has no value to clamp: it is whatever the 128-bit
-    // conversion makes of it, clamped.
-    static Word128 Saturated(long double x) {
-        if (std::isnan(x)) {
+    // range, worked out from the encoding with integers alone. A NaN has no
+    // value to clamp: it is whatever the 128-bit conversion makes of it,
+    // clamped.
+    static Word128 Saturated(const Extended& x) {
+        if (x.IsNaN()) {
             const s128 v = static_cast<s128>(FloatToW128(x).native());
             return FromS(v < kMin ? kMin : v > kMax ? kMax : static_cast<S>(v));
         }
-        const long double top = std::ldexp(1.0L, kBits - 1);
-        if (x <= -top) return FromS(kMin);
-        if (x >= top) return FromS(kMax);
-        return FromS(static_cast<S>(std::trunc(x)));
+        if (x.IsInfinity()) return FromS(x.Negative() ? kMin : kMax);
+        const int k = static_cast<int>(x.Exponent()) - Extended::kBias;  // x = sig * 2^(k-63)
+        if (k < 0 || x.significand == 0) return FromS(0);
+        if (k >= static_cast<int>(kBits) - 1) return FromS(x.Negative() ? kMin : kMax);  // |x| >= 2^(N-1)
+        const u128 whole = k <= 63 ? u128{x.significand} >> (63 - k) : u128{x.significand} << (k - 63);
+        const s128 v = x.Negative() ? -static_cast<s128>(whole) : static_cast<s128>(whole);
+        return FromS(static_cast<S>(v));
     }
 };
 
@@ -194,7 +199,7 @@ inline std::vector<Rule> RulesAt(WordBits n) {
     return Native<U128, s128>::Rules();
 }
 
-inline Word128 SaturatedAt(long double x, WordBits n) {
+inline Word128 SaturatedAt(const Extended& x, WordBits n) {
     switch (n) {
         case WordBits::k8: return Native<uint8_t, int8_t>::Saturated(x);
         case WordBits::k16: return Native<uint16_t, int16_t>::Saturated(x);
@@ -245,17 +250,25 @@ public:
         return ReduceTo(Word128(c, 0), n_) ^ (Word128{gen_(), gen_()} << 8);
     }
 
-    long double Float() {
+    // Infinities, a NaN, powers of two and random significands around the
+    // word's range, made from the encoding so they are the same everywhere.
+    Extended Float() {
+        const bool negative = gen_() % 2 != 0;
         switch (gen_() % 16) {
-            case 0: return std::numeric_limits<long double>::infinity() * (gen_() % 2 ? 1 : -1);
-            case 1: return std::numeric_limits<long double>::quiet_NaN();
-            case 2: return std::ldexp(gen_() % 2 ? 1.0L : -1.0L, static_cast<int>(gen_() % 130));
+            case 0: return Extended::Infinity(negative);
+            case 1: return Extended::QuietNaN(negative);
+            case 2: return Power(negative, static_cast<int>(gen_() % 130));
             default: {
-                const long double m = static_cast<long double>(gen_()) / 18446744073709551616.0L;
-                const long double x = std::ldexp(m, static_cast<int>(gen_() % 140) - 4);
-                return gen_() % 2 ? -x : x;
+                const uint64_t sig = gen_() | Extended::kIntegerBit;
+                const unsigned exp =
+                    static_cast<unsigned>(Extended::kBias + static_cast<int>(gen_() % 140) - 5);
+                return Extended(sig, exp | (negative ? Extended::kSignBit : 0u));
             }
         }
+    }
+    static Extended Power(bool negative, int k) {
+        return Extended(Extended::kIntegerBit,
+                        static_cast<unsigned>(Extended::kBias + k) | (negative ? Extended::kSignBit : 0u));
     }
 
 private:
@@ -268,9 +281,10 @@ struct Failure {
     std::string rule, operands, expected, actual;
 };
 
-inline std::string FloatOperand(long double x) {
+inline std::string FloatOperand(const Extended& x) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%La", x);
+    std::snprintf(buf, sizeof buf, "%04X%016llX", static_cast<unsigned>(x.signExp),
+                  static_cast<unsigned long long>(x.significand));
     return buf;
 }
 
@@ -310,7 +324,7 @@ inline Report CheckRules(WordBits n, uint64_t randomCases, uint64_t seed, std::s
         }
     }
     for (uint64_t i = 0; i < randomCases; ++i) {
-        const long double x = gen.Float();
+        const Extended x = gen.Float();
         const Word128 want = SaturatedAt(x, n), got = SaturateTo(FloatToW128(x), n);
         ++out.cases;
         if (got == want) continue;
