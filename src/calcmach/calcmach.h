@@ -150,4 +150,9 @@ public:
     void ShowX() { Shown = &X; }
     void ShowY() { Shown = &Y; }
     void ShowError() { Shown = &kErrorValue; }
+
+private:
+    // The step every operator, ")" and "=" begin with: X becomes X op Y
+    // when an operation is pending (ExecOp), else the entry itself.
+    void RunPendingOrTakeEntry();
 };

@@ -99,6 +99,17 @@ INSTANTIATE_TEST_SUITE_P(
         // every non-zero number as the error.
         Sequence{vmDec, "3 ^ 1 neg =", "*** ERROR ***", {"3", "^ -1", "= *** ERROR ***"}},
         Sequence{vmDec, "3 ^ 1 neg = 5", "*** ERROR ***", {"3", "^ -1", "= *** ERROR ***"}},
+        // So does ")": the error value stays the error value instead of
+        // turning into the number -2^127 of its payload.
+        Sequence{vmDec, "( 2 ^ 1 neg )", "*** ERROR ***", {"( 2", "^ -1", ") *** ERROR ***"}},
+        Sequence{vmDec,
+                 "5 + ( 2 ^ 1 neg ) =",
+                 "*** ERROR ***",
+                 {"5", "+ ( 2", "^ -1", ") + *** ERROR ***", "+ *** ERROR ***", "= *** ERROR ***"}},
+        Sequence{vmHex,
+                 "( 2 ^ 1 neg ) =",
+                 "*** ERROR ***",
+                 {"( 2h", "^ FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFh", ") *** ERROR ***", "= *** ERROR ***"}},
         // Clear keeps the error mode: the entry shows 0, the tape the error.
         Sequence{vmDec, "3 ^ 1 neg = c", "0", {"3", "^ -1", "= *** ERROR ***", "*** ERROR ***"}},
         Sequence{vmDec,
