@@ -25,12 +25,12 @@ struct TapeRing {
     std::size_t total = 0;
 
     void Install(CcalcMach& m) {
-        m.OnTapeLine = [this](CcalcMach& mach, std::string_view line) {
+        m.SetTapeReceiver([this](std::string_view line, const CalcValue& shown) {
             lines[next].assign(line);
-            values[next] = *mach.Shown;
+            values[next] = shown;
             next = (next + 1) % lines.size();
             ++total;
-        };
+        });
     }
 };
 
@@ -129,7 +129,7 @@ std::vector<Shown> DisplayCases() {
     error->KeyChar(')');
     cases.push_back({"error", std::move(error)});
     auto notImplemented = std::make_unique<CcalcMach>();
-    notImplemented->Y.mode = vmTime;
+    notImplemented->LoadMode(vmTime);
     notImplemented->KeyChar('7');
     cases.push_back({"vmTime", std::move(notImplemented)});
     return cases;

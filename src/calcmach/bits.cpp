@@ -268,7 +268,7 @@ namespace {
 // extends it and backspace takes its last digit away (in the float mode:
 // of the shortest digits that give the value). A negative number grows on
 // the negative side, as after the sign change. No tape line.
-void EnterAsTyped(CcalcMach& m, const CalcValue& v) {
+void EnterAsTyped(MachineState& m, const CalcValue& v) {
     m.Y = v;
     m.EndEntry();
     m.NewEntry = false;

@@ -56,8 +56,6 @@ void AppendCut(std::string& text, std::string_view more) {
 
 using namespace calcmach_detail;
 
-CcalcMach::CcalcMach() : Shown(&Y) {}
-
 void CcalcMach::Reset() {
     X = kZeroValue;
     Y = kZeroValue;
@@ -65,6 +63,7 @@ void CcalcMach::Reset() {
     ParenDepth = 0;
     PendingOp = opNone;
     TapePrefix.clear();
+    UndefinedSeen = false;
     EndEntry();
     ShowY();
 }

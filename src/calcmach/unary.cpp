@@ -77,7 +77,7 @@ namespace {
 // entry ends, and only then the function runs, so a fault leaves the line
 // written, the entry ended and Y and the display as they were.
 template <class Fn>
-void FloatFunction(CcalcMach& m, std::string_view label, Fn fn) {
+void FloatFunction(MachineState& m, std::string_view label, Fn fn) {
     if (m.Y.mode != vmFloat) {
         m.ShowError();
         return;

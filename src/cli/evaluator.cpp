@@ -117,11 +117,11 @@ std::optional<ValueMode> ModeByName(std::string_view name) {
 
 Evaluator::Evaluator(ValueMode mode, bool tape, bool forms) : mode_(mode), forms_(forms) {
     if (tape) {
-        mach_.OnTapeLine = [this](CcalcMach&, std::string_view line) {
+        mach_.SetTapeReceiver([this](std::string_view line, const CalcValue&) {
             if (tape_ == nullptr) return;
             tape_->append(line);
             *tape_ += '\n';
-        };
+        });
     }
     mach_.SetMode(mode);
 }
@@ -129,7 +129,6 @@ Evaluator::Evaluator(ValueMode mode, bool tape, bool forms) : mode_(mode), forms
 void Evaluator::Reset() {
     mach_.Reset();
     mach_.SetMode(mode_);
-    mach_.errorShown = false;
 }
 
 std::string Evaluator::Run(std::string_view expr) {
@@ -137,11 +136,13 @@ std::string Evaluator::Run(std::string_view expr) {
     std::string run;          // the entry keys of the number being typed
     bool numberLast = false;  // the last thing was a number (blanks aside)
     bool tokenStart = true;   // at the start, after an operator, a parenthesis, a blank
-    const auto shown = [this] { return mach_.errorShown || mach_.Shown->mode == vmERR; };
+    // An operation the machine could not carry out counts even when ")" or
+    // "=" showed the error value for it only for a moment.
+    const auto shown = [this] { return mach_.SawUndefined() || mach_.ShownValue().mode == vmERR; };
     // A number typed key by key must read as what was typed.
     const auto endRun = [&]() -> std::string {
         if (run.empty()) return {};
-        std::string why = CheckTypedNumber(run, mach_.Mode(), mach_.EntryNeg);
+        std::string why = CheckTypedNumber(run, mach_.Mode(), mach_.EntryNegative());
         run.clear();
         return why;
     };
@@ -196,7 +197,7 @@ std::string Evaluator::Run(std::string_view expr) {
                 while (end < n && !EndsNumber(expr[end])) ++end;
                 // After the sign change on a new entry ({neg}) the number is
                 // entered negative, as its typed digits would be.
-                const bool negative = mach_.NewEntry && mach_.EntryNeg;
+                const bool negative = !mach_.EntryStarted() && mach_.EntryNegative();
                 const auto read = [&](std::size_t to) {
                     const std::string_view token = expr.substr(i, to - i);
                     if (negative) {
@@ -244,10 +245,10 @@ std::string Evaluator::Run(std::string_view expr) {
                                          std::string(NameOf(mode)) + " mode");
                     return At(i, QuotedForMessage(key) + " is not a key");
                 }
-                if (mach_.NewEntry) run.clear();
+                if (!mach_.EntryStarted()) run.clear();
                 run += k;
                 if (!mach_.DigitKey(k)) {
-                    std::string why = CheckTypedNumber(run, mode, mach_.EntryNeg);
+                    std::string why = CheckTypedNumber(run, mode, mach_.EntryNegative());
                     return At(i, why.empty() ? QuotedForMessage(key) + " cannot be typed here" : why);
                 }
                 numberLast = true;

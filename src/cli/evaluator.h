@@ -68,22 +68,10 @@ private:
     std::string Run(std::string_view expr);
     void ErrorLine(EvalOutput& out, std::string message);
 
-    // The machine, noting an operation it cannot carry out: ")" and "="
-    // show the error value for it only for a moment, and then a result that
-    // is not one.
-    class Machine final : public CcalcMach {
-    public:
-        void ExecOp() override {
-            CcalcMach::ExecOp();
-            if (Shown->mode == vmERR) errorShown = true;
-        }
-        bool errorShown = false;
-    };
-
     std::string* tape_ = nullptr;  // where tape lines go, while evaluating
     ValueMode mode_ = vmDec;       // every expression starts in it
     bool forms_ = false;
-    Machine mach_;
+    CcalcMach mach_;
 };
 
 // Mode by its command-line name ("dec", "hex", ... "float"), any letter case.

@@ -71,9 +71,9 @@ public:
     // F1, Ctrl+C, Ctrl+X, Ctrl+V on the display; true when the key was used.
     bool EntryKeyPress(int key, Qt::KeyboardModifiers mods);
 
-    // The machine's tape receiver: adds a row holding the shown value,
+    // The machine's tape receiver: adds a row holding the line's value,
     // dropping the oldest row beyond kTapeRows.
-    void TapeAppend(std::string_view text);
+    void TapeAppend(std::string_view text, const CalcValue& value);
     void ClearTape();
     void StoreRegister(int n);
     void RecallRegister(int n);

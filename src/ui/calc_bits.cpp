@@ -158,7 +158,7 @@ void Ccalc::CopyAs(CopyForm form) {
 
 bool Ccalc::PasteCodeNumber(const QString& text) {
     const QByteArray bytes = text.toUtf8();
-    const std::string typing = mach_->ShowsY() && !mach_->NewEntry ? mach_->EntryText() : std::string();
+    const std::string typing = mach_->ShowsY() && mach_->EntryStarted() ? mach_->EntryText() : std::string();
     const PastePlan plan =
         PlanPaste(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), mach_->Mode(),
                   kWordBits, typing);

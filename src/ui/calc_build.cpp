@@ -175,7 +175,8 @@ Ccalc::~Ccalc() {
 
 void Ccalc::AfterCreate() {
     mach_ = std::make_unique<CcalcMach>();
-    mach_->OnTapeLine = [this](CcalcMach&, std::string_view line) { TapeAppend(line); };
+    mach_->SetTapeReceiver(
+        [this](std::string_view line, const CalcValue& shown) { TapeAppend(line, shown); });
     mach_->SetMode(vmFloat);
 
     setObjectName(QStringLiteral("calc"));
@@ -392,12 +393,12 @@ void Ccalc::SetTabOrder() {
 
 void Ccalc::UpdateDisplay() {
     const CcalcMach& m = *mach_;
-    if (m.ParenDepth == 0) {
+    if (m.ParenCount() == 0) {
         parenCt_->hide();
         // Long texts stop short of the counter rather than run under it.
         entry_->SetReservedLeft(parenCt_->geometry().right() + 1);
     } else {
-        parenCt_->setText(QLatin1Char('(') + QString::number(m.ParenDepth));
+        parenCt_->setText(QLatin1Char('(') + QString::number(m.ParenCount()));
         parenCt_->show();
     }
 
@@ -421,7 +422,7 @@ void Ccalc::UpdateDisplay() {
 
 void Ccalc::UpdateRegisters() {
     for (int n = 0; n < kRegisterCount; ++n) {
-        const std::string text = ValueText(mach_->Regs[static_cast<std::size_t>(n)]);
+        const std::string text = ValueText(mach_->Register(n));
         registers_->item(n, 1)->setText(
             QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     }

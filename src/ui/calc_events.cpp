@@ -157,7 +157,7 @@ void Ccalc::PasteFromClipboard() {
 
 void Ccalc::StoreRegister(int n) {
     mach_->sto(n);
-    const std::string text = ValueText(mach_->Regs[static_cast<std::size_t>(n)]);
+    const std::string text = ValueText(mach_->Register(n));
     registers_->item(n, 1)->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     FocusDisplay();
 }
@@ -215,7 +215,7 @@ void Ccalc::TapeClick() {
     UpdateDisplay();
 }
 
-void Ccalc::TapeAppend(std::string_view text) {
+void Ccalc::TapeAppend(std::string_view text, const CalcValue& value) {
     text = text.substr(0, kMaxText);
     int n = tape_->rowCount();
     if (n >= kTapeRows) {
@@ -228,7 +228,7 @@ void Ccalc::TapeAppend(std::string_view text) {
     item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     tape_->setItem(n, 0, item);
-    TapeValues[static_cast<std::size_t>(n)] = *mach_->Shown;
+    TapeValues[static_cast<std::size_t>(n)] = value;
     tape_->setCurrentCell(n, 0);
 }
 

@@ -15,45 +15,34 @@ class CcalcStateLoader : public StateSink {
 public:
     explicit CcalcStateLoader(Ccalc& calc) : calc_(calc) {}
     ~CcalcStateLoader() override {
-        // A read error can leave the loader in the middle of a tape section;
-        // the machine must not keep pointing at our scratch value.
+        // A read error can leave the loader in the middle of a tape section.
         if (inTape_) EndTape();
     }
 
-    void LoadMode(ValueMode mode) override { calc_.mach_->Y.mode = mode; }
-    void LoadRegister(int k, const CalcValue& value) override {
-        if (k >= 0 && k < kRegisterCount) calc_.mach_->Regs[static_cast<std::size_t>(k)] = value;
-    }
+    void LoadMode(ValueMode mode) override { calc_.mach_->LoadMode(mode); }
+    void LoadRegister(int k, const CalcValue& value) override { calc_.mach_->LoadRegister(k, value); }
     void RegistersLoaded() override { calc_.UpdateRegisters(); }
     void LoadWindow(const WindowState& window) override { calc_.RestoreWindowState(window); }
 
     void BeginTape() override {
         if (inTape_) return;
         inTape_ = true;
-        savedShown_ = calc_.mach_->Shown;
-        calc_.mach_->Shown = &scratch_;
         calc_.tape_->setUpdatesEnabled(false);
     }
     void EndTape() override {
         if (!inTape_) return;
         inTape_ = false;
-        calc_.mach_->Shown = savedShown_;
         calc_.tape_->setUpdatesEnabled(true);
     }
     void LoadTapeRow(const CalcValue& value, std::string_view text) override {
-        // TapeAppend keeps the shown value with the row, as it does for the
-        // machine's own lines.
-        scratch_ = value;
         const bool outside = !inTape_;
         if (outside) BeginTape();
-        calc_.TapeAppend(text);
+        calc_.TapeAppend(text, value);
         if (outside) EndTape();
     }
 
 private:
     Ccalc& calc_;
-    CalcValue scratch_;
-    const CalcValue* savedShown_ = nullptr;
     bool inTape_ = false;
 };
 
@@ -88,7 +77,7 @@ void Ccalc::LoadState() {
         warning = LoadStateFile(StatePath, loader, &session.base.stamp);
     }
     // The base of a merge, should another calculator save before this one.
-    session.base.regs = mach_->Regs;
+    session.base.regs = mach_->Registers();
     session.loadedRows = TapeRowCount();
     for (int k = 0; k < session.loadedRows; ++k)
         session.base.tape.push_back({TapeValues[static_cast<std::size_t>(k)], TapeText(k)});
@@ -130,9 +119,9 @@ bool Ccalc::SaveState() {
     } else {
         try {
             StateSnapshot state;
-            state.mode = mach_->Y.mode;
+            state.mode = mach_->Mode();
             state.window = SavedWindowState();
-            state.regs = mach_->Regs;
+            state.regs = mach_->Registers();
             const int rows = std::min(TapeRowCount(), kTapeRows);
             state.tape.reserve(static_cast<std::size_t>(rows));
             for (int k = 0; k < rows; ++k)

@@ -10,17 +10,18 @@
 #include <vector>
 
 #include "calcmach/calcmach.h"
+#include "open_machine.h"
 
 struct MachineRig {
-    CcalcMach m;
+    OpenMachine m;
     std::vector<std::string> tape;
     std::vector<CalcValue> tapeValues;  // the shown value at each line, as the window keeps it
 
     explicit MachineRig(ValueMode mode = vmDec) {
-        m.OnTapeLine = [this](CcalcMach& mach, std::string_view line) {
+        m.SetTapeReceiver([this](std::string_view line, const CalcValue& shown) {
             tape.emplace_back(line);
-            tapeValues.push_back(*mach.Shown);
-        };
+            tapeValues.push_back(shown);
+        });
         m.SetMode(mode);
     }
 

@@ -207,8 +207,8 @@ TEST(PasteRoundTrip, WhatTheCalculatorWritesReadsBack) {
                 CcalcMach m;
                 m.SetMode(pasteMode);
                 PasteInto(m, text);
-                ASSERT_NE(m.Shown->mode, vmERR);
-                EXPECT_EQ(m.Y.w(), v) << hexstr(m.Y.w());
+                ASSERT_NE(m.ShownValue().mode, vmERR);
+                EXPECT_EQ(m.ShownValue().w(), v) << hexstr(m.ShownValue().w());
             }
         }
     }
@@ -258,7 +258,8 @@ TEST(PasteTyped, NumbersTypeAsTheyRead) {
         CcalcMach m;
         m.SetMode(c.mode);
         for (char ch : c.run) ASSERT_TRUE(m.DigitKey(ch >= 'a' ? static_cast<char>(ch - 'a' + 'A') : ch));
-        EXPECT_EQ(ValueText(m.Y), ValueText(PlanPaste(c.run, vmDec).value)) << "as an address alone";
+        EXPECT_EQ(ValueText(m.ShownValue()), ValueText(PlanPaste(c.run, vmDec).value))
+            << "as an address alone";
     }
 }
 

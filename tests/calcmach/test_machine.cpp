@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         Sequence{vmDec, "1 neg + ( mode:vmHex 1 ) =", "0", {"-1", "+ ( ) + 1h", "+ 1h", "= 0h"}}));
 
 TEST(Machine, NewMachineIsZeroAndShowsTheEntry) {
-    CcalcMach m;
+    OpenMachine m;
     EXPECT_EQ(m.PendingOp, 0);
     EXPECT_EQ(m.ParenDepth, 0);
     EXPECT_TRUE(m.ShowsY());
@@ -178,7 +178,7 @@ TEST(Machine, ResetGivesTheStateOfANewMachine) {
         EXPECT_TRUE(used.tape.empty());
         ASSERT_TRUE(used.m.OnTapeLine);
 
-        const CcalcMach fresh;
+        const OpenMachine fresh;
         EXPECT_EQ(used.m.X, fresh.X);
         EXPECT_EQ(used.m.Y, fresh.Y);
         EXPECT_TRUE(used.m.ShowsY());
@@ -368,7 +368,7 @@ TEST(Tape, LongLinesAreCutAt255Bytes) {
 }
 
 TEST(Tape, WithoutReceiverTheMachineWorksTheSame) {
-    CcalcMach m;
+    OpenMachine m;
     for (char c : std::string("2+(3*4)")) m.KeyChar(c);
     EXPECT_TRUE(m.TapePrefix.empty());
     m.Equals();

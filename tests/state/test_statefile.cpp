@@ -250,7 +250,7 @@ TEST(StateRoundTrip, AStoredThirdTimesThreeIsOneAfterARestart) {
     before.EvalText("1/3", out);
     before.sto(5);
     StateSnapshot s;
-    s.regs = before.Regs;
+    s.regs = before.Registers();
     std::string error;
     ASSERT_TRUE(SaveStateFile(folder.File(), s, error)) << error;
 
@@ -259,7 +259,7 @@ TEST(StateRoundTrip, AStoredThirdTimesThreeIsOneAfterARestart) {
     LoadStateFile(folder.File(), sink);
     CcalcMach after;
     after.SetMode(vmFloat);
-    after.Regs = loaded.regs;
+    for (int k = 0; k < kRegisterCount; ++k) after.LoadRegister(k, loaded.regs[static_cast<std::size_t>(k)]);
     after.rcl(5);
     after.EvalText("*3", out);
     EXPECT_EQ(after.DisplayText(), "1");

@@ -29,7 +29,7 @@ void TypeBytes(Ccalc& w, const QString& text) {
 
 QStringList Registers(Ccalc& w) {
     QStringList r;
-    for (const CalcValue& v : w.Mach().Regs) r << QString::fromStdString(RegRepr(v));
+    for (const CalcValue& v : w.Mach().Registers()) r << QString::fromStdString(RegRepr(v));
     return r;
 }
 

@@ -219,7 +219,7 @@ Kept Expected(Ccalc& w) {
     Kept k;
     k.mode = w.Mach().Mode();
     for (int n = 0; n < kRegisterCount; ++n) {
-        const CalcValue& v = w.Mach().Regs[static_cast<std::size_t>(n)];
+        const CalcValue& v = w.Mach().Register(n);
         k.registers << Latin1(ValueText(HasRegisterText(v) ? v : kZeroValue));
     }
     for (int row = 0; row < w.TapeRowCount(); ++row) {
@@ -293,7 +293,7 @@ public:
     // keys counts each key).
     int Step(int budget) {
         faultsBefore_ = faults_;
-        regsBefore_ = w_->Mach().Regs;
+        regsBefore_ = w_->Mach().Registers();
         storeMayRun_ = w_->RegPending == Ccalc::raStore;
         const int roll = Pick(1000);
         int used = 1;
@@ -360,7 +360,7 @@ public:
         // A store does not refresh the display, though the machine ends the
         // entry ("-0" stays shown, "0" is meant).
         if (!refreshed_ &&
-            (storeMayRun_ || std::memcmp(&regsBefore_, &w_->Mach().Regs, sizeof regsBefore_) != 0))
+            (storeMayRun_ || std::memcmp(&regsBefore_, &w_->Mach().Registers(), sizeof regsBefore_) != 0))
             lagging_ = true;
         else if (refreshed_ && !faulted)
             lagging_ = false;
@@ -397,11 +397,11 @@ public:
                 .arg(shown, Latin1(m.DisplayText()));
         if (!stale_) {
             const bool counter = !parenCt_->isHidden();
-            if (counter != (m.ParenDepth != 0) ||
-                (counter && parenCt_->text() != QStringLiteral("(%1").arg(m.ParenDepth)))
+            if (counter != (m.ParenCount() != 0) ||
+                (counter && parenCt_->text() != QStringLiteral("(%1").arg(m.ParenCount())))
                 return QStringLiteral("parenthesis counter \"%1\" %2 at depth %3")
                     .arg(parenCt_->text(), counter ? QStringLiteral("shown") : QStringLiteral("hidden"))
-                    .arg(m.ParenDepth);
+                    .arg(m.ParenCount());
             const ValueMode mode = m.Mode();
             // Modes without a button leave the last one selected.
             if (mode <= vmFloat) {
@@ -422,7 +422,7 @@ public:
         }
         if (!full) return {};
         for (int n = 0; n < kRegisterCount; ++n) {
-            const QString want = Latin1(ValueText(m.Regs[static_cast<std::size_t>(n)]));
+            const QString want = Latin1(ValueText(m.Register(n)));
             const QTableWidgetItem* item = registers_->item(n, 1);
             if (!item || item->text() != want)
                 return QStringLiteral("register row %1 shows \"%2\", the register holds \"%3\"")

@@ -358,7 +358,7 @@ private slots:
         Ccalc w;
         w.findChild<QRadioButton*>("ModeOct")->click();
         Type(w, "5");
-        w.Mach().Y.mode = vmTime;
+        w.Mach().LoadMode(vmTime);  // as a state file may have it
         w.UpdateDisplay();
         QVERIFY(w.findChild<QRadioButton*>("ModeOct")->isChecked());
         QCOMPARE(DisplayText(w), QString("*** NOT IMPLEMENTED ***"));
