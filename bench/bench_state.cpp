@@ -26,7 +26,7 @@ StateSnapshot FullState() {
     for (int i = 0; i < 100; ++i) {
         const CalcValue v =
             i % 5 == 0 ? CalcValue::Float(i / 3.0L) : CalcValue::Int(vmHex, Word128(i * 0x1234567ull, 0));
-        s.tape.push_back({v, (i % 2 ? "+ " : "= ") + std::to_string(i * 0x1234567ull) + "h"});
+        s.tape.Append(v, (i % 2 ? "+ " : "= ") + std::to_string(i * 0x1234567ull) + "h");
     }
     return s;
 }
@@ -84,7 +84,7 @@ void BM_LoadStateFile(benchmark::State& st) {
         StateSnapshot loaded;
         SnapshotSink sink(loaded);
         LoadStateFile(path, sink);
-        benchmark::DoNotOptimize(loaded.tape.data());
+        benchmark::DoNotOptimize(loaded.tape.Rows().data());
     }
 }
 BENCHMARK(BM_LoadStateFile);
@@ -112,7 +112,7 @@ void BM_SaveStateFileMerging(benchmark::State& st) {
     const StateSnapshot s = FullState();
     StateBase base;
     base.regs = s.regs;
-    base.tape = s.tape;
+    base.tape = s.tape.Rows();
     base.stamp.exists = true;  // never the file found, so every save merges
     base.tapeAdded = 10;
     std::string error;
@@ -129,7 +129,7 @@ void BM_MergeState(benchmark::State& st) {
     const StateSnapshot s = FullState();
     StateBase base;
     base.regs = s.regs;
-    base.tape = s.tape;
+    base.tape = s.tape.Rows();
     base.tapeAdded = 50;
     base.tapeCleared = true;
     for (auto _ : st) benchmark::DoNotOptimize(MergeState(s, base, s));

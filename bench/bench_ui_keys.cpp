@@ -75,7 +75,7 @@ void Keys(benchmark::State& state, const char* mode, const std::string& cycle, b
         at = (at + 1) % cycle.size();
         if (painted) QCoreApplication::processEvents();
     }
-    if (s.w.TapeRowCount() != Ccalc::kTapeRows) state.SkipWithError("the tape lost its rows");
+    if (s.w.TapeRows().size() != kMaxTapeRows) state.SkipWithError("the tape lost its rows");
 }
 
 // A click on a cell of the grid: the machine flips the bit, the display and
@@ -115,7 +115,7 @@ void StartAndEnd(benchmark::State& state) {
     }
     for (auto _ : state) {
         Ccalc w;
-        benchmark::DoNotOptimize(w.TapeRowCount());
+        benchmark::DoNotOptimize(w.TapeRows().size());
     }
 }
 

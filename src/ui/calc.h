@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "calcmach/calcmach.h"
-#include "state/tape_rows.h"
+#include "state/tape.h"
 #include "ui/mrvforms.h"
 
 class CbitsPanel;
@@ -36,6 +36,7 @@ class QPushButton;
 class QRadioButton;
 class QShowEvent;
 class QTableWidget;
+class StateSession;
 class TqzSplitter;
 struct WindowState;
 
@@ -43,8 +44,6 @@ class Ccalc : public CmrvForm {
     Q_OBJECT
 
 public:
-    // The tape list keeps as many rows as the state file does.
-    static constexpr int kTapeRows = static_cast<int>(kMaxTapeRows);
     // What the next register digit does (RegPending).
     enum RegAction : int { raNone = 0, raRecall = 1, raStore = 2 };
 
@@ -71,9 +70,6 @@ public:
     // F1, Ctrl+C, Ctrl+X, Ctrl+V on the display; true when the key was used.
     bool EntryKeyPress(int key, Qt::KeyboardModifiers mods);
 
-    // The machine's tape receiver: adds a row holding the line's value,
-    // dropping the oldest row beyond kTapeRows.
-    void TapeAppend(std::string_view text, const CalcValue& value);
     void ClearTape();
     void StoreRegister(int n);
     void RecallRegister(int n);
@@ -83,14 +79,11 @@ public:
     void ExportTape();
 
     CcalcMach& Mach() { return *mach_; }
-    // The text of tape row k, as shown.
-    std::string TapeText(int k) const;
-    int TapeRowCount() const;
+    // What the tape list shows.
+    const Tape& TapeRows() const { return tape_; }
 
     RegAction RegPending = raNone;
-    std::array<CalcValue, kTapeRows> TapeValues{};
-    QString SaveDir;        // first folder of the export dialog
-    std::string StatePath;  // the state file; empty: nothing is loaded or saved
+    QString SaveDir;  // first folder of the export dialog
 
     // Chooses the export file; an empty result cancels. Replaceable so the
     // export can run without a dialog.
@@ -128,16 +121,16 @@ private:
     bool ListMouse(QTableWidget* list, QObject* part, QMouseEvent* event);
     // What a keypad button does (calc_keypad.h).
     void KeypadClick(const KeypadKey& key);
+    // The machine's tape receiver: adds the line with its value to the tape
+    // and to the tape list.
+    void TapeAppend(std::string_view text, const CalcValue& value);
+    // Fills the tape list from the tape.
+    void ShowTape();
     void LoadState();
-    // What the state file held at start and what became of the tape since,
-    // for the save (defined in calc_state.cpp).
-    struct StateSession;
-    struct StateSessionDeleter {
-        void operator()(StateSession* session) const;
-    };
-    std::unique_ptr<StateSession, StateSessionDeleter> stateSession_;
 
     std::unique_ptr<CcalcMach> mach_;
+    Tape tape_;
+    std::unique_ptr<StateSession> session_;
     // A left press on a list that was not on a row: its moves and its
     // release are used up as well.
     bool listPressIgnored_ = false;
@@ -145,7 +138,7 @@ private:
     QFrame* outputs_ = nullptr;
     QTableWidget* registers_ = nullptr;
     TqzSplitter* split_ = nullptr;
-    QTableWidget* tape_ = nullptr;
+    QTableWidget* tapeList_ = nullptr;
     CdisplayPanel* entry_ = nullptr;
     QLabel* parenCt_ = nullptr;
     QGroupBox* modes_ = nullptr;
@@ -158,8 +151,6 @@ private:
     std::vector<QPushButton*> floatOnly_;
     std::vector<QPushButton*> integerOnly_;
     QPushButton* bNeg_ = nullptr;
-
-    friend class CcalcStateLoader;
 
     // ---- The bits panel, the display's context menu, pasting numbers as
     // program code writes them, Always on top (calc_bits.cpp).

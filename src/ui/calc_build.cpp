@@ -20,7 +20,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "state/statefile.h"
+#include "state/session.h"
 #include "ui/about.h"
 #include "ui/application.h"
 #include "ui/calc.h"
@@ -162,9 +162,8 @@ int CounterWidth(const QFont& font) {
 
 }  // namespace
 
-std::function<void(const QString&)> Ccalc::SaveFailedHook;
-
-Ccalc::Ccalc(QWidget* parent) : CmrvForm(parent), SaveDir(DefaultExportDir()), StatePath(::StatePath()) {
+Ccalc::Ccalc(QWidget* parent)
+    : CmrvForm(parent), SaveDir(DefaultExportDir()), session_(std::make_unique<StateSession>(StatePath())) {
     AfterCreate();
 }
 
@@ -247,29 +246,29 @@ void Ccalc::BuildLists() {
         registers_->setItem(n, 1, value);
     }
 
-    tape_ = MakeGrid(split_, "tape", 1);
-    tape_->setAccessibleName(QStringLiteral("Tape"));
-    tape_->setHorizontalHeaderLabels({QStringLiteral("Tape")});
-    tape_->setColumnWidth(0, 204);
-    SetBackground(tape_, QPalette::AlternateBase, kListColour);
-    tape_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tape_->setShowGrid(false);
+    tapeList_ = MakeGrid(split_, "tape", 1);
+    tapeList_->setAccessibleName(QStringLiteral("Tape"));
+    tapeList_->setHorizontalHeaderLabels({QStringLiteral("Tape")});
+    tapeList_->setColumnWidth(0, 204);
+    SetBackground(tapeList_, QPalette::AlternateBase, kListColour);
+    tapeList_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tapeList_->setShowGrid(false);
 
     split_->addWidget(registers_);
-    split_->addWidget(tape_);
+    split_->addWidget(tapeList_);
     split_->setStretchFactor(0, 0);
     split_->setStretchFactor(1, 1);
     split_->setSizes({226, 226});
     // The lists never take the focus from a click, and every click on them
     // is seen first (ListMouse): the keyboard stays with the display.
-    for (QTableWidget* list : {registers_, tape_}) {
+    for (QTableWidget* list : {registers_, tapeList_}) {
         list->setFocusPolicy(Qt::TabFocus);
         list->installEventFilter(this);
         list->viewport()->installEventFilter(this);
         for (QScrollBar* bar : list->findChildren<QScrollBar*>()) bar->installEventFilter(this);
     }
     connect(registers_, &QAbstractItemView::clicked, this, [this] { Guarded([this] { RegistersClick(); }); });
-    connect(tape_, &QAbstractItemView::clicked, this, [this] { Guarded([this] { TapeClick(); }); });
+    connect(tapeList_, &QAbstractItemView::clicked, this, [this] { Guarded([this] { TapeClick(); }); });
 }
 
 void Ccalc::BuildDisplay() {
@@ -383,7 +382,7 @@ void Ccalc::BuildImageButtons() {
 // The display, the lists, the modes, the two image buttons, then the keypad:
 // the keypad was created before the image buttons but comes after them.
 void Ccalc::SetTabOrder() {
-    std::vector<QWidget*> order{entry_, registers_, tape_};
+    std::vector<QWidget*> order{entry_, registers_, tapeList_};
     for (const ModeButton& m : kModeButtons) order.push_back(modeGroup_->button(m.mode));
     order.push_back(bHelp_);
     order.push_back(bAbout_);
@@ -432,12 +431,12 @@ void Ccalc::AdjustColumns() {
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, registers_);
     const int value = registers_->width() - bar - registers_->columnWidth(0) - 6;
     if (value > 0) registers_->setColumnWidth(1, value);
-    const int line = tape_->width() - bar - 6;
-    if (line > 0) tape_->setColumnWidth(0, line);
+    const int line = tapeList_->width() - bar - 6;
+    if (line > 0) tapeList_->setColumnWidth(0, line);
 }
 
 bool Ccalc::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Resize && (watched == registers_ || watched == tape_)) AdjustColumns();
+    if (event->type() == QEvent::Resize && (watched == registers_ || watched == tapeList_)) AdjustColumns();
     if (event->type() == QEvent::Expose && watched == windowHandle() && bitsAwaitWindow_)
         QTimer::singleShot(0, this, [this] { BringBitsPanelBack(); });
     switch (event->type()) {
@@ -446,7 +445,7 @@ bool Ccalc::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseButtonRelease:
         case QEvent::MouseMove:
             if (!watched->isWidgetType()) break;
-            for (QTableWidget* list : {registers_, tape_})
+            for (QTableWidget* list : {registers_, tapeList_})
                 if (watched == list || list->isAncestorOf(static_cast<QWidget*>(watched)))
                     return ListMouse(list, watched, static_cast<QMouseEvent*>(event));
             break;
@@ -456,10 +455,3 @@ bool Ccalc::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Ccalc::FocusDisplay() { entry_->setFocus(); }
-
-std::string Ccalc::TapeText(int k) const {
-    const QTableWidgetItem* item = tape_->item(k, 0);
-    return item ? item->text().toLatin1().toStdString() : std::string();
-}
-
-int Ccalc::TapeRowCount() const { return tape_->rowCount(); }

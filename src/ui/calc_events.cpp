@@ -209,31 +209,47 @@ bool Ccalc::ListMouse(QTableWidget* list, QObject* part, QMouseEvent* event) {
 }
 
 void Ccalc::TapeClick() {
-    const int row = tape_->currentRow();
-    if (row < 0 || row >= kTapeRows) return;
-    mach_->SetValue(TapeValues[static_cast<std::size_t>(row)]);
+    const int row = tapeList_->currentRow();
+    if (row < 0 || static_cast<std::size_t>(row) >= tape_.size()) return;
+    mach_->SetValue(tape_[static_cast<std::size_t>(row)].value);
     UpdateDisplay();
 }
 
-void Ccalc::TapeAppend(std::string_view text, const CalcValue& value) {
-    text = text.substr(0, kMaxText);
-    int n = tape_->rowCount();
-    if (n >= kTapeRows) {
-        n = kTapeRows - 1;
-        tape_->removeRow(0);
-        std::move(TapeValues.begin() + 1, TapeValues.end(), TapeValues.begin());
-    }
-    tape_->setRowCount(n + 1);
+namespace {
+
+// Shows tape row k in row k of the list.
+void ShowTapeRow(QTableWidget* list, const Tape& tape, int k) {
+    const std::string& text = tape[static_cast<std::size_t>(k)].text;
     auto* item = new QTableWidgetItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
     item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    tape_->setItem(n, 0, item);
-    TapeValues[static_cast<std::size_t>(n)] = value;
-    tape_->setCurrentCell(n, 0);
+    list->setItem(k, 0, item);
+}
+
+}  // namespace
+
+void Ccalc::TapeAppend(std::string_view text, const CalcValue& value) {
+    const std::size_t before = tape_.size();
+    tape_.Append(value, text);
+    // A full tape dropped its oldest row.
+    if (tape_.size() == before) tapeList_->removeRow(0);
+    const int n = static_cast<int>(tape_.size()) - 1;
+    tapeList_->setRowCount(n + 1);
+    ShowTapeRow(tapeList_, tape_, n);
+    tapeList_->setCurrentCell(n, 0);
+}
+
+void Ccalc::ShowTape() {
+    tapeList_->setUpdatesEnabled(false);
+    const int rows = static_cast<int>(tape_.size());
+    tapeList_->setRowCount(rows);
+    for (int k = 0; k < rows; ++k) ShowTapeRow(tapeList_, tape_, k);
+    if (rows > 0) tapeList_->setCurrentCell(rows - 1, 0);
+    tapeList_->setUpdatesEnabled(true);
 }
 
 void Ccalc::ClearTape() {
-    tape_->setRowCount(0);
-    TapeValues.fill(kZeroValue);
+    tape_.Clear();
+    tapeList_->setRowCount(0);
     FocusDisplay();
 }

@@ -72,8 +72,8 @@ void Ccalc::ExportTape() {
     if (name.isEmpty()) return;
 
     std::vector<std::string> rows;
-    rows.reserve(static_cast<std::size_t>(TapeRowCount()));
-    for (int k = 0; k < TapeRowCount(); ++k) rows.push_back(TapeText(k));
+    rows.reserve(tape_.size());
+    for (const TapeRow& row : tape_.Rows()) rows.push_back(row.text);
     std::vector<std::pair<std::string, std::string>> regs;
     for (int n = 0; n < kRegisterCount; ++n)
         regs.emplace_back(registers_->item(n, 0)->text().toLatin1().toStdString(),

@@ -1,6 +1,12 @@
 // Helpers shared by the state-file tests.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,4 +69,34 @@ inline std::string Crlf(const std::vector<std::string>& lines) {
     return out;
 }
 
+inline void WriteFile(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
 inline std::string HexLine(ValueMode m, uint64_t lo) { return RegRepr(IntValue(m, lo)); }
+
+// A folder of its own for one state file, gone with the object.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string tmpl = ::testing::TempDir() + "qzfloatXXXXXX";
+        if (::mkdtemp(tmpl.data()) != nullptr) path_ = tmpl;
+    }
+    ~TempFolder() {
+        if (path_.empty()) return;
+        ::unlink(File().c_str());
+        ::rmdir(path_.c_str());
+    }
+    bool Made() const { return !path_.empty(); }
+    std::string File() const { return path_ + "/qz.state"; }
+
+private:
+    std::string path_;
+};

@@ -70,15 +70,6 @@ protected:
         fs::remove_all(dir_, ec);
     }
 
-    static void WriteFile(const std::string& path, const std::string& content) {
-        std::ofstream(path, std::ios::binary) << content;
-    }
-    static std::string ReadFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
     std::vector<std::string> DirEntries() const {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
@@ -89,7 +80,7 @@ protected:
         StateSnapshot s;
         s.mode = vmHex;
         for (int k = 0; k < kRegisterCount; ++k) s.regs[k] = IntValue(vmHex, 0x100 + k);
-        for (int i = 0; i < 100; ++i) s.tape.push_back({IntValue(vmHex, i), "+ " + std::to_string(i) + "h"});
+        for (int i = 0; i < 100; ++i) s.tape.Append(IntValue(vmHex, i), "+ " + std::to_string(i) + "h");
         return s;
     }
 
@@ -341,7 +332,7 @@ TEST_F(StateFileTest, InterruptedSaveKeepsTheOldFile) {
     const std::string old = FormatState(Sample());
     WriteFile(path_, old);
     StateSnapshot bigger = Sample();
-    for (auto& row : bigger.tape) row.text = std::string(200, 'z');
+    for (int i = 0; i < 100; ++i) bigger.tape.Append(IntValue(vmHex, i), std::string(200, 'z'));
 
     int pipeFd[2];
     ASSERT_EQ(::pipe(pipeFd), 0);

@@ -323,11 +323,11 @@ private slots:
         Mode(w, "ModeDec");
         Type(w, "9s1+1=");
         QCOMPARE(Register(w, 1), QString("9"));
-        const int rows = w.TapeRowCount();
+        const int rows = static_cast<int>(w.TapeRows().size());
         Button(w, "bClrA")->click();
         QCOMPARE(Register(w, 1), QString("0"));
         QCOMPARE(DisplayText(w), QString("0"));
-        QCOMPARE(w.TapeRowCount(), rows + 1);  // the cleared entry's line
+        QCOMPARE(static_cast<int>(w.TapeRows().size()), rows + 1);  // the cleared entry's line
     }
 
     // Every key that calls the machine cancels a pending store, so the next

@@ -222,13 +222,12 @@ Kept Expected(Ccalc& w) {
         const CalcValue& v = w.Mach().Register(n);
         k.registers << Latin1(ValueText(HasRegisterText(v) ? v : kZeroValue));
     }
-    for (int row = 0; row < w.TapeRowCount(); ++row) {
-        const CalcValue& v = w.TapeValues[static_cast<std::size_t>(row)];
+    for (const TapeRow& row : w.TapeRows()) {
         // A row holding the error value comes back with it; other values
         // without a register text form do not.
-        if (!HasRegisterText(v) && !(v == kErrorValue)) continue;
-        k.tape << Latin1(TrimmedEnd(w.TapeText(row)));
-        k.tapeValues << Latin1(ValueText(v));
+        if (!HasRegisterText(row.value) && !(row.value == kErrorValue)) continue;
+        k.tape << Latin1(TrimmedEnd(row.text));
+        k.tapeValues << Latin1(ValueText(row.value));
     }
     return k;
 }
@@ -238,10 +237,9 @@ Kept Shown(Ccalc& w) {
     k.mode = w.Mach().Mode();
     auto* regs = w.findChild<QTableWidget*>(QStringLiteral("registers"));
     for (int n = 0; n < kRegisterCount; ++n) k.registers << regs->item(n, 1)->text();
-    for (int row = 0; row < w.TapeRowCount(); ++row) {
-        k.tape << Latin1(w.TapeText(row));
-        k.tapeValues << Latin1(ValueText(w.TapeValues[static_cast<std::size_t>(row)]));
-    }
+    auto* tape = w.findChild<QTableWidget*>(QStringLiteral("tape"));
+    for (int row = 0; row < tape->rowCount(); ++row) k.tape << tape->item(row, 0)->text();
+    for (const TapeRow& row : w.TapeRows()) k.tapeValues << Latin1(ValueText(row.value));
     return k;
 }
 
@@ -384,7 +382,7 @@ public:
         if (shown.isEmpty() || shown.size() > 255)
             return QStringLiteral("display text of %1 characters: \"%2\"").arg(shown.size()).arg(shown);
         const CcalcMach& m = w_->Mach();
-        if (tape_->rowCount() > Ccalc::kTapeRows)
+        if (tape_->rowCount() > static_cast<int>(kMaxTapeRows))
             return QStringLiteral("%1 tape rows").arg(tape_->rowCount());
         if (registers_->rowCount() != kRegisterCount)
             return QStringLiteral("%1 register rows").arg(registers_->rowCount());
@@ -477,7 +475,8 @@ private:
     void CountTape() {
         const int rows = tape_->rowCount();
         const QString newest = rows ? tape_->item(rows - 1, 0)->text() : QString();
-        if (rows > lastTapeRows_ || (rows == Ccalc::kTapeRows && newest != lastTapeText_)) ++tapeLines_;
+        if (rows > lastTapeRows_ || (rows == static_cast<int>(kMaxTapeRows) && newest != lastTapeText_))
+            ++tapeLines_;
         lastTapeRows_ = rows;
         lastTapeText_ = newest;
     }
@@ -943,7 +942,7 @@ private slots:
             QVERIFY(session.helpErrors_ > 0);
             QVERIFY(session.exports_ > session.cancels_ + session.exportErrors_);
             QVERIFY(session.abouts_ > 0);
-            QVERIFY(session.tapeLines_ > Ccalc::kTapeRows);
+            QVERIFY(session.tapeLines_ > static_cast<int>(kMaxTapeRows));
         }
     }
 };

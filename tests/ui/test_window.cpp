@@ -295,7 +295,7 @@ private slots:
         for (const char* name : kFloatOnly) QVERIFY2(Button(w, name)->isEnabled(), name);
         QVERIFY(Button(w, "bNeg")->isEnabled());
         QCOMPARE(Button(w, "bPrt")->text(), QString("Save"));
-        QCOMPARE(w.TapeRowCount(), 0);
+        QCOMPARE(w.TapeRows().size(), std::size_t{0});
     }
 
     void registerList() {
