@@ -23,6 +23,7 @@
 #include "ui/bitgrid.h"
 #include "ui/bitspanel.h"
 #include "ui/calc.h"
+#include "ui/calc_panel_glue.h"
 
 namespace {
 
@@ -58,8 +59,9 @@ struct Session {
         Type(w, before);
         if (panel) {
             if (!painted) throw std::runtime_error("the panel needs the window shown");
-            w.SetBitsPanelShown(true);
-            if (!w.BitsPanel() || !ShowExposed(*w.BitsPanel())) throw std::runtime_error("no bits panel");
+            w.Panel().SetBitsPanelShown(true);
+            if (!w.Panel().BitsPanel() || !ShowExposed(*w.Panel().BitsPanel()))
+                throw std::runtime_error("no bits panel");
         }
         QCoreApplication::processEvents();
     }
@@ -83,7 +85,7 @@ void Keys(benchmark::State& state, const char* mode, const std::string& cycle, b
 // makes every click show a new value.
 void BitToggle(benchmark::State& state, const char* mode) {
     Session s(mode, true, true, "");
-    CbitGrid* grid = s.w.BitsPanel()->Grid();
+    CbitGrid* grid = s.w.Panel().BitsPanel()->Grid();
     const int count = grid->BitCount();
     const auto click = [grid](int bit) {
         const QPointF at = grid->CellRect(bit).center();

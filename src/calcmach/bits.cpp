@@ -236,7 +236,7 @@ long double ValidFloat(long double x) {
     return x;
 }
 
-bool BitsToggleable(ValueMode m) { return m >= vmDec && m <= vmFloat; }
+bool BitsToggleable(ValueMode m) { return IsIntegerMode(m) || m == vmFloat; }
 
 int BitCount(const CalcValue& v) { return v.mode == vmFloat ? kFloatBits : kIntBits; }
 
@@ -297,7 +297,7 @@ bool CcalcMach::ToggleBit(int n) {
 }
 
 void CcalcMach::EnterNumber(ValueMode m, Word128 v) {
-    if (m < vmDec || m > vmIPv6) {
+    if (!IsIntegerMode(m)) {
         throw RangeError("CcalcMach.EnterNumber: invalid mode " + std::to_string(static_cast<int32_t>(m)));
     }
     SetMode(m);

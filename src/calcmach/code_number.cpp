@@ -435,6 +435,17 @@ std::string QuotedForMessage(std::string_view text) {
     return q + "\"";
 }
 
+std::string CodeLiteral(Word128 v, CodeForm form) {
+    switch (form) {
+        case CodeForm::Hex: return "0x" + str(v, 16);
+        case CodeForm::Signed: return sstr(v, 10);
+        case CodeForm::Unsigned: return str(v, 10);
+        case CodeForm::Octal: return "0o" + str(v, 8);
+        case CodeForm::Binary: return "0b" + str(v, 2);
+    }
+    return {};
+}
+
 NumberRead ParseCodeNumber(std::string_view text, ValueMode mode, int bits) {
     text = Trim(text);
     const std::string_view whole = text;

@@ -322,7 +322,7 @@ private:
 };
 
 void AppendRegisterText(std::string& out, const CalcValue& v) {
-    if (v.mode >= vmDec && v.mode <= vmFloat) {
+    if (IsIntegerMode(v.mode) || v.mode == vmFloat) {
         out += RegRepr(v);
         return;
     }

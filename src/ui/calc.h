@@ -21,7 +21,7 @@
 #include "state/tape.h"
 #include "ui/mrvforms.h"
 
-class CbitsPanel;
+class CpanelGlue;
 class CdisplayPanel;
 struct KeypadKey;
 class QAbstractButton;
@@ -79,6 +79,7 @@ public:
     void ExportTape();
 
     CcalcMach& Mach() { return *mach_; }
+    CpanelGlue& Panel() { return *panel_; }
     // What the tape list shows.
     const Tape& TapeRows() const { return tape_; }
 
@@ -152,63 +153,8 @@ private:
     std::vector<QPushButton*> integerOnly_;
     QPushButton* bNeg_ = nullptr;
 
-    // ---- The bits panel, the display's context menu, pasting numbers as
-    // program code writes them, Always on top (calc_bits.cpp).
-public:
-    enum class CopyForm { Hex, Signed, Unsigned, Octal, Binary };
-    // The value the display shows written in that form ("0x1F", "-5",
-    // "0o37", "0b11111"); empty where the form does not apply (a float, the
-    // error value).
-    QString CopyText(CopyForm form) const;
-    void CopyAs(CopyForm form);
-    // Shows or hides the bits panel (Ctrl+B, the display's menu). The
-    // panel is made the first time it is shown.
-    void ToggleBitsPanel();
-    void SetBitsPanelShown(bool shown);
-    bool BitsPanelShown() const { return bitsOpen_; }
-    CbitsPanel* BitsPanel() const { return bitsPanel_; }  // null until first shown
-    void SetAlwaysOnTop(bool on);
-    bool AlwaysOnTop() const { return onTop_; }
-    // The display's context menu, made on first use.
-    QMenu* DisplayMenu();
-    void ShowDisplayMenu(const QPoint& globalPos);
-    // A text that is one number ("0x1F", "-5", "192.168.1.1", "1.5e3") is
-    // entered as that number, switching the mode; a text that is neither a
-    // number nor the mode's keys shows the error value and changes nothing
-    // else. False, and nothing done, for a text to be typed key by key.
-    bool PasteCodeNumber(const QString& text);
-    // Ctrl+B anywhere in the window; the Menu key and Shift+F10 on the
-    // display (onDisplay). True when the key was used.
-    bool BitsKey(int key, Qt::KeyboardModifiers mods, bool onDisplay);
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
-    // Lets the display ask for its context menu; run once while building.
-    void SetUpDisplayMenu();
-    // Hands the shown value to the panel; nothing while it is hidden.
-    void RefreshBitsPanel();
-    // Gives the panel the content for the shown value, unless it has it.
-    void ShowBitsValue();
-    void BitToggled(int bit);
-    // Shows the panel that was open, once the window is on the screen.
-    void BringBitsPanelBack();
-    WindowState SavedWindowState() const;
-    void RestoreWindowState(const WindowState& window);
-
-    CbitsPanel* bitsPanel_ = nullptr;
-    QMenu* displayMenu_ = nullptr;
-    bool bitsOpen_ = false;  // what the user asked for; the panel hides with the window
-    bool onTop_ = false;
-    bool bitsAwaitWindow_ = false;     // the panel comes back once the window is exposed
-    std::optional<QPoint> bitsPlace_;  // from the state file, until the panel first shows
-    // What the panel was last given (defined in calc_bits.cpp).
-    struct BitsShown;
-    struct BitsShownDeleter {
-        void operator()(BitsShown* shown) const;
-    };
-    std::unique_ptr<BitsShown, BitsShownDeleter> bitsShown_;
+    // The bits panel, the display's menu and Always on top.
+    CpanelGlue* panel_ = nullptr;
 };
 
 // The desktop folder as the desktop environment names it, when it exists;

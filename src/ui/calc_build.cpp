@@ -26,6 +26,7 @@
 #include "ui/calc.h"
 #include "ui/calc_colours.h"
 #include "ui/calc_keypad.h"
+#include "ui/calc_panel_glue.h"
 #include "ui/display.h"
 #include "ui/drawn_icons.h"
 #include "ui/qzsplitter.h"
@@ -285,7 +286,7 @@ void Ccalc::BuildDisplay() {
     Fill(entry_, kDisplayColour);
     SetBackground(entry_, QPalette::WindowText, kDisplayText);
     entry_->OnKey = [this](QKeyEvent* e) { OnDisplayKey(e); };
-    SetUpDisplayMenu();
+    panel_ = new CpanelGlue(*this, *mach_, entry_);
 
     parenCt_ = new QLabel(QStringLiteral("(0"), entry_);
     parenCt_->setObjectName(QStringLiteral("ParenCt"));
@@ -416,7 +417,7 @@ void Ccalc::UpdateDisplay() {
     for (QPushButton* b : floatOnly_) b->setEnabled(isFloat);
     for (QPushButton* b : integerOnly_) b->setEnabled(!isFloat);
     bNeg_->setEnabled(mode == vmDec || isFloat);
-    RefreshBitsPanel();
+    panel_->Refresh();
 }
 
 void Ccalc::UpdateRegisters() {
@@ -437,8 +438,6 @@ void Ccalc::AdjustColumns() {
 
 bool Ccalc::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize && (watched == registers_ || watched == tapeList_)) AdjustColumns();
-    if (event->type() == QEvent::Expose && watched == windowHandle() && bitsAwaitWindow_)
-        QTimer::singleShot(0, this, [this] { BringBitsPanelBack(); });
     switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:

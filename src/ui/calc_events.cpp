@@ -9,10 +9,12 @@
 
 #include <algorithm>
 
+#include "calcmach/code_number.h"
 #include "ui/about.h"
 #include "ui/application.h"
 #include "ui/calc.h"
 #include "ui/calc_keypad.h"
+#include "ui/calc_panel_glue.h"
 #include "ui/display.h"
 
 namespace {
@@ -85,7 +87,7 @@ bool Ccalc::EntryKeyPress(int key, Qt::KeyboardModifiers mods) {
         FocusDisplay();
         return true;
     }
-    if (BitsKey(key, mods, true)) return true;
+    if (panel_->Key(key, mods, true)) return true;
     mods = ShortcutModifiers(mods);
     if (mods != Qt::ControlModifier) return false;
     if (key == Qt::Key_C || key == Qt::Key_X) {
@@ -101,7 +103,7 @@ bool Ccalc::EntryKeyPress(int key, Qt::KeyboardModifiers mods) {
 
 bool Ccalc::ShortcutKey(QWidget* origin, int key, Qt::KeyboardModifiers mods) {
     if (CmrvForm::ShortcutKey(origin, key, mods)) return true;
-    if (BitsKey(key, mods, false)) return true;
+    if (panel_->Key(key, mods, false)) return true;
     mods = ShortcutModifiers(mods);
     if (key == Qt::Key_Q && mods == Qt::NoModifier) {
         close();
@@ -147,12 +149,22 @@ void Ccalc::EntryKeyChar(std::string_view ch) {
 void Ccalc::CopyToClipboard() { QGuiApplication::clipboard()->setText(entry_->text()); }
 
 void Ccalc::PasteFromClipboard() {
-    const QString text = QGuiApplication::clipboard()->text();
-    if (PasteCodeNumber(text)) return;
-    // Only the mode's keys are left, and a paste is no register key.
+    const QByteArray bytes = QGuiApplication::clipboard()->text().toUtf8();
+    const std::string typing = mach_->ShowsY() && mach_->EntryStarted() ? mach_->EntryText() : std::string();
+    const PastePlan plan =
+        PlanPaste(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), mach_->Mode(),
+                  kWordBits, typing);
+    // Like any other key, the paste cancels a pending store or recall.
     RegPending = raNone;
-    const QByteArray bytes = text.toUtf8();
-    for (const char b : bytes) EntryKeyChar(std::string_view(&b, 1));
+    if (plan.kind == PastePlan::kKeys) {
+        for (const char b : bytes) EntryKeyChar(std::string_view(&b, 1));
+        return;
+    }
+    if (plan.kind == PastePlan::kNumber)
+        EnterReadNumber(*mach_, plan.value);
+    else
+        mach_->ShowError();  // and nothing the user had changes
+    UpdateDisplay();
 }
 
 void Ccalc::StoreRegister(int n) {

@@ -6,13 +6,14 @@
 
 #include "state/session.h"
 #include "ui/calc.h"
+#include "ui/calc_panel_glue.h"
 
 std::function<void(const QString&)> Ccalc::SaveFailedHook;
 std::function<void(const QString&)> Ccalc::StateWarningHook;
 
 void Ccalc::LoadState() {
     std::string warning;
-    RestoreWindowState(session_->Load(*mach_, tape_, warning));
+    panel_->RestoreWindowState(session_->Load(*mach_, tape_, warning));
     ShowTape();
     if (warning.empty()) return;
     const QString text = QString::fromLocal8Bit(warning);
@@ -29,7 +30,7 @@ void Ccalc::LoadState() {
 bool Ccalc::SaveState() {
     if (!mach_) return true;
     const bool first = !session_->Saved();
-    const std::string failure = session_->Save(*mach_, tape_, SavedWindowState());
+    const std::string failure = session_->Save(*mach_, tape_, panel_->SavedWindowState());
     if (failure.empty() || !first) return failure.empty();
 
     // The window is going and the next run would silently start from the

@@ -178,9 +178,9 @@ const QMap<QString, std::function<void(Ccalc&)>>& Tries() {
          [](Ccalc& w) {
              Show(w);
              Press(Entry(w), Qt::Key_B, Qt::ControlModifier);
-             QVERIFY(w.BitsPanel() && w.BitsPanel()->isVisible());
+             QVERIFY(w.Panel().BitsPanel() && w.Panel().BitsPanel()->isVisible());
              Press(Entry(w), Qt::Key_B, Qt::ControlModifier);
-             QVERIFY(!w.BitsPanel()->isVisible());
+             QVERIFY(!w.Panel().BitsPanel()->isVisible());
          }},
         {QStringLiteral("Menu, Shift+F10"),
          [](Ccalc& w) {

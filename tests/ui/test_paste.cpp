@@ -205,11 +205,11 @@ private slots:
         Ccalc w;
         Run(w, "ModeDec");
         QGuiApplication::clipboard()->setText("0x1F");
-        w.DisplayMenu()->findChild<QAction*>(QStringLiteral("paste"))->trigger();
+        w.Panel().DisplayMenu()->findChild<QAction*>(QStringLiteral("paste"))->trigger();
         QVERIFY(Checked(w, "ModeHex"));
         QCOMPARE(DisplayText(w), QString("1F"));
         QGuiApplication::clipboard()->setText("5q3");
-        w.DisplayMenu()->findChild<QAction*>(QStringLiteral("paste"))->trigger();
+        w.Panel().DisplayMenu()->findChild<QAction*>(QStringLiteral("paste"))->trigger();
         QCOMPARE(DisplayText(w), QString("*** ERROR ***"));
     }
 };

@@ -18,6 +18,7 @@
 
 #include "ui/application.h"
 #include "ui/calc.h"
+#include "ui/calc_panel_glue.h"
 
 namespace uitest {
 
