@@ -5,6 +5,7 @@
 // state file loads and saves it, and the window's tape list only shows it.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -12,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "calcmach/values.h"
+#include "calcmach/calcmach.h"
 
 struct TapeRow {
     CalcValue value;
@@ -55,3 +56,9 @@ private:
     std::uint64_t appended_ = 0;
     std::uint64_t clears_ = 0;
 };
+
+// The tape export's text: the rows right-aligned to column 45, two empty
+// lines, a rule of 45 dashes, then each register whose value text is not
+// "0" as its name (R0 ... RF) and its value text right-aligned. Lines end in
+// "\n".
+std::string TapeExportText(const Tape& tape, const std::array<CalcValue, kRegisterCount>& registers);

@@ -15,6 +15,7 @@
 #include "ui/calc.h"
 #include "ui/calc_keypad.h"
 #include "ui/calc_panel_glue.h"
+#include "ui/calc_widgets.h"
 #include "ui/display.h"
 
 namespace {
@@ -64,7 +65,7 @@ void Ccalc::KeypadClick(const KeypadKey& key) {
         mach_->SetValue(*key.value);
     else
         mach_->OpSet(key.op);
-    RegPending = raNone;
+    regPending_ = raNone;
     UpdateDisplay();
     if (key.registers) UpdateRegisters();
 }
@@ -74,7 +75,7 @@ void Ccalc::OnDisplayKey(QKeyEvent* event) {
         if (EntryKeyPress(event->key(), event->modifiers())) return;
         // Window shortcuts come before the character, so "q" and Escape
         // close the window instead of being typed.
-        if (ShortcutKey(entry_, event->key(), event->modifiers())) return;
+        if (ShortcutKey(ui_->entry, event->key(), event->modifiers())) return;
         const QByteArray text = event->text().toUtf8();
         if (!text.isEmpty())
             EntryKeyChar(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
@@ -110,7 +111,7 @@ bool Ccalc::ShortcutKey(QWidget* origin, int key, Qt::KeyboardModifiers mods) {
         return true;
     }
     if ((key == Qt::Key_P || key == Qt::Key_S) && mods == Qt::ControlModifier) {
-        bPrt_->click();
+        ui_->bPrt->click();
         return true;
     }
     return false;
@@ -122,31 +123,31 @@ void Ccalc::EntryKeyChar(std::string_view ch) {
     if (!IsAcceptedChar(c)) return;
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
 
-    if (RegPending != raNone) {
+    if (regPending_ != raNone) {
         const int reg = DigitValue(c);
         if (reg >= 0) {
-            if (RegPending == raRecall)
+            if (regPending_ == raRecall)
                 RecallRegister(reg);
             else
                 StoreRegister(reg);
-            RegPending = raNone;
+            regPending_ = raNone;
             return;
         }
-        RegPending = raNone;
+        regPending_ = raNone;
     }
 
     bool accepted = false;
     switch (c) {
         case '\r': accepted = mach_->KeyChar('='); break;
-        case 'R': RegPending = raRecall; return;
-        case 'S': RegPending = raStore; return;
+        case 'R': regPending_ = raRecall; return;
+        case 'S': regPending_ = raStore; return;
         case 'X': accepted = mach_->KeyChar('c'); break;
         default: accepted = mach_->KeyChar(c); break;
     }
     if (accepted) UpdateDisplay();
 }
 
-void Ccalc::CopyToClipboard() { QGuiApplication::clipboard()->setText(entry_->text()); }
+void Ccalc::CopyToClipboard() { QGuiApplication::clipboard()->setText(ui_->entry->text()); }
 
 void Ccalc::PasteFromClipboard() {
     const QByteArray bytes = QGuiApplication::clipboard()->text().toUtf8();
@@ -155,7 +156,7 @@ void Ccalc::PasteFromClipboard() {
         PlanPaste(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), mach_->Mode(),
                   kWordBits, typing);
     // Like any other key, the paste cancels a pending store or recall.
-    RegPending = raNone;
+    regPending_ = raNone;
     if (plan.kind == PastePlan::kKeys) {
         for (const char b : bytes) EntryKeyChar(std::string_view(&b, 1));
         return;
@@ -169,8 +170,7 @@ void Ccalc::PasteFromClipboard() {
 
 void Ccalc::StoreRegister(int n) {
     mach_->sto(n);
-    const std::string text = ValueText(mach_->Register(n));
-    registers_->item(n, 1)->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    UpdateRegisters();
     FocusDisplay();
 }
 
@@ -180,88 +180,27 @@ void Ccalc::RecallRegister(int n) {
 }
 
 void Ccalc::RegistersClick() {
-    const int row = registers_->currentRow();
+    const int row = ui_->registers->currentRow();
     // Without a focused row there is no register to act on; asking the
     // machine for register -1 would only raise an error dialog.
     if (row < 0) return;
-    if (RegPending == raStore)
+    if (regPending_ == raStore)
         StoreRegister(row);
     else
         RecallRegister(row);
-    RegPending = raNone;
+    regPending_ = raNone;
     FocusDisplay();
 }
 
-bool Ccalc::ListMouse(QTableWidget* list, QObject* part, QMouseEvent* event) {
-    const QEvent::Type type = event->type();
-    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) FocusDisplay();
-    // The frame and the scroll bars work as usual.
-    if (part != list->viewport()) return false;
-
-    switch (type) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick: {
-            // Only a left click on a row means something; any other click
-            // would move the selection or start the list's own searching.
-            const bool onRow =
-                event->button() == Qt::LeftButton && list->indexAt(event->position().toPoint()).isValid();
-            if (event->button() == Qt::LeftButton) listPressIgnored_ = !onRow;
-            return !onRow;
-        }
-        case QEvent::MouseButtonRelease:
-            if (event->button() != Qt::LeftButton) return true;
-            if (listPressIgnored_) {
-                listPressIgnored_ = false;
-                return true;
-            }
-            return false;
-        case QEvent::MouseMove: return listPressIgnored_ && (event->buttons() & Qt::LeftButton);
-        default: return false;
-    }
-}
-
 void Ccalc::TapeClick() {
-    const int row = tapeList_->currentRow();
+    const int row = ui_->tapeList->currentRow();
     if (row < 0 || static_cast<std::size_t>(row) >= tape_.size()) return;
     mach_->SetValue(tape_[static_cast<std::size_t>(row)].value);
     UpdateDisplay();
 }
 
-namespace {
-
-// Shows tape row k in row k of the list.
-void ShowTapeRow(QTableWidget* list, const Tape& tape, int k) {
-    const std::string& text = tape[static_cast<std::size_t>(k)].text;
-    auto* item = new QTableWidgetItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    list->setItem(k, 0, item);
-}
-
-}  // namespace
-
-void Ccalc::TapeAppend(std::string_view text, const CalcValue& value) {
-    const std::size_t before = tape_.size();
-    tape_.Append(value, text);
-    // A full tape dropped its oldest row.
-    if (tape_.size() == before) tapeList_->removeRow(0);
-    const int n = static_cast<int>(tape_.size()) - 1;
-    tapeList_->setRowCount(n + 1);
-    ShowTapeRow(tapeList_, tape_, n);
-    tapeList_->setCurrentCell(n, 0);
-}
-
-void Ccalc::ShowTape() {
-    tapeList_->setUpdatesEnabled(false);
-    const int rows = static_cast<int>(tape_.size());
-    tapeList_->setRowCount(rows);
-    for (int k = 0; k < rows; ++k) ShowTapeRow(tapeList_, tape_, k);
-    if (rows > 0) tapeList_->setCurrentCell(rows - 1, 0);
-    tapeList_->setUpdatesEnabled(true);
-}
-
 void Ccalc::ClearTape() {
     tape_.Clear();
-    tapeList_->setRowCount(0);
+    ui_->tapeList->setRowCount(0);
     FocusDisplay();
 }

@@ -4,40 +4,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTableWidget>
 
 #include <cstring>
 #include <stdexcept>
 
 #include "fdio/fdio.h"
 #include "ui/calc.h"
-
-namespace {
-
-constexpr std::size_t kColumn = 45;
-const QString kTextFilter = QStringLiteral("Text Files (*.txt)");
-
-void RightAligned(std::string& out, std::string_view left, std::string_view right) {
-    const std::size_t used = left.size() + right.size();
-    out += left;
-    if (used < kColumn) out.append(kColumn - used, ' ');
-    out += right;
-    out += '\n';
-}
-
-}  // namespace
-
-std::string FormatTapeExport(const std::vector<std::string>& tapeRows,
-                             const std::vector<std::pair<std::string, std::string>>& registers) {
-    std::string out;
-    for (const std::string& row : tapeRows) RightAligned(out, {}, row);
-    out += "\n\n";
-    out.append(kColumn, '-');
-    out += '\n';
-    for (const auto& [name, value] : registers)
-        if (value != "0") RightAligned(out, name, value);
-    return out;
-}
+#include "ui/calc_export.h"
 
 QString DefaultExportDir() {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
@@ -45,15 +18,23 @@ QString DefaultExportDir() {
     return QDir::homePath();
 }
 
+namespace {
+
+const QString kTextFilter = QStringLiteral("Text Files (*.txt)");
+
+// name with ".txt" added when it has no extension and the dialog's text
+// filter was chosen.
 QString WithTextSuffix(const QString& name, const QString& filter) {
     if (filter != kTextFilter || name.isEmpty() || !QFileInfo(name).suffix().isEmpty()) return name;
     return name + (name.endsWith(QLatin1Char('.')) ? QStringLiteral("txt") : QStringLiteral(".txt"));
 }
 
-QString Ccalc::AskExportFile() {
+// The save dialog: in saveDir (or DefaultExportDir() when that has gone),
+// proposing "tape.txt". An empty result cancels.
+QString AskExportFile(QWidget* parent, const QString& saveDir) {
     // The folder may have gone since the window opened.
-    const QString dir = QFileInfo(SaveDir).isDir() ? SaveDir : DefaultExportDir();
-    QFileDialog dialog(this);
+    const QString dir = QFileInfo(saveDir).isDir() ? saveDir : DefaultExportDir();
+    QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(kTextFilter);
@@ -67,18 +48,13 @@ QString Ccalc::AskExportFile() {
     return WithTextSuffix(files.front(), dialog.selectedNameFilter());
 }
 
+}  // namespace
+
 void Ccalc::ExportTape() {
-    const QString name = ChooseExportFile ? ChooseExportFile() : AskExportFile();
+    const QString name = chooseExportFile_ ? chooseExportFile_() : AskExportFile(this, saveDir_);
     if (name.isEmpty()) return;
 
-    std::vector<std::string> rows;
-    rows.reserve(tape_.size());
-    for (const TapeRow& row : tape_.Rows()) rows.push_back(row.text);
-    std::vector<std::pair<std::string, std::string>> regs;
-    for (int n = 0; n < kRegisterCount; ++n)
-        regs.emplace_back(registers_->item(n, 0)->text().toLatin1().toStdString(),
-                          registers_->item(n, 1)->text().toLatin1().toStdString());
-    const std::string text = FormatTapeExport(rows, regs);
+    const std::string text = TapeExportText(tape_, mach_->Registers());
 
     // Written beside the old file and put in its place only when whole: a
     // full disk must not cost the previous export.

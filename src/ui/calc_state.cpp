@@ -8,17 +8,26 @@
 #include "ui/calc.h"
 #include "ui/calc_panel_glue.h"
 
-std::function<void(const QString&)> Ccalc::SaveFailedHook;
-std::function<void(const QString&)> Ccalc::StateWarningHook;
+namespace {
+
+std::function<void(const QString&)> readFailedHook;
+std::function<void(const QString&)> saveFailedHook;
+
+}  // namespace
+
+void Ccalc::SetStateMessageHooks(std::function<void(const QString&)> readFailed,
+                                 std::function<void(const QString&)> saveFailed) {
+    readFailedHook = std::move(readFailed);
+    saveFailedHook = std::move(saveFailed);
+}
 
 void Ccalc::LoadState() {
     std::string warning;
     panel_->RestoreWindowState(session_->Load(*mach_, tape_, warning));
-    ShowTape();
     if (warning.empty()) return;
     const QString text = QString::fromLocal8Bit(warning);
-    if (StateWarningHook) {
-        StateWarningHook(text);
+    if (readFailedHook) {
+        readFailedHook(text);
         return;
     }
     // Shown over the window once it is up, not over a window still being
@@ -36,8 +45,8 @@ bool Ccalc::SaveState() {
     // The window is going and the next run would silently start from the
     // old state, so the user hears of it now.
     const QString message = QString::fromLocal8Bit(failure);
-    if (SaveFailedHook)
-        SaveFailedHook(message);
+    if (saveFailedHook)
+        saveFailedHook(message);
     else
         QMessageBox::warning(this, QStringLiteral("Zentabula"), message);
     return false;

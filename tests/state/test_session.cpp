@@ -44,6 +44,21 @@ TEST(Tape, ClearCountsOnlyWhenRowsGo) {
     EXPECT_EQ(tape.Appended(), 3u);
 }
 
+// Rows end in column 45, a longer one starts the line; of the registers only
+// those whose text is not "0" are listed.
+TEST(Tape, ExportText) {
+    Tape tape;
+    tape.Append(IntValue(vmDec, 5), "5");
+    tape.Append(kZeroValue, std::string(46, '7'));
+    std::array<CalcValue, kRegisterCount> regs{};
+    regs[1] = IntValue(vmDec, 42);
+    regs[10] = IntValue(vmHex, 0xFF);
+    EXPECT_EQ(TapeExportText(tape, regs), std::string(44, ' ') + "5\n" + std::string(46, '7') + "\n\n\n" +
+                                              std::string(45, '-') + "\nR1" + std::string(41, ' ') +
+                                              "42\nRA" + std::string(41, ' ') + "FF\n");
+    EXPECT_EQ(TapeExportText(Tape(), {}), "\n\n" + std::string(45, '-') + "\n");
+}
+
 const char* const kFile =
     "[globals]\r\nmode=vmHex\r\n\r\n[registers]\r\n"
     "vmHex:000000000000000000000000000000FF\r\n"

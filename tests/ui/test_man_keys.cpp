@@ -199,7 +199,7 @@ const QMap<QString, std::function<void(Ccalc&)>>& Tries() {
          [](Ccalc& w) {
              QTemporaryDir dir;
              const QString file = dir.filePath("tape.txt");
-             w.ChooseExportFile = [file] { return file; };
+             w.SetExportFileChooser([file] { return file; });
              Shows(w, "ModeDec", "5+3=");
              for (const Qt::Key key : {Qt::Key_S, Qt::Key_P}) {
                  QFile::remove(file);

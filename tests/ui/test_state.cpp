@@ -100,8 +100,8 @@ private slots:
         Errors().clear();
         SaveFailures().clear();
         Warnings().clear();
-        Ccalc::SaveFailedHook = [](const QString& message) { SaveFailures().append(message); };
-        Ccalc::StateWarningHook = [](const QString& message) { Warnings().append(message); };
+        Ccalc::SetStateMessageHooks([](const QString& message) { Warnings().append(message); },
+                                    [](const QString& message) { SaveFailures().append(message); });
     }
     void cleanup() {
         QVERIFY2(Errors().isEmpty(), qPrintable(Errors().join('\n')));
@@ -220,7 +220,8 @@ private slots:
         f.write(original);
         f.close();
 
-        Ccalc::StateWarningHook = nullptr;  // the real dialog, over the window
+        // The real dialog, over the window.
+        Ccalc::SetStateMessageHooks(nullptr, [](const QString& message) { SaveFailures().append(message); });
         auto disk = std::make_unique<FailingDisk>(static_cast<std::size_t>(cut));
         QStringList shown;
         QTimer closer;
@@ -407,7 +408,7 @@ private slots:
         Ccalc w;
         Type(w, "1234567890*9876543210=");
         for (int i = 0; i < 200; ++i) Type(w, "1+");
-        w.ChooseExportFile = [&] { return path; };
+        w.SetExportFileChooser([&] { return path; });
         FileWriteHook = [left = std::size_t{4096}](int fd, const char* data,
                                                    std::size_t size) mutable -> long {
             if (left == 0) {
@@ -426,12 +427,12 @@ private slots:
         QCOMPARE(QDir(HomeDir()).entryList({"tape.txt*"}, QDir::Files), QStringList{"tape.txt"});
 
         const QString direct = HomeDir() + "/direct.txt";
-        w.ChooseExportFile = [&] { return direct; };
+        w.SetExportFileChooser([&] { return direct; });
         Button(w, "bPrt")->click();
         QDir(HomeDir()).mkpath("dots");
         QVERIFY(QFile::rename(path, HomeDir() + "/dots/tape.txt"));
         QVERIFY(QFile::link("dots/tape.txt", path));
-        w.ChooseExportFile = [&] { return path; };
+        w.SetExportFileChooser([&] { return path; });
         Button(w, "bPrt")->click();
         QVERIFY(QFileInfo(path).isSymLink());
         QCOMPARE(ReadAll(HomeDir() + "/dots/tape.txt"), ReadAll(direct));

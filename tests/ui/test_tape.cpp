@@ -254,7 +254,7 @@ private slots:
         Button(w, "bStore")->click();
         ClickRow(Registers(w), 12, 0);
         QCOMPARE(Registers(w)->item(12, 1)->text(), QString("8"));
-        QCOMPARE(w.RegPending, Ccalc::raNone);
+        QCOMPARE(w.RegPending(), Ccalc::raNone);
         // The next click recalls again.
         Type(w, "x");
         ClickRow(Registers(w), 3, 1);
@@ -267,8 +267,8 @@ private slots:
         Ccalc w;
         Mode(w, "ModeDec");
         Type(w, "4");
-        for (Ccalc::RegAction pending : {Ccalc::raNone, Ccalc::raStore}) {
-            w.RegPending = pending;
+        for (const char* pending : {"", "S"}) {
+            Type(w, pending);  // nothing, or the store key
             Registers(w)->setCurrentIndex(QModelIndex());
             QCOMPARE(Registers(w)->currentRow(), -1);
             emit Registers(w)->clicked(QModelIndex());
@@ -281,7 +281,7 @@ private slots:
     void exportEmpty() {
         Ccalc w;
         const QString path = HomeDir() + "/empty.txt";
-        w.ChooseExportFile = [&] { return path; };
+        w.SetExportFileChooser([&] { return path; });
         Button(w, "bPrt")->click();
         QCOMPARE(ReadAll(path), QByteArray("\n\n") + kRule);
     }
@@ -299,7 +299,7 @@ private slots:
         QVERIFY(stale.open(QIODevice::WriteOnly));
         stale.write(QByteArray(500, 'x'));  // an old, longer file is replaced
         stale.close();
-        w.ChooseExportFile = [&] { return path; };
+        w.SetExportFileChooser([&] { return path; });
         Button(w, "bPrt")->click();
         const QByteArray expected = Blanks(43) + "12\n" + Blanks(41) + "+ 34\n" + Blanks(41) + "= 46\n" +
                                     "\n\n" + kRule + "R1" + Blanks(41) + "46\n" + "RF" + Blanks(41) + "FF\n";
@@ -315,7 +315,7 @@ private slots:
         const QByteArray top = "1" + QByteArray(127, '0');
         QCOMPARE(TapeLines(w).last(), QString("= " + top + "b"));
         const QString path = HomeDir() + "/long.txt";
-        w.ChooseExportFile = [&] { return path; };
+        w.SetExportFileChooser([&] { return path; });
         QTest::keyClick(Entry(w), Qt::Key_P, Qt::ControlModifier);
         const QByteArray expected = Blanks(43) + "1b\n" + Blanks(34) + "|< 1111111b\n" + "= " + top + "b\n" +
                                     "\n\n" + kRule + "R2" + top + "\n";
@@ -326,10 +326,10 @@ private slots:
         Ccalc w;
         Type(w, "1=");
         bool asked = false;
-        w.ChooseExportFile = [&] {
+        w.SetExportFileChooser([&] {
             asked = true;
             return QString();
-        };
+        });
         const QStringList before = QDir(HomeDir()).entryList(QDir::Files);
         Button(w, "bPrt")->click();
         QVERIFY(asked);
@@ -341,7 +341,7 @@ private slots:
         Ccalc w;
         Type(w, "1=");
         const QString path = HomeDir() + "/no such folder/tape.txt";
-        w.ChooseExportFile = [&] { return path; };
+        w.SetExportFileChooser([&] { return path; });
         Button(w, "bPrt")->click();
         QCOMPARE(Errors().size(), 1);
         QVERIFY2(Errors().first().contains("no such folder/tape.txt"), qPrintable(Errors().first()));

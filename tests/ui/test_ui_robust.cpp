@@ -278,7 +278,7 @@ public:
         for (const char* name : kFloatOnly) floatOnly_.push_back(Button(w, name));
         integerOnly_.clear();
         for (const char* name : kIntegerOnly) integerOnly_.push_back(Button(w, name));
-        w.ChooseExportFile = [this] { return ChooseFile(); };
+        w.SetExportFileChooser([this] { return ChooseFile(); });
         // A new window starts refreshed.
         stale_ = lagging_ = false;
         lastTapeRows_ = tape_ ? tape_->rowCount() : 0;
@@ -292,7 +292,7 @@ public:
     int Step(int budget) {
         faultsBefore_ = faults_;
         regsBefore_ = w_->Mach().Registers();
-        storeMayRun_ = w_->RegPending == Ccalc::raStore;
+        storeMayRun_ = w_->RegPending() == Ccalc::raStore;
         const int roll = Pick(1000);
         int used = 1;
         if (roll < 380)
@@ -853,7 +853,7 @@ private slots:
         Errors().clear();
         Warnings().clear();
         SaveFailures().clear();
-        Ccalc::SaveFailedHook = [](const QString& message) { SaveFailures().append(message); };
+        Ccalc::SetStateMessageHooks(nullptr, [](const QString& message) { SaveFailures().append(message); });
     }
 
     void randomSession() {
