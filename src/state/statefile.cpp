@@ -493,14 +493,6 @@ std::string AppDataDir() {
     return {};
 }
 
-std::string DesktopDir() {
-    const std::string drive = Env("HOMEDRIVE"), homePath = Env("HOMEPATH");
-    std::string home = (!drive.empty() && !homePath.empty()) ? drive + homePath : Env("HOME");
-    if (home.empty()) return {};
-    while (!home.empty() && (home.back() == '/' || home.back() == '\\')) home.pop_back();
-    return home + "/Desktop";
-}
-
 std::string StatePath() {
     std::string dir = AppDataDir();
     if (dir.empty()) return {};

@@ -75,7 +75,6 @@ private:
 // Folders. Each returns the folder without a trailing separator, or "" when
 // it cannot be determined.
 std::string AppDataDir();  // APPDATA, else XDG_CONFIG_HOME, else $HOME/.config
-std::string DesktopDir();  // HOMEDRIVE+HOMEPATH joined, else $HOME; then "Desktop"
 // AppDataDir() + "/qz.state", or "" with no folder.
 std::string StatePath();
 

@@ -26,14 +26,19 @@
 
 #include "ui/application.h"
 #include "ui/bitgrid.h"
+#include "ui/calc_colours.h"
+#include "ui/drawn_icons.h"
+#include "ui/mrvforms.h"
 
 namespace {
 
-const QColor kBackground(0x2F, 0x21, 0x0C);  // the main window's colour
-const QColor kBox(0x40, 0x40, 0x40);         // the display's background
-const QColor kValue(0xFF, 0xFF, 0x00);       // the display's text
+// The window's colours: a value box as the display, captions as the modes
+// panel.
+const QColor& kBackground = kWindowColour;
+const QColor& kBox = kDisplayColour;
+const QColor& kValue = kDisplayText;
 const QColor kDimmed(0x90, 0x90, 0x48);
-const QColor kCaption(0xD5, 0xD2, 0xCD);
+const QColor& kCaption = kModesColour;
 
 constexpr int kMargin = 8;
 constexpr int kLineGap = 2;
@@ -183,36 +188,6 @@ void FillOutside(const Pixels& dst, const QRect& r, const QRect& keep, QRgb colo
     FillRect(dst, QRect(QPoint(r.left(), both.bottom() + 1), QPoint(r.right(), r.bottom())), colour);
     FillRect(dst, QRect(QPoint(r.left(), both.top()), QPoint(both.left() - 1, both.bottom())), colour);
     FillRect(dst, QRect(QPoint(both.right() + 1, both.top()), QPoint(r.right(), both.bottom())), colour);
-}
-
-QIcon CopyIcon() {
-    // Two overlapping sheets, drawn once and shared by every line.
-    static const QIcon icon = [] {
-        QIcon i;
-        for (const int px : {16, 24, 32}) {
-            QPixmap pm(px, px);
-            pm.fill(Qt::transparent);
-            QPainter p(&pm);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.scale(px / 16.0, px / 16.0);
-            p.setPen(QPen(kCaption, 1.2));
-            p.setBrush(Qt::NoBrush);
-            p.drawRoundedRect(QRectF(5.5, 1.5, 8, 10), 1, 1);
-            p.setBrush(kBackground);
-            p.drawRoundedRect(QRectF(2.5, 4.5, 8, 10), 1, 1);
-            p.end();
-            i.addPixmap(pm);
-        }
-        return i;
-    }();
-    return icon;
-}
-
-void Fill(QWidget* w, const QColor& colour) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, colour);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
 }
 
 // How far the window system's frame reaches beyond the client area on each
@@ -431,7 +406,9 @@ CbitsLine::CbitsLine(QWidget* parent) : QWidget(parent) {
     copyButton_->setObjectName(QStringLiteral("copy"));
     copyButton_->setGeometry(CbitGrid::kWidth - kButtonW, 0, kButtonW, kHeight);
     copyButton_->setAutoRaise(true);
-    copyButton_->setIcon(CopyIcon());
+    // Drawn once and shared by every line.
+    static const QIcon copyIcon = CopyIcon(kCaption);
+    copyButton_->setIcon(copyIcon);
     copyButton_->setIconSize(QSize(16, 16));
     connect(copyButton_, &QToolButton::clicked, this, [this] { Copy(); });
 }
@@ -617,10 +594,14 @@ bool CbitsPanel::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+bool CbitsPanel::ClosingKey(int key, Qt::KeyboardModifiers mods) {
+    mods = ShortcutModifiers(mods);
+    return (key == Qt::Key_Escape && mods == Qt::NoModifier) ||
+           (key == Qt::Key_B && mods == Qt::ControlModifier);
+}
+
 void CbitsPanel::keyPressEvent(QKeyEvent* event) {
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier);
-    if ((event->key() == Qt::Key_Escape && mods == Qt::NoModifier) ||
-        (event->key() == Qt::Key_B && mods == Qt::ControlModifier)) {
+    if (ClosingKey(event->key(), event->modifiers())) {
         event->accept();
         close();
         return;

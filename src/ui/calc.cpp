@@ -3,6 +3,7 @@
 // from the machine and the tape.
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -14,7 +15,6 @@
 #include "ui/application.h"
 #include "ui/calc.h"
 #include "ui/calc_colours.h"
-#include "ui/calc_export.h"
 #include "ui/calc_keypad.h"
 #include "ui/calc_panel_glue.h"
 #include "ui/calc_widgets.h"
@@ -44,8 +44,7 @@ void ShowTape(QTableWidget* list, const Tape& tape) {
 
 }  // namespace
 
-Ccalc::Ccalc(QWidget* parent)
-    : CmrvForm(parent), saveDir_(DefaultExportDir()), session_(std::make_unique<StateSession>(StatePath())) {
+Ccalc::Ccalc(QWidget* parent) : CmrvForm(parent), session_(std::make_unique<StateSession>(StatePath())) {
     AfterCreate();
 }
 
@@ -88,7 +87,11 @@ void Ccalc::AfterCreate() {
 // What the controls do; each handler reports an exception it raises in the
 // error dialog (Guarded).
 void Ccalc::ConnectWidgets() {
-    ui_->entry->OnKey = [this](QKeyEvent* e) { OnDisplayKey(e); };
+    ui_->entry->OnKey = [this](QKeyEvent* e) { TypeKey(e, true); };
+    connect(panel_, &CpanelGlue::KeyTyped, this, [this](QKeyEvent* e) { TypeKey(e, false); });
+    connect(panel_, &CpanelGlue::ValueEdited, this, &Ccalc::UpdateDisplay);
+    connect(panel_, &CpanelGlue::CopyAsked, this, &Ccalc::CopyToClipboard);
+    connect(panel_, &CpanelGlue::PasteAsked, this, &Ccalc::PasteFromClipboard);
     connect(ui_->registers, &QAbstractItemView::clicked, this,
             [this] { Guarded([this] { RegistersClick(); }); });
     connect(ui_->tapeList, &QAbstractItemView::clicked, this, [this] { Guarded([this] { TapeClick(); }); });

@@ -86,7 +86,9 @@ protected:
 
 private:
     void ConnectWidgets();
-    void OnDisplayKey(QKeyEvent* event);
+    // A key press on the display, or one the bits panel passed on (without
+    // the window's shortcuts, which close the window: "q", Escape, Ctrl+Q).
+    void TypeKey(QKeyEvent* event, bool windowShortcuts);
     // What a keypad button does (calc_keypad.h).
     void KeypadClick(const KeypadKey& key);
     void RegistersClick();
@@ -100,7 +102,6 @@ private:
     std::unique_ptr<CcalcMach> mach_;
     Tape tape_;
     RegAction regPending_ = raNone;
-    QString saveDir_;  // first folder of the export dialog
     std::function<QString()> chooseExportFile_;
     std::unique_ptr<StateSession> session_;
     std::unique_ptr<CalcWidgets> ui_;

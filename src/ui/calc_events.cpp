@@ -70,12 +70,12 @@ void Ccalc::KeypadClick(const KeypadKey& key) {
     if (key.registers) UpdateRegisters();
 }
 
-void Ccalc::OnDisplayKey(QKeyEvent* event) {
-    Guarded([this, event] {
+void Ccalc::TypeKey(QKeyEvent* event, bool windowShortcuts) {
+    Guarded([this, event, windowShortcuts] {
         if (EntryKeyPress(event->key(), event->modifiers())) return;
         // Window shortcuts come before the character, so "q" and Escape
         // close the window instead of being typed.
-        if (ShortcutKey(ui_->entry, event->key(), event->modifiers())) return;
+        if (windowShortcuts && ShortcutKey(ui_->entry, event->key(), event->modifiers())) return;
         const QByteArray text = event->text().toUtf8();
         if (!text.isEmpty())
             EntryKeyChar(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));

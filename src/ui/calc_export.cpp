@@ -10,15 +10,17 @@
 
 #include "fdio/fdio.h"
 #include "ui/calc.h"
-#include "ui/calc_export.h"
 
-QString DefaultExportDir() {
+namespace {
+
+// The desktop folder as the desktop environment names it, when it exists
+// (now: it may have come or gone since the window opened); else the home
+// folder.
+QString ExportDir() {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (!desktop.isEmpty() && QFileInfo(desktop).isDir()) return desktop;
     return QDir::homePath();
 }
-
-namespace {
 
 const QString kTextFilter = QStringLiteral("Text Files (*.txt)");
 
@@ -29,11 +31,10 @@ QString WithTextSuffix(const QString& name, const QString& filter) {
     return name + (name.endsWith(QLatin1Char('.')) ? QStringLiteral("txt") : QStringLiteral(".txt"));
 }
 
-// The save dialog: in saveDir (or DefaultExportDir() when that has gone),
-// proposing "tape.txt". An empty result cancels.
-QString AskExportFile(QWidget* parent, const QString& saveDir) {
-    // The folder may have gone since the window opened.
-    const QString dir = QFileInfo(saveDir).isDir() ? saveDir : DefaultExportDir();
+// The save dialog, in the desktop folder (or the home folder when there is
+// none), proposing "tape.txt". An empty result cancels.
+QString AskExportFile(QWidget* parent) {
+    const QString dir = ExportDir();
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -51,7 +52,7 @@ QString AskExportFile(QWidget* parent, const QString& saveDir) {
 }  // namespace
 
 void Ccalc::ExportTape() {
-    const QString name = chooseExportFile_ ? chooseExportFile_() : AskExportFile(this, saveDir_);
+    const QString name = chooseExportFile_ ? chooseExportFile_() : AskExportFile(this);
     if (name.isEmpty()) return;
 
     const std::string text = TapeExportText(tape_, mach_->Registers());

@@ -16,9 +16,9 @@
 #include "state/statefile.h"
 #include "ui/application.h"
 #include "ui/bitspanel.h"
-#include "ui/calc.h"
 #include "ui/calc_panel_glue.h"
 #include "ui/display.h"
+#include "ui/mrvforms.h"
 
 namespace {
 
@@ -90,11 +90,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
         auto* key = static_cast<QKeyEvent*>(event);
-        const Qt::KeyboardModifiers mods = ShortcutModifiers(key->modifiers());
-        const bool panelKey = (key->key() == Qt::Key_Escape && mods == Qt::NoModifier) ||
-                              (key->key() == Qt::Key_B && mods == Qt::ControlModifier) ||
-                              key->key() == Qt::Key_Menu;
-        if (panelKey) return false;
+        if (CbitsPanel::ClosingKey(key->key(), key->modifiers()) || key->key() == Qt::Key_Menu) return false;
         forward_(key);
         key->accept();
         return true;
@@ -115,7 +111,7 @@ struct CpanelGlue::BitsShown {
     BitsPanelContent content;
 };
 
-CpanelGlue::CpanelGlue(Ccalc& window, CcalcMach& mach, QWidget* display)
+CpanelGlue::CpanelGlue(QWidget& window, CcalcMach& mach, QWidget* display)
     : QObject(&window), window_(window), mach_(mach), display_(display) {
     // The menu itself is made on first use, not at start-up.
     display_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -150,18 +146,10 @@ void CpanelGlue::MakeBitsPanel() {
     bitsPanel_ = new CbitsPanel(&window_);
     if (onTop_) bitsPanel_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
     connect(bitsPanel_, &CbitsPanel::BitToggled, this, [this](int bit) {
-        if (mach_.ToggleBit(bit)) window_.UpdateDisplay();
+        if (mach_.ToggleBit(bit)) emit ValueEdited();
     });
     connect(bitsPanel_, &CbitsPanel::Closed, this, [this] { bitsOpen_ = false; });
-    bitsPanel_->installEventFilter(new CkeyForwarder(bitsPanel_, [this](QKeyEvent* e) {
-        Guarded([this, e] {
-            if (window_.EntryKeyPress(e->key(), e->modifiers())) return;
-            const QByteArray text = e->text().toUtf8();
-            if (!text.isEmpty())
-                window_.EntryKeyChar(
-                    std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
-        });
-    }));
+    bitsPanel_->installEventFilter(new CkeyForwarder(bitsPanel_, [this](QKeyEvent* e) { emit KeyTyped(e); }));
 }
 
 void CpanelGlue::SetBitsPanelShown(bool shown) {
@@ -241,7 +229,7 @@ QMenu* CpanelGlue::DisplayMenu() {
         a->setShortcut(keys);
         a->setShortcutContext(Qt::WidgetShortcut);
     };
-    shortcut(add("copy", QStringLiteral("Copy"), [this] { window_.CopyToClipboard(); }),
+    shortcut(add("copy", QStringLiteral("Copy"), [this] { emit CopyAsked(); }),
              QKeySequence(Qt::CTRL | Qt::Key_C));
     displayMenu_->addSeparator();
     struct Form {
@@ -265,7 +253,7 @@ QMenu* CpanelGlue::DisplayMenu() {
         }));
     }
     displayMenu_->addSeparator();
-    shortcut(add("paste", QStringLiteral("Paste"), [this] { window_.PasteFromClipboard(); }),
+    shortcut(add("paste", QStringLiteral("Paste"), [this] { emit PasteAsked(); }),
              QKeySequence(Qt::CTRL | Qt::Key_V));
     displayMenu_->addSeparator();
     QAction* bits = add("bitsPanel", QStringLiteral("Bits panel"), [this] { SetBitsPanelShown(!bitsOpen_); });

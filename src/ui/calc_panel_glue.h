@@ -1,8 +1,8 @@
 // CpanelGlue: the main window's programmer's tools, a class of their own
 // beside the window: the bits panel, the display's context menu with its
 // copies in the forms code writes, and Always on top. The window owns one,
-// hands it every key it may want and tells it after every refresh; it talks
-// back only through the window's public calls.
+// hands it every key it may want and tells it after every refresh; it asks
+// the window for the rest through its signals.
 //
 // None of this changes how the calculator itself behaves: the panel only
 // shows the value the display shows, and a flipped bit goes into the entry
@@ -18,9 +18,9 @@
 
 #include "calcmach/code_number.h"
 
-class Ccalc;
 class CbitsPanel;
 class CcalcMach;
+class QKeyEvent;
 class QMenu;
 class QWidget;
 struct WindowState;
@@ -29,8 +29,10 @@ class CpanelGlue : public QObject {
     Q_OBJECT
 
 public:
-    // display: the window's display, whose context menu this is.
-    CpanelGlue(Ccalc& window, CcalcMach& mach, QWidget* display);
+    // window: the main window, which the panel stands beside and which
+    // Always on top keeps up; display: its display, whose context menu this
+    // is. The glue is a child of the window.
+    CpanelGlue(QWidget& window, CcalcMach& mach, QWidget* display);
     ~CpanelGlue() override;
 
     // After every refresh of the window: the panel shows the new value.
@@ -58,6 +60,15 @@ public:
     WindowState SavedWindowState() const;
     void RestoreWindowState(const WindowState& window);
 
+signals:
+    // A bit was flipped into the entry: the window shows the new value.
+    void ValueEdited();
+    // A key the panel leaves unused, for the window to type.
+    void KeyTyped(QKeyEvent* event);
+    // The menu's Copy and Paste, which are the window's own.
+    void CopyAsked();
+    void PasteAsked();
+
 protected:
     // The window shown and exposed: the panel that was open comes back.
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -68,7 +79,7 @@ private:
     void MakeBitsPanel();
     void BringBitsPanelBack();
 
-    Ccalc& window_;
+    QWidget& window_;
     CcalcMach& mach_;
     QWidget* display_;
     CbitsPanel* bitsPanel_ = nullptr;

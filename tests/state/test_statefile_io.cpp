@@ -114,27 +114,6 @@ TEST_F(StateFileTest, FolderComesFromAppDataThenXdgThenHome) {
     }
 }
 
-TEST_F(StateFileTest, DesktopFolder) {
-    struct Case {
-        std::optional<std::string> drive, path, home;
-        std::string want;
-    };
-    const std::vector<Case> cases = {
-        {"C:", "\\Users\\me\\", "/home/u", "C:\\Users\\me/Desktop"},
-        {"", "/srv/me", "/home/u", "/home/u/Desktop"},
-        {"C:", std::nullopt, "/home/u/", "/home/u/Desktop"},
-        {std::nullopt, std::nullopt, std::nullopt, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.want);
-        EnvGuard env;
-        env.Set("HOMEDRIVE", c.drive);
-        env.Set("HOMEPATH", c.path);
-        env.Set("HOME", c.home);
-        EXPECT_EQ(DesktopDir(), c.want);
-    }
-}
-
 TEST_F(StateFileTest, NoFolderKnownMeansNothingLoadedOrSaved) {
     RecordingSink sink;
     LoadStateFile("", sink);
