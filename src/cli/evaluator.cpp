@@ -5,6 +5,7 @@
 
 #include "calcmach/bits.h"
 #include "calcmach/code_number.h"
+#include "calcmach/keys.h"
 
 namespace {
 
@@ -25,7 +26,6 @@ std::string_view NameOf(ValueMode mode) {
 }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -62,28 +62,12 @@ bool IsTwoCharKey(char first, char second) {
     return kPairs[static_cast<unsigned char>(first) * 256u + static_cast<unsigned char>(second)];
 }
 
-// How each written form acts: as its button does (the window's keypad).
-struct FormAction {
-    void (CcalcMach::*call)() = nullptr;
-    const CalcValue* value = nullptr;
-    int32_t op = opNone;
-};
-
-constexpr FormAction kFormActions[] = {
-    {.call = &CcalcMach::FnNot},
-    {.call = &CcalcMach::FnRBits},
-    {.call = &CcalcMach::FnSgn},
-    {.call = &CcalcMach::FnAbs},
-    {.call = &CcalcMach::FnNeg},
-    {.call = &CcalcMach::FnSqrt},
-    {.call = &CcalcMach::FnSin},
-    {.call = &CcalcMach::FnCos},
-    {.op = opLBits},
-    {.op = opRound},
-    {.value = &kPiValue},
-    {.call = &CcalcMach::ClearAll},
-    {.op = opLogN},
-};
+// What a written form does: what its button does in the window, and for
+// {logn}, which has no button, the logarithm to a base.
+MachineAction FormAction(const WrittenForm& form) {
+    if (const MachineAction* button = ButtonAction(form.button)) return *button;
+    return MachineAction{.op = opLogN};
+}
 
 std::string At(std::size_t column, std::string_view what) {
     return "column " + std::to_string(column + 1) + ": " + std::string(what);
@@ -107,7 +91,6 @@ const WrittenForm kWrittenForms[] = {
     {"logn", "LOGn", "operator: x{logn}b is the logarithm of x to the base b"},
 };
 const std::size_t kWrittenFormCount = sizeof kWrittenForms / sizeof kWrittenForms[0];
-static_assert(sizeof kWrittenForms / sizeof kWrittenForms[0] == sizeof kFormActions / sizeof kFormActions[0]);
 
 std::optional<ValueMode> ModeByName(std::string_view name) {
     for (const NamedMode& m : kModes)
@@ -170,13 +153,7 @@ std::string Evaluator::Run(std::string_view expr) {
             if (form == kWrittenFormCount)
                 return At(i, QuotedForMessage(key) + " is no written form (see qzcalc --help)");
             if (std::string why = endRun(); !why.empty()) return At(i, why);
-            const FormAction& a = kFormActions[form];
-            if (a.call)
-                (mach_.*a.call)();
-            else if (a.value)
-                mach_.SetValue(*a.value);
-            else
-                mach_.OpSet(a.op);
+            FormAction(kWrittenForms[form]).Run(mach_);
             numberLast = false;
             tokenStart = true;
         } else if (EndsNumber(c)) {
@@ -187,7 +164,7 @@ std::string Evaluator::Run(std::string_view expr) {
             mach_.KeyString(key);
             numberLast = false;
             tokenStart = true;
-        } else if (tokenStart && numberLast && c != 'x') {
+        } else if (tokenStart && numberLast && TypedKeyOf(c).key != 'c') {
             return At(i, "a number follows a number without an operator between them");
         } else {
             if (tokenStart) {
@@ -232,12 +209,12 @@ std::string Evaluator::Run(std::string_view expr) {
             // case, "x" the clear key.
             tokenStart = false;
             key = expr.substr(i, 1);
-            if (c == 'x') {
+            const char k = TypedKeyOf(c).key;
+            if (k == 'c') {
                 if (std::string why = endRun(); !why.empty()) return At(i, why);
                 mach_.KeyString("c");
                 numberLast = false;
             } else {
-                const char k = Upper(c);
                 const ValueMode mode = mach_.Mode();
                 if (!IsEntryKey(k, mode)) {
                     if (DigitValue(k) >= 0)

@@ -32,7 +32,7 @@ struct EvalOutput {
 // braces, "{sqrt}". Shown by --help and the manual page.
 struct WrittenForm {
     const char* name;     // between the braces, ASCII letters in any case
-    const char* button;   // the button's caption it acts as
+    const char* button;   // the caption of the button it acts as; "LOGn" has none
     const char* meaning;  // for --help
 };
 extern const WrittenForm kWrittenForms[];

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "calcmach/code_number.h"
+#include "calcmach/keys.h"
 #include "ui/about.h"
 #include "ui/application.h"
 #include "ui/calc.h"
@@ -17,37 +18,6 @@
 #include "ui/calc_panel_glue.h"
 #include "ui/calc_widgets.h"
 #include "ui/display.h"
-
-namespace {
-
-bool IsAcceptedChar(char c) {
-    if (c == '\b' || c == '\r') return true;
-    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')) return true;
-    switch (c) {
-        case '%':
-        case '&':
-        case '(':
-        case ')':
-        case '*':
-        case '+':
-        case ',':
-        case '-':
-        case '.':
-        case '/':
-        case ':':
-        case '=':
-        case 'R':
-        case 'S':
-        case '^':
-        case 'r':
-        case 's':
-        case 'x':
-        case '|': return true;
-        default: return false;
-    }
-}
-
-}  // namespace
 
 void Ccalc::KeypadClick(const KeypadKey& key) {
     if (key.typed) {
@@ -59,12 +29,8 @@ void Ccalc::KeypadClick(const KeypadKey& key) {
         (this->*key.window)();
         return;
     }
-    if (key.call)
-        ((*mach_).*key.call)();
-    else if (key.value)
-        mach_->SetValue(*key.value);
-    else
-        mach_->OpSet(key.op);
+    // Every other key acts on the machine.
+    if (const MachineAction* action = ButtonAction(key.caption)) action->Run(*mach_);
     regPending_ = raNone;
     UpdateDisplay();
     if (key.registers) UpdateRegisters();
@@ -119,12 +85,11 @@ bool Ccalc::ShortcutKey(QWidget* origin, int key, Qt::KeyboardModifiers mods) {
 
 void Ccalc::EntryKeyChar(std::string_view ch) {
     if (ch.size() != 1) return;
-    char c = ch[0];
-    if (!IsAcceptedChar(c)) return;
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    const TypedKey k = TypedKeyOf(ch[0]);
+    if (k.kind == TypedKey::kNone) return;
 
     if (regPending_ != raNone) {
-        const int reg = DigitValue(c);
+        const int reg = DigitValue(k.key);
         if (reg >= 0) {
             if (regPending_ == raRecall)
                 RecallRegister(reg);
@@ -136,15 +101,12 @@ void Ccalc::EntryKeyChar(std::string_view ch) {
         regPending_ = raNone;
     }
 
-    bool accepted = false;
-    switch (c) {
-        case '\r': accepted = mach_->KeyChar('='); break;
-        case 'R': regPending_ = raRecall; return;
-        case 'S': regPending_ = raStore; return;
-        case 'X': accepted = mach_->KeyChar('c'); break;
-        default: accepted = mach_->KeyChar(c); break;
+    switch (k.kind) {
+        case TypedKey::kRecall: regPending_ = raRecall; return;
+        case TypedKey::kStore: regPending_ = raStore; return;
+        default: break;
     }
-    if (accepted) UpdateDisplay();
+    if (mach_->KeyChar(k.key)) UpdateDisplay();
 }
 
 void Ccalc::CopyToClipboard() { QGuiApplication::clipboard()->setText(ui_->entry->text()); }
