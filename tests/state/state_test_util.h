@@ -5,12 +5,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "../fdio/file_text.h"
 #include "state/statefile.h"
 
 // Records every call of the loader, in order, so a test can check both what
@@ -67,17 +66,6 @@ inline std::string Crlf(const std::vector<std::string>& lines) {
     std::string out;
     for (const std::string& l : lines) out += l + "\r\n";
     return out;
-}
-
-inline void WriteFile(const std::string& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 inline std::string HexLine(ValueMode m, uint64_t lo) { return RegRepr(IntValue(m, lo)); }
