@@ -319,72 +319,86 @@ private:
                picture_.rect();
     }
 
+    // How a value's characters lie in its box (in the picture's pixels):
+    // their cells, where the first starts, and the rows any of them inks.
+    struct Layout {
+        CharCells* cells = nullptr;
+        int n = 0, advance = 1, left = 0;
+        QVarLengthArray<const CharCells::Cell*, 64> glyphs;
+        int inkTop = std::numeric_limits<int>::max(), inkEnd = 0;
+        QRect ink;
+        // The cells meet without gaps (tiled), and without overlapping
+        // (exact), which a pixel density that is not whole may spoil.
+        bool tiled = true, exact = true;
+
+        int X(const QRect& box, int i) const { return box.left() + cells->Physical(left + advance * i); }
+    };
+
+    Layout LayOutValue(const Row& row, const QRect& box) const {
+        Layout l;
+        const qreal dpr = picture_.devicePixelRatio();
+        const QString& text = row.text;
+        l.n = static_cast<int>(std::min<qsizetype>(text.size(), 1000));
+        // The whole text is always shown: a text too long for the box gets a
+        // smaller size instead of being cut.
+        const int room = kBoxW - 2 * kBoxPad;
+        int px = kValuePixels;
+        while (px > kSmallestPixels && Cells(px, dpr).Advance() * l.n > room) --px;
+        l.cells = &Cells(px, dpr);
+        l.advance = l.cells->Advance();
+        // Right-justified like the display, so digits of equal weight line up.
+        l.left = kBoxW - kBoxPad - l.advance * l.n;
+        l.glyphs.resize(l.n);
+        for (int i = 0; i < l.n; ++i) {
+            const CharCells::Cell& cell = l.cells->Get(text[i].unicode(), i < row.dimmed);
+            l.glyphs[i] = &cell;
+            if (cell.inkTop < cell.inkEnd) {
+                l.inkTop = std::min(l.inkTop, cell.inkTop);
+                l.inkEnd = std::max(l.inkEnd, cell.inkEnd);
+            }
+        }
+        if (l.inkTop < l.inkEnd) {
+            const int x = l.X(box, 0);
+            const int right = l.X(box, l.n - 1) + l.cells->Physical(l.advance);
+            l.ink = QRect(x, box.top() + l.inkTop, right - x, l.inkEnd - l.inkTop) & box;
+        }
+        for (int i = 0; i + 1 < l.n; ++i) {
+            const int end = l.X(box, i) + l.glyphs[i]->width;
+            const int next = l.X(box, i + 1);
+            l.tiled = l.tiled && end >= next;
+            l.exact = l.exact && end == next;
+        }
+        return l;
+    }
+
     // Puts the value of a line into the picture; returns the pixels that
     // changed. Given the text that was there, a text of the same length
     // redraws only the characters that differ.
     QRect DrawValue(int index, const QString* before = nullptr, int beforeDimmed = 0) {
         Row& row = rows_[static_cast<std::size_t>(index)];
-        const QString& text = row.text;
-        const qreal dpr = picture_.devicePixelRatio();
-        // The whole text is always shown: a text too long for the box gets a
-        // smaller size instead of being cut.
-        const int room = kBoxW - 2 * kBoxPad;
-        const auto n = static_cast<int>(std::min<qsizetype>(text.size(), 1000));
-        int px = kValuePixels;
-        while (px > kSmallestPixels && Cells(px, dpr).Advance() * n > room) --px;
-        CharCells& cells = Cells(px, dpr);
-        const int advance = cells.Advance();
-        // Right-justified like the display, so digits of equal weight line up.
-        const int left = kBoxW - kBoxPad - advance * n;
-
-        QVarLengthArray<const CharCells::Cell*, 64> glyphs(n);
-        int inkTop = std::numeric_limits<int>::max(), inkEnd = 0;
-        for (int i = 0; i < n; ++i) {
-            const CharCells::Cell& cell = cells.Get(text[i].unicode(), i < row.dimmed);
-            glyphs[i] = &cell;
-            if (cell.inkTop < cell.inkEnd) {
-                inkTop = std::min(inkTop, cell.inkTop);
-                inkEnd = std::max(inkEnd, cell.inkEnd);
-            }
-        }
         const QRect box = BoxIn(index);
-        QRect ink;
-        if (inkTop < inkEnd) {
-            const int x = box.left() + cells.Physical(left);
-            const int right = box.left() + cells.Physical(left + advance * (n - 1)) + cells.Physical(advance);
-            ink = QRect(x, box.top() + inkTop, right - x, inkEnd - inkTop) & box;
-        }
+        const Layout l = LayOutValue(row, box);
         const Pixels pixels{picture_.bits(), picture_.bytesPerLine()};
         // The cells are copied whole over the rows that any of them inks,
-        // so they cover the new characters' room, unless a pixel density
-        // that is not whole leaves gaps between them or overlaps them.
-        bool tiled = true, exact = true;
-        for (int i = 0; i + 1 < n; ++i) {
-            const int end = cells.Physical(left + advance * i) + glyphs[i]->width;
-            const int next = cells.Physical(left + advance * (i + 1));
-            tiled = tiled && end >= next;
-            exact = exact && end == next;
-        }
-        if (exact && before && ink == row.ink && std::min<qsizetype>(before->size(), 1000) == n) {
+        // so they cover the new characters' room.
+        if (l.exact && before && l.ink == row.ink && std::min<qsizetype>(before->size(), 1000) == l.n) {
             QRect changed;
-            for (int i = 0; i < n && !ink.isEmpty(); ++i) {
-                if (text[i] == before->at(i) && (i < row.dimmed) == (i < beforeDimmed)) continue;
-                const int x = box.left() + cells.Physical(left + advance * i);
-                Blit(pixels, ink, x, box.top(), *glyphs[i], inkTop, inkEnd);
-                changed |= QRect(x, ink.top(), glyphs[i]->width, ink.height()) & ink;
+            for (int i = 0; i < l.n && !l.ink.isEmpty(); ++i) {
+                if (row.text[i] == before->at(i) && (i < row.dimmed) == (i < beforeDimmed)) continue;
+                Blit(pixels, l.ink, l.X(box, i), box.top(), *l.glyphs[i], l.inkTop, l.inkEnd);
+                changed |= QRect(l.X(box, i), l.ink.top(), l.glyphs[i]->width, l.ink.height()) & l.ink;
             }
             return changed;
         }
         // What else the old characters covered is cleared.
-        const QRect changed = (row.ink | ink) & box;
-        if (tiled)
-            FillOutside(pixels, changed, ink, kBox.rgb());
+        const QRect changed = (row.ink | l.ink) & box;
+        if (l.tiled)
+            FillOutside(pixels, changed, l.ink, kBox.rgb());
         else
             FillRect(pixels, changed, kBox.rgb());
-        for (int i = 0; i < n && !ink.isEmpty(); ++i)
-            Blit(pixels, ink, box.left() + cells.Physical(left + advance * i), box.top(), *glyphs[i], inkTop,
-                 inkEnd);
-        row.ink = ink;
+        for (int i = 0; i < l.n && !l.ink.isEmpty(); ++i)
+            Blit(pixels, l.ink, l.X(box, i), box.top(), *l.glyphs[i], l.inkTop, l.inkEnd);
+        row.ink = l.ink;
         return changed;
     }
 

@@ -208,29 +208,31 @@ bool CpanelGlue::Key(int key, Qt::KeyboardModifiers mods, bool onDisplay) {
     return false;
 }
 
+QAction* CpanelGlue::AddMenuAction(const char* name, const QString& text, std::function<void()> fn,
+                                   const QKeySequence& keys) {
+    QAction* a = displayMenu_->addAction(text);
+    a->setObjectName(QString::fromLatin1(name));
+    // Shortcut texts for the reader; the keys themselves are the window's,
+    // so the actions' shortcuts act only inside the menu.
+    if (!keys.isEmpty()) {
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WidgetShortcut);
+    }
+    connect(a, &QAction::triggered, this, [this, fn = std::move(fn)] {
+        Guarded([this, &fn] {
+            fn();
+            display_->setFocus();
+        });
+    });
+    return a;
+}
+
 QMenu* CpanelGlue::DisplayMenu() {
     if (displayMenu_) return displayMenu_;
     displayMenu_ = new QMenu(&window_);
     displayMenu_->setObjectName(QStringLiteral("displayMenu"));
-    const auto add = [this](const char* name, const QString& text, auto fn) {
-        QAction* a = displayMenu_->addAction(text);
-        a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, [this, fn] {
-            Guarded([this, fn] {
-                fn();
-                display_->setFocus();
-            });
-        });
-        return a;
-    };
-    // Shortcut texts for the reader; the keys themselves are the window's,
-    // so the actions' shortcuts act only inside the menu.
-    const auto shortcut = [](QAction* a, const QKeySequence& keys) {
-        a->setShortcut(keys);
-        a->setShortcutContext(Qt::WidgetShortcut);
-    };
-    shortcut(add("copy", QStringLiteral("Copy"), [this] { emit CopyAsked(); }),
-             QKeySequence(Qt::CTRL | Qt::Key_C));
+    AddMenuAction(
+        "copy", QStringLiteral("Copy"), [this] { emit CopyAsked(); }, QKeySequence(Qt::CTRL | Qt::Key_C));
     displayMenu_->addSeparator();
     struct Form {
         const char* name;
@@ -247,19 +249,21 @@ QMenu* CpanelGlue::DisplayMenu() {
     std::vector<QAction*> integerCopies;
     for (const Form& f : kForms) {
         const CodeForm form = f.form;
-        integerCopies.push_back(add(f.name, QString::fromLatin1(f.text), [this, form] {
+        integerCopies.push_back(AddMenuAction(f.name, QString::fromLatin1(f.text), [this, form] {
             const QString text = CopyText(form);
             if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
         }));
     }
     displayMenu_->addSeparator();
-    shortcut(add("paste", QStringLiteral("Paste"), [this] { emit PasteAsked(); }),
-             QKeySequence(Qt::CTRL | Qt::Key_V));
+    AddMenuAction(
+        "paste", QStringLiteral("Paste"), [this] { emit PasteAsked(); }, QKeySequence(Qt::CTRL | Qt::Key_V));
     displayMenu_->addSeparator();
-    QAction* bits = add("bitsPanel", QStringLiteral("Bits panel"), [this] { SetBitsPanelShown(!bitsOpen_); });
+    QAction* bits = AddMenuAction(
+        "bitsPanel", QStringLiteral("Bits panel"), [this] { SetBitsPanelShown(!bitsOpen_); },
+        QKeySequence(Qt::CTRL | Qt::Key_B));
     bits->setCheckable(true);
-    shortcut(bits, QKeySequence(Qt::CTRL | Qt::Key_B));
-    QAction* onTop = add("alwaysOnTop", QStringLiteral("Always on top"), [this] { SetAlwaysOnTop(!onTop_); });
+    QAction* onTop =
+        AddMenuAction("alwaysOnTop", QStringLiteral("Always on top"), [this] { SetAlwaysOnTop(!onTop_); });
     onTop->setCheckable(true);
 
     connect(displayMenu_, &QMenu::aboutToShow, this, [this, integerCopies, bits, onTop] {

@@ -9,10 +9,12 @@
 // exactly as a typed number would (CcalcMach::ToggleBit).
 #pragma once
 
+#include <QKeySequence>
 #include <QObject>
 #include <QPoint>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -20,6 +22,7 @@
 
 class CbitsPanel;
 class CcalcMach;
+class QAction;
 class QKeyEvent;
 class QMenu;
 class QWidget;
@@ -77,6 +80,10 @@ private:
     // Gives the panel the content for the shown value, unless it has it.
     void ShowBitsValue();
     void MakeBitsPanel();
+    // An action of the display's menu: fn, then the focus back on the
+    // display. keys: the window's shortcut, shown beside the text.
+    QAction* AddMenuAction(const char* name, const QString& text, std::function<void()> fn,
+                           const QKeySequence& keys = QKeySequence());
     void BringBitsPanelBack();
 
     QWidget& window_;
