@@ -185,7 +185,7 @@ void CbitGrid::Toggle(int n) {
     if (!toggleable_ || n < 0 || n >= count_) return;
     // The receiver runs the machine, which may raise; that must not unwind
     // through Qt's event delivery.
-    Guarded([this, n] { emit BitToggled(n); });
+    WithErrorDialog([this, n] { emit BitToggled(n); });
 }
 
 void CbitGrid::MoveFocus(int dRow, int dCol) {

@@ -626,7 +626,7 @@ void CbitsPanel::keyPressEvent(QKeyEvent* event) {
 void CbitsPanel::closeEvent(QCloseEvent* event) {
     // Closing only hides: the panel keeps its widgets for the next time.
     event->accept();
-    Guarded([this] { emit Closed(); });
+    WithErrorDialog([this] { emit Closed(); });
 }
 
 void CbitsPanel::showEvent(QShowEvent* event) {

@@ -85,7 +85,7 @@ void Ccalc::AfterCreate() {
 }
 
 // What the controls do; each handler reports an exception it raises in the
-// error dialog (Guarded).
+// error dialog (WithErrorDialog).
 void Ccalc::ConnectWidgets() {
     ui_->entry->OnKey = [this](QKeyEvent* e) { TypeKey(e, true); };
     connect(panel_, &CpanelGlue::KeyTyped, this, [this](QKeyEvent* e) { TypeKey(e, false); });
@@ -93,25 +93,26 @@ void Ccalc::ConnectWidgets() {
     connect(panel_, &CpanelGlue::CopyAsked, this, &Ccalc::CopyToClipboard);
     connect(panel_, &CpanelGlue::PasteAsked, this, &Ccalc::PasteFromClipboard);
     connect(ui_->registers, &QAbstractItemView::clicked, this,
-            [this] { Guarded([this] { RegistersClick(); }); });
-    connect(ui_->tapeList, &QAbstractItemView::clicked, this, [this] { Guarded([this] { TapeClick(); }); });
+            [this] { WithErrorDialog([this] { RegistersClick(); }); });
+    connect(ui_->tapeList, &QAbstractItemView::clicked, this,
+            [this] { WithErrorDialog([this] { TapeClick(); }); });
     connect(ui_->modeGroup, &QButtonGroup::idClicked, this, [this](int mode) {
-        Guarded([this, mode] {
+        WithErrorDialog([this, mode] {
             mach_->SetMode(static_cast<ValueMode>(mode));
             UpdateDisplay();
         });
     });
     for (const auto& [button, key] : ui_->keypad)
         connect(button, &QPushButton::clicked, this,
-                [this, k = key] { Guarded([this, k] { KeypadClick(*k); }); });
+                [this, k = key] { WithErrorDialog([this, k] { KeypadClick(*k); }); });
     connect(ui_->bHelp, &QPushButton::clicked, this, [this] {
-        Guarded([this] {
+        WithErrorDialog([this] {
             OpenHelp();
             FocusDisplay();
         });
     });
     connect(ui_->bAbout, &QPushButton::clicked, this, [this] {
-        Guarded([this] {
+        WithErrorDialog([this] {
             ShowAbout(this);
             FocusDisplay();
         });

@@ -37,7 +37,7 @@ void Ccalc::KeypadClick(const KeypadKey& key) {
 }
 
 void Ccalc::TypeKey(QKeyEvent* event, bool windowShortcuts) {
-    Guarded([this, event, windowShortcuts] {
+    WithErrorDialog([this, event, windowShortcuts] {
         if (EntryKeyPress(event->key(), event->modifiers())) return;
         // Window shortcuts come before the character, so "q" and Escape
         // close the window instead of being typed.

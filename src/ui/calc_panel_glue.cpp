@@ -116,7 +116,7 @@ CpanelGlue::CpanelGlue(QWidget& window, CcalcMach& mach, QWidget* display)
     // The menu itself is made on first use, not at start-up.
     display_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(display_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        Guarded([this, pos] { ShowDisplayMenu(display_->mapToGlobal(pos)); });
+        WithErrorDialog([this, pos] { ShowDisplayMenu(display_->mapToGlobal(pos)); });
     });
     window_.installEventFilter(this);
 }
@@ -219,7 +219,7 @@ QAction* CpanelGlue::AddMenuAction(const char* name, const QString& text, std::f
         a->setShortcutContext(Qt::WidgetShortcut);
     }
     connect(a, &QAction::triggered, this, [this, fn = std::move(fn)] {
-        Guarded([this, &fn] {
+        WithErrorDialog([this, &fn] {
             fn();
             display_->setFocus();
         });
@@ -298,7 +298,7 @@ void CpanelGlue::BringBitsPanelBack() {
     if (!bitsAwaitWindow_ || !window_.isVisible()) return;
     if (const QWindow* window = window_.windowHandle(); window && !window->isExposed()) return;
     bitsAwaitWindow_ = false;
-    if (bitsOpen_) Guarded([this] { SetBitsPanelShown(true); });
+    if (bitsOpen_) WithErrorDialog([this] { SetBitsPanelShown(true); });
 }
 
 WindowState CpanelGlue::SavedWindowState() const {
