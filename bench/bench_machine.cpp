@@ -28,12 +28,12 @@ struct TapeRing {
     std::size_t total = 0;
 
     void Install(CcalcMach& m) {
-        m.OnTapeLine = [this](CcalcMach& mach, std::string_view line) {
+        m.SetTapeReceiver([this](std::string_view line, const CalcValue& shown) {
             lines[next].assign(line);
-            values[next] = *mach.Shown;
+            values[next] = shown;
             next = (next + 1) % lines.size();
             ++total;
-        };
+        });
     }
 };
 
@@ -132,7 +132,7 @@ std::vector<Shown> DisplayCases() {
     error->KeyChar(')');
     cases.push_back({"error", std::move(error)});
     auto notImplemented = std::make_unique<CcalcMach>();
-    notImplemented->Y.mode = vmTime;
+    notImplemented->LoadMode(vmTime);
     notImplemented->KeyChar('7');
     cases.push_back({"vmTime", std::move(notImplemented)});
     return cases;
@@ -263,10 +263,10 @@ void BM_FloatKey(benchmark::State& state) {
     tape.Install(m);
     m.SetMode(vmFloat);
     for (char c : std::string_view("2.718281828459045")) m.KeyChar(c);
-    const CalcValue e = m.Y;
+    const CalcValue e = m.ShownValue();
     m.KeyChar('*');
     for (char c : std::string_view("1.047197551196598")) m.KeyChar(c);
-    const CalcValue y = m.Y;
+    const CalcValue y = m.ShownValue();
     bool multiply = false;
     for (auto _ : state) {
         switch (kind) {

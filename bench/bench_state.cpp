@@ -28,7 +28,7 @@ StateSnapshot FullState() {
         const CalcValue v = i % 5 == 0
                                 ? CalcValue::Float(ext::Div(Extended::FromInt64(i), Extended::FromInt64(3)))
                                 : CalcValue::Int(vmHex, Word128(i * 0x1234567ull, 0));
-        s.tape.push_back({v, (i % 2 ? "+ " : "= ") + std::to_string(i * 0x1234567ull) + "h"});
+        s.tape.Append(v, (i % 2 ? "+ " : "= ") + std::to_string(i * 0x1234567ull) + "h");
     }
     return s;
 }
@@ -86,7 +86,7 @@ void BM_LoadStateFile(benchmark::State& st) {
         StateSnapshot loaded;
         SnapshotSink sink(loaded);
         LoadStateFile(path, sink);
-        benchmark::DoNotOptimize(loaded.tape.data());
+        benchmark::DoNotOptimize(loaded.tape.Rows().data());
     }
 }
 BENCHMARK(BM_LoadStateFile);
@@ -114,7 +114,7 @@ void BM_SaveStateFileMerging(benchmark::State& st) {
     const StateSnapshot s = FullState();
     StateBase base;
     base.regs = s.regs;
-    base.tape = s.tape;
+    base.tape = s.tape.Rows();
     base.stamp.exists = true;  // never the file found, so every save merges
     base.tapeAdded = 10;
     std::string error;
@@ -131,7 +131,7 @@ void BM_MergeState(benchmark::State& st) {
     const StateSnapshot s = FullState();
     StateBase base;
     base.regs = s.regs;
-    base.tape = s.tape;
+    base.tape = s.tape.Rows();
     base.tapeAdded = 50;
     base.tapeCleared = true;
     for (auto _ : st) benchmark::DoNotOptimize(MergeState(s, base, s));

@@ -23,6 +23,7 @@
 #include "ui/bitgrid.h"
 #include "ui/bitspanel.h"
 #include "ui/calc.h"
+#include "ui/calc_panel_glue.h"
 
 namespace {
 
@@ -58,8 +59,9 @@ struct Session {
         Type(w, before);
         if (panel) {
             if (!painted) throw std::runtime_error("the panel needs the window shown");
-            w.SetBitsPanelShown(true);
-            if (!w.BitsPanel() || !ShowExposed(*w.BitsPanel())) throw std::runtime_error("no bits panel");
+            w.Panel().SetBitsPanelShown(true);
+            if (!w.Panel().BitsPanel() || !ShowExposed(*w.Panel().BitsPanel()))
+                throw std::runtime_error("no bits panel");
         }
         QCoreApplication::processEvents();
     }
@@ -75,7 +77,7 @@ void Keys(benchmark::State& state, const char* mode, const std::string& cycle, b
         at = (at + 1) % cycle.size();
         if (painted) QCoreApplication::processEvents();
     }
-    if (s.w.TapeRowCount() != Ccalc::kTapeRows) state.SkipWithError("the tape lost its rows");
+    if (s.w.TapeRows().size() != kMaxTapeRows) state.SkipWithError("the tape lost its rows");
 }
 
 // A click on a cell of the grid: the machine flips the bit, the display and
@@ -83,7 +85,7 @@ void Keys(benchmark::State& state, const char* mode, const std::string& cycle, b
 // makes every click show a new value.
 void BitToggle(benchmark::State& state, const char* mode) {
     Session s(mode, true, true, "");
-    CbitGrid* grid = s.w.BitsPanel()->Grid();
+    CbitGrid* grid = s.w.Panel().BitsPanel()->Grid();
     const int count = grid->BitCount();
     const auto click = [grid](int bit) {
         const QPointF at = grid->CellRect(bit).center();
@@ -115,7 +117,7 @@ void StartAndEnd(benchmark::State& state) {
     }
     for (auto _ : state) {
         Ccalc w;
-        benchmark::DoNotOptimize(w.TapeRowCount());
+        benchmark::DoNotOptimize(w.TapeRows().size());
     }
 }
 

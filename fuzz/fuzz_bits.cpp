@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "../tests/calcmach/open_machine.h"
 #include "calcmach/bits.h"
 #include "calcmach/calcmach.h"
 #include "calcmach/code_number.h"
@@ -66,7 +67,7 @@ void CheckForms(const CalcValue& v) {
     }
 }
 
-void Toggle(CcalcMach& m, int n) {
+void Toggle(OpenMachine& m, int n) {
     const CalcValue before = m.BitsValue();
     const CalcValue y = m.Y, x = m.X;
     const CalcValue* shown = m.Shown;
@@ -106,7 +107,7 @@ void CheckPaste(std::string_view text, ValueMode mode) {
         Check(neg.value.mode == p.value.mode && neg.value.w() == -p.value.w(), "minus does not negate");
 }
 
-void Step(CcalcMach& m, Input& in) {
+void Step(OpenMachine& m, Input& in) {
     switch (in.Byte() % 12) {
         case 0:
         case 1: {
@@ -162,11 +163,11 @@ void Step(CcalcMach& m, Input& in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input in(data, size);
-    CcalcMach m;
-    m.OnTapeLine = [](CcalcMach& mach, std::string_view line) {
+    OpenMachine m;
+    m.SetTapeReceiver([&m](std::string_view line, const CalcValue&) {
         Check(line.size() <= kMaxText, "tape line longer than 255 bytes");
-        CheckForms(mach.BitsValue());
-    };
+        CheckForms(m.BitsValue());
+    });
     m.SetMode(vmFloat);
     while (!in.empty()) {
         try {

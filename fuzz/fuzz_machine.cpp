@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "../tests/calcmach/open_machine.h"
 #include "calcmach/calcmach.h"
 #include "fuzz_input.h"
 
@@ -18,7 +19,7 @@ namespace {
 using fuzzing::Check;
 using fuzzing::Input;
 
-void CheckInvariants(const CcalcMach& m) {
+void CheckInvariants(const OpenMachine& m) {
     Check(m.DisplayText().size() <= kMaxText, "display text longer than 255 bytes");
     Check(m.EntryText().size() <= kMaxText, "entry text longer than 255 bytes");
     Check(m.ParenDepth <= kMaxParenDepth, "parenthesis depth above 254");
@@ -28,7 +29,7 @@ void CheckInvariants(const CcalcMach& m) {
           "shown value is none of X, Y, error");
 }
 
-void Step(CcalcMach& m, Input& in) {
+void Step(OpenMachine& m, Input& in) {
     switch (in.Byte() % 24) {
         case 0:
         case 1:
@@ -100,14 +101,14 @@ void Step(CcalcMach& m, Input& in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input in(data, size);
-    CcalcMach m;
+    OpenMachine m;
     std::size_t lines = 0;
-    m.OnTapeLine = [&lines](CcalcMach& mach, std::string_view line) {
+    m.SetTapeReceiver([&lines](std::string_view line, const CalcValue& shown) {
         Check(line.size() <= kMaxText, "tape line longer than 255 bytes");
-        CalcValue copy = *mach.Shown;  // what the window keeps beside the line
+        CalcValue copy = shown;  // what the window keeps beside the line
         (void)copy;
         ++lines;
-    };
+    });
     while (!in.empty()) {
         try {
             Step(m, in);

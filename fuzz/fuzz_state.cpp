@@ -65,11 +65,13 @@ StateSnapshot LoadChecked(std::string_view text) {
 // A loaded tape text cut at 255 bytes may end in blanks, which the next load
 // trims away; that is the file format's own rule, not a loss.
 void TrimTexts(StateSnapshot& s) {
-    for (TapeRow& row : s.tape) {
+    std::vector<TapeRow> rows = s.tape.Rows();
+    for (TapeRow& row : rows) {
         while (!row.text.empty() && static_cast<unsigned char>(row.text.back()) <= 32) row.text.pop_back();
         for (char& c : row.text)
             if (c == '\r' || c == '\n') c = ' ';
     }
+    s.tape = Tape(rows);
 }
 
 std::string WithLineEnds(std::string_view text, std::string_view eol) {
@@ -110,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     StateBase base;
     base.regs = second.regs;
-    base.tape = second.tape;
+    base.tape = second.tape.Rows();
     Check(FormatState(MergeState(second, base, second)) == FormatState(second));
     return 0;
 }

@@ -165,7 +165,7 @@ void AddIntegerForms(std::vector<BitForm>& out, Word128 w) {
 
 }  // namespace
 
-bool BitsToggleable(ValueMode m) { return m >= vmDec && m <= vmFloat; }
+bool BitsToggleable(ValueMode m) { return IsIntegerMode(m) || m == vmFloat; }
 
 int BitCount(const CalcValue& v) { return v.mode == vmFloat ? kFloatBits : kIntBits; }
 
@@ -197,7 +197,7 @@ namespace {
 // extends it and backspace takes its last digit away (in the float mode:
 // of the shortest digits that give the value). A negative number grows on
 // the negative side, as after the sign change. No tape line.
-void EnterAsTyped(CcalcMach& m, const CalcValue& v) {
+void EnterAsTyped(MachineState& m, const CalcValue& v) {
     m.Y = v;
     m.EndEntry();
     m.NewEntry = false;
@@ -226,7 +226,7 @@ bool CcalcMach::ToggleBit(int n) {
 }
 
 void CcalcMach::EnterNumber(ValueMode m, Word128 v) {
-    if (m < vmDec || m > vmIPv6) {
+    if (!IsIntegerMode(m)) {
         throw RangeError("CcalcMach.EnterNumber: invalid mode " + std::to_string(static_cast<int32_t>(m)));
     }
     SetMode(m);

@@ -11,14 +11,13 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "values.h"
 
-class CcalcMach;
-
-// Receives each tape line as it is written, synchronously. During the call
-// the receiver may read the machine's shown value (*mach.Shown).
-using TapeReceiver = std::function<void(CcalcMach&, std::string_view)>;
+// Receives each tape line as it is written, synchronously, with the value
+// the display shows at that moment: the value that belongs to the line.
+using TapeReceiver = std::function<void(std::string_view line, const CalcValue& shown)>;
 
 // Opcodes of the binary operations.
 enum : int32_t {
@@ -61,55 +60,20 @@ struct ParenFrame {
     int32_t op = 0;
 };
 
-class CcalcMach {
-public:
-    CcalcMach();
-    virtual ~CcalcMach() = default;
-    CcalcMach(const CcalcMach&) = delete;
-    CcalcMach& operator=(const CcalcMach&) = delete;
+// The machine's fields as one record. CcalcMach keeps it private: its own
+// source files work on it directly (their helpers take a MachineState&),
+// everyone else goes through the machine's calls. Beside the fields it has
+// only the bookkeeping every operation shares: which value is shown, the end
+// of an entry and the tape lines.
+struct MachineState {
+    MachineState() = default;
+    // Shown points into the record itself.
+    MachineState(const MachineState&) = delete;
+    MachineState& operator=(const MachineState&) = delete;
 
-    // The interface, in its declared order.
-    virtual void Clear();
-    virtual void ClearAll();
-    virtual bool Backspace();
-    virtual void EndEntry();
-    virtual void sto(int32_t n);
-    virtual void rcl(int32_t n);
-    virtual void OpenParen();
-    virtual void CloseParen();
-    virtual void Equals();
-    virtual void ExecOp();
-    virtual void FnNot();
-    virtual void FnRBits();
-    virtual void FnSgn();
-    virtual void FnAbs();
-    virtual void FnSqrt();
-    virtual void FnSin();
-    virtual void FnCos();
-    virtual void FnNeg();
-    virtual void SetValue(const CalcValue& v);
-    virtual void SetMode(ValueMode m);
-    virtual void OpSet(int32_t op);
-    virtual bool KeyString(std::string_view key);
-    virtual bool DigitKey(char c);
-    virtual bool KeyChar(char c);
-    virtual void EvalText(std::string_view text, CalcValue& out);
-    virtual std::string EntryText() const;
-    virtual std::string DisplayText() const;
-    virtual void TapeLine();
-    virtual void TapeNote(std::string_view label);
-
-    // Back to the state of a new machine: every value and register vmDec 0,
-    // nothing pending, no parenthesis open, a new entry shown. The tape
-    // receiver stays and no tape line is written. Frames above the depth are
-    // not cleared: they are always written before they are read.
-    void Reset();
-
-    // State. Public so that the window and the state loader can read it (and
-    // the loader can write Y's mode, the registers and Shown directly).
-    CalcValue X;             // accumulator
-    CalcValue Y;             // entry value
-    const CalcValue* Shown;  // &X, &Y, &kErrorValue (or a loader's scratch value)
+    CalcValue X;                  // accumulator
+    CalcValue Y;                  // entry value
+    const CalcValue* Shown = &Y;  // &X, &Y or &kErrorValue
     std::array<CalcValue, kRegisterCount> Regs{};
     std::array<ParenFrame, kParenFrames> ParenStack{};
     uint8_t ParenDepth = 0;
@@ -132,6 +96,88 @@ public:
     std::string TapePrefix;
     TapeReceiver OnTapeLine;
 
+    // An operation the machine could not carry out since the last reset
+    // (ExecOp showed the error value for it).
+    bool UndefinedSeen = false;
+
+    bool ShowsX() const { return Shown == &X; }
+    bool ShowsY() const { return Shown == &Y; }
+    void ShowX() { Shown = &X; }
+    void ShowY() { Shown = &Y; }
+    void ShowError() { Shown = &kErrorValue; }
+
+    void EndEntry();
+    void TapeLine();
+    void TapeNote(std::string_view label);
+};
+
+class CcalcMach : private MachineState {
+    // The machine's white-box tests (tests/calcmach) look at the fields.
+    friend struct OpenMachine;
+
+public:
+    CcalcMach() = default;
+
+    // The interface, in its declared order.
+    void Clear();
+    void ClearAll();
+    bool Backspace();
+    using MachineState::EndEntry;
+    void sto(int32_t n);
+    void rcl(int32_t n);
+    void OpenParen();
+    void CloseParen();
+    void Equals();
+    void ExecOp();
+    void FnNot();
+    void FnRBits();
+    void FnSgn();
+    void FnAbs();
+    void FnSqrt();
+    void FnSin();
+    void FnCos();
+    void FnNeg();
+    void SetValue(const CalcValue& v);
+    void SetMode(ValueMode m);
+    void OpSet(int32_t op);
+    bool KeyString(std::string_view key);
+    bool DigitKey(char c);
+    bool KeyChar(char c);
+    void EvalText(std::string_view text, CalcValue& out);
+    std::string EntryText() const;
+    std::string DisplayText() const;
+    using MachineState::TapeLine;
+    using MachineState::TapeNote;
+
+    // Back to the state of a new machine: every value and register vmDec 0,
+    // nothing pending, no parenthesis open, a new entry shown. The tape
+    // receiver stays and no tape line is written. Frames above the depth are
+    // not cleared: they are always written before they are read.
+    void Reset();
+
+    // What the window, the state file and qzcalc read.
+    ValueMode Mode() const { return Y.mode; }
+    const CalcValue& ShownValue() const { return *Shown; }
+    using MachineState::ShowsY;
+    int ParenCount() const { return ParenDepth; }
+    const CalcValue& Register(int n) const { return Regs.at(static_cast<std::size_t>(n)); }
+    const std::array<CalcValue, kRegisterCount>& Registers() const { return Regs; }
+    // A number is being typed: the next digit extends it.
+    bool EntryStarted() const { return !NewEntry; }
+    // The entry takes its digits negated (the sign change).
+    bool EntryNegative() const { return EntryNeg; }
+    bool SawUndefined() const { return UndefinedSeen; }
+
+    // What the window and the state file set besides the operations. The
+    // receiver is installed once, by the owner. LoadMode writes the entry's
+    // mode as a saved state has it, without converting its payload (as
+    // SetMode would); LoadRegister a saved register (n 0..15, else nothing).
+    void SetTapeReceiver(TapeReceiver receiver) { OnTapeLine = std::move(receiver); }
+    void LoadMode(ValueMode m) { Y.mode = m; }
+    void LoadRegister(int n, const CalcValue& v);
+    // Shows the error value; the values themselves stay as they are.
+    using MachineState::ShowError;
+
     // The bits panel (bits.cpp). BitsValue: the value whose bits are shown,
     // the shown value read in the entry's mode (the error value and the
     // modes with no text form as they are). ToggleBit: flips bit n of it
@@ -144,10 +190,8 @@ public:
     bool ToggleBit(int n);
     void EnterNumber(ValueMode m, Word128 v);
 
-    ValueMode Mode() const { return Y.mode; }
-    bool ShowsX() const { return Shown == &X; }
-    bool ShowsY() const { return Shown == &Y; }
-    void ShowX() { Shown = &X; }
-    void ShowY() { Shown = &Y; }
-    void ShowError() { Shown = &kErrorValue; }
+private:
+    // The step every operator, ")" and "=" begin with: X becomes X op Y
+    // when an operation is pending (ExecOp), else the entry itself.
+    void RunPendingOrTakeEntry();
 };

@@ -435,6 +435,17 @@ std::string QuotedForMessage(std::string_view text) {
     return q + "\"";
 }
 
+std::string CodeLiteral(Word128 v, CodeForm form) {
+    switch (form) {
+        case CodeForm::Hex: return "0x" + str(v, 16);
+        case CodeForm::Signed: return sstr(v, 10);
+        case CodeForm::Unsigned: return str(v, 10);
+        case CodeForm::Octal: return "0o" + str(v, 8);
+        case CodeForm::Binary: return "0b" + str(v, 2);
+    }
+    return {};
+}
+
 NumberRead ParseCodeNumber(std::string_view text, ValueMode mode, int bits) {
     text = Trim(text);
     const std::string_view whole = text;
@@ -501,9 +512,11 @@ std::string CheckTypedNumber(std::string_view run, ValueMode mode, bool negative
     return {};
 }
 
-PastePlan PlanPaste(std::string_view text, ValueMode mode, int bits, std::string_view typing) {
-    PastePlan plan;
-    // Step 1: the number alone, as it is found in code and in lists.
+namespace {
+
+// The number alone, as it is found in code and in lists: without blanks,
+// line ends, one trailing ";" or "," and brackets around the whole.
+std::string_view NumberCore(std::string_view text) {
     std::string_view core = Trim(text);
     if (!core.empty() && (core.back() == ';' || core.back() == ','))
         core = Trim(core.substr(0, core.size() - 1));
@@ -524,18 +537,12 @@ PastePlan PlanPaste(std::string_view text, ValueMode mode, int bits, std::string
         if (closes != core.size() - 1) break;
         core = Trim(core.substr(1, core.size() - 2));
     }
-    const NumberRead number = ReadNumber(core, mode, true, bits);
-    if (number.kind == NumberRead::kNumber) {
-        plan.kind = PastePlan::kNumber;
-        plan.value = number.value;
-        return plan;
-    }
-    if (number.kind == NumberRead::kRefused) {
-        plan.why = number.why;
-        return plan;
-    }
+    return core;
+}
 
-    // Step 2: the keys of the mode, every number in them typed as written.
+// Empty when text is made only of the keys of the mode, every number in
+// them typed as written; else why not.
+std::string CheckKeys(std::string_view text, ValueMode mode, int bits, std::string_view typing) {
     std::string_view keys = Trim(text);
     if (!keys.empty() && (keys.back() == ';' || keys.back() == ',')) keys.remove_suffix(1);
     // Digits at the start go on with the number being typed, where its text
@@ -557,19 +564,34 @@ PastePlan PlanPaste(std::string_view text, ValueMode mode, int bits, std::string
             run += c;
             continue;
         }
-        if (std::string why = CheckTypedNumber(run, mode, negative, bits); !why.empty()) {
-            plan.why = why;
-            return plan;
-        }
+        if (std::string why = CheckTypedNumber(run, mode, negative, bits); !why.empty()) return why;
         run.clear();
         negative = false;
         static constexpr std::string_view kKeys = "+-*/^&|%()=\r";
-        if (kKeys.find(c) == std::string_view::npos) {
-            plan.why = QuotedForMessage(std::string_view(&c, 1)) + " is not a key in this mode";
-            return plan;
-        }
+        if (kKeys.find(c) == std::string_view::npos)
+            return QuotedForMessage(std::string_view(&c, 1)) + " is not a key in this mode";
     }
-    plan.kind = PastePlan::kKeys;
+    return {};
+}
+
+}  // namespace
+
+PastePlan PlanPaste(std::string_view text, ValueMode mode, int bits, std::string_view typing) {
+    PastePlan plan;
+    // Step 1: the number alone.
+    const NumberRead number = ReadNumber(NumberCore(text), mode, true, bits);
+    if (number.kind == NumberRead::kNumber) {
+        plan.kind = PastePlan::kNumber;
+        plan.value = number.value;
+        return plan;
+    }
+    if (number.kind == NumberRead::kRefused) {
+        plan.why = number.why;
+        return plan;
+    }
+    // Step 2: the keys of the mode.
+    plan.why = CheckKeys(text, mode, bits, typing);
+    if (plan.why.empty()) plan.kind = PastePlan::kKeys;
     return plan;
 }
 

@@ -44,6 +44,14 @@ struct NumberRead {
 // kRefused, never cut.
 NumberRead ParseCodeNumber(std::string_view text, ValueMode mode, int bits = kWordBits);
 
+// The forms program code writes an integer in: "0x1F", "-5", "31", "0o37",
+// "0b11111".
+enum class CodeForm { Hex, Signed, Unsigned, Octal, Binary };
+// v written in that form, without leading zeros (hexadecimal digits upper
+// case; Signed reads v as two's complement). Pasted, each is v again
+// (ParseCodeNumber, or ReadNumber for the decimal forms).
+std::string CodeLiteral(Word128 v, CodeForm form);
+
 // A trimmed text as one number of any form, read in the given mode: a code
 // literal (ParseCodeNumber); a signed decimal integer in the decimal mode (in
 // Float: that number as a float); a dotted IPv4 address (four to sixteen

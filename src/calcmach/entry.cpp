@@ -9,7 +9,6 @@
 #include <cstring>
 #include <limits>
 #include <string>
-#include <typeinfo>
 
 #include "calcmach.h"
 #include "machine_util.h"
@@ -96,7 +95,7 @@ constexpr std::array<uint64_t, 9> kMaxScaleBefore = [] {
 // radix when known at compile time (10: up to eight digits at a time), 0 when
 // only runtimeRadix knows it.
 template <unsigned Radix>
-std::size_t TypeDigitsIn(CcalcMach& mach, std::string_view text, unsigned runtimeRadix) {
+std::size_t TypeDigitsIn(MachineState& mach, std::string_view text, unsigned runtimeRadix) {
     const unsigned radix = Radix != 0 ? Radix : runtimeRadix;
     const uint64_t fullScale = radix != 0 ? ~uint64_t{0} / radix : 0;  // a larger power overflows
     const bool neg = mach.EntryNeg;
@@ -146,7 +145,7 @@ std::size_t TypeDigitsIn(CcalcMach& mach, std::string_view text, unsigned runtim
     return i;
 }
 
-std::size_t TypePlainDigits(CcalcMach& mach, std::string_view text) {
+std::size_t TypePlainDigits(MachineState& mach, std::string_view text) {
     const unsigned radix = EntryRadix(mach.Y.mode);
     return radix == 10 ? TypeDigitsIn<10>(mach, text, radix) : TypeDigitsIn<0>(mach, text, radix);
 }
@@ -156,7 +155,7 @@ std::size_t TypePlainDigits(CcalcMach& mach, std::string_view text) {
 // changes nothing. DigitKey does what every accepted key does besides.
 
 // Octets typed in decimal; "." starts the next one.
-bool IPv4Key(CcalcMach& mach, char c, int d) {
+bool IPv4Key(MachineState& mach, char c, int d) {
     if (c != '.' && !(d >= 0 && d <= 9)) return false;
     Word128 v = mach.Y.w();
     if (mach.NewEntry) {
@@ -185,7 +184,7 @@ Word128 WithNewGroup(Word128 v, Word128 head, Word128 group) {
 
 // Groups of 16 bits typed in hexadecimal; ":" starts the next one, and a
 // second ":" right after it moves the groups typed so far to the top.
-bool IPv6Key(CcalcMach& mach, char c, int d) {
+bool IPv6Key(MachineState& mach, char c, int d) {
     if (c != ':' && d < 0) return false;
     Word128 v = mach.Y.w();
     const Word128 groupValue(c == ':' ? 0 : static_cast<uint64_t>(d), 0);
@@ -225,7 +224,7 @@ Extended TypedValue(std::string_view digits, bool negative) {
 // digits that type its value: the shortest that read back to it, so the
 // value stays as it is until a key changes it. False for an infinity, a NaN
 // or an encoding the processor refuses, which no digits type.
-bool HasTypedDigits(CcalcMach& mach) {
+bool HasTypedDigits(MachineState& mach) {
     if (!mach.EntryDigits.empty()) return true;
     const Extended v = mach.Y.f();
     if (!v.IsFinite()) return false;
@@ -257,7 +256,7 @@ bool HasTypedDigits(CcalcMach& mach) {
 }
 
 // Decimal digits and one "."; the value is the typed number, rounded once.
-bool FloatKey(CcalcMach& mach, char c, int d) {
+bool FloatKey(MachineState& mach, char c, int d) {
     std::string& typed = mach.EntryDigits;
     if (c == '.') {
         if (mach.NewEntry) {
@@ -315,7 +314,7 @@ bool FloatKey(CcalcMach& mach, char c, int d) {
 
 using calcmach_detail::ZeroPayload;
 
-void CcalcMach::EndEntry() {
+void MachineState::EndEntry() {
     NewEntry = true;
     EntryNeg = false;
     FracDigits = 0;
@@ -347,23 +346,18 @@ bool CcalcMach::KeyChar(char c) {
 }
 
 void CcalcMach::EvalText(std::string_view text, CalcValue& out) {
-    // A derived machine may take keys its own way and gets every key through
-    // the virtual calls; the machine itself takes runs of integer digits at
-    // once, as the digit keys one by one would.
-    if (typeid(*this) == typeid(CcalcMach)) {
-        for (std::size_t i = 0; i < text.size();) {
-            if (!IsEntryChar(text[i])) {
-                CcalcMach::KeyString(text.substr(i, 1));
-                ++i;
-            } else if (TakesPlainDigits(Y.mode)) {
-                i += TypePlainDigits(*this, text.substr(i));
-            } else {
-                CcalcMach::DigitKey(text[i]);
-                ++i;
-            }
+    // Runs of integer digits go in at once, as the digit keys one by one
+    // would take them.
+    for (std::size_t i = 0; i < text.size();) {
+        if (!IsEntryChar(text[i])) {
+            KeyString(text.substr(i, 1));
+            ++i;
+        } else if (TakesPlainDigits(Y.mode)) {
+            i += TypePlainDigits(*this, text.substr(i));
+        } else {
+            DigitKey(text[i]);
+            ++i;
         }
-    } else {
-        for (char c : text) KeyChar(c);
     }
     Equals();
     out = *Shown;

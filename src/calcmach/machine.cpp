@@ -56,8 +56,6 @@ void AppendCut(std::string& text, std::string_view more) {
 
 using namespace calcmach_detail;
 
-CcalcMach::CcalcMach() : Shown(&Y) {}
-
 void CcalcMach::Reset() {
     X = kZeroValue;
     Y = kZeroValue;
@@ -65,8 +63,17 @@ void CcalcMach::Reset() {
     ParenDepth = 0;
     PendingOp = opNone;
     TapePrefix.clear();
+    UndefinedSeen = false;
     EndEntry();
     ShowY();
+}
+
+void CcalcMach::RunPendingOrTakeEntry() {
+    if (PendingOp != opNone) {
+        ExecOp();
+    } else {
+        X = Y;  // the whole record, mode included
+    }
 }
 
 void CcalcMach::OpSet(int32_t op) {
@@ -74,11 +81,7 @@ void CcalcMach::OpSet(int32_t op) {
         throw RangeError("CcalcMach.OpSet: opcode " + std::to_string(op) + " is out of range.");
     }
     TapeLine();
-    if (PendingOp != opNone) {
-        ExecOp();
-    } else {
-        X = Y;
-    }
+    RunPendingOrTakeEntry();
     // Shown stays as it is: with nothing pending the display keeps the entry.
     PendingOp = op;
     EndEntry();
@@ -105,16 +108,14 @@ void CcalcMach::CloseParen() {
         ShowError();
         return;
     }
-    if (PendingOp != opNone) {
-        TapeLine();
-        ExecOp();
-    } else {
-        X = Y;  // nothing pending: the value typed inside is the result
-    }
+    if (PendingOp != opNone) TapeLine();
+    RunPendingOrTakeEntry();
     // The entry's mode wins: switching mode inside the parentheses carries
-    // the result and the saved accumulator over to it.
+    // the result and the saved accumulator over to it. The error value a
+    // negative integer exponent leaves in X stays the error value, as "="
+    // keeps it: converted, its payload would read as -2^127.
     const ValueMode m = Y.mode;
-    Y = ConvertTo(X, m);
+    Y = X.mode == vmERR ? X : ConvertTo(X, m);
     ShowY();
     --ParenDepth;
     const ParenFrame& frame = ParenStack[ParenDepth];
@@ -131,11 +132,7 @@ void CcalcMach::Equals() {
         return;
     }
     if (!TapePrefix.empty() || PendingOp != opNone) TapeLine();
-    if (PendingOp != opNone) {
-        ExecOp();
-    } else {
-        X = Y;
-    }
+    RunPendingOrTakeEntry();
     Y = X;
     ShowX();
     PendingOp = opEquals;

@@ -234,6 +234,8 @@ void CcalcMach::ExecOp() {
     } else {
         ShowError();
     }
+    // The error shown here may be gone after ")" or "=" (qzcalc asks).
+    if (Shown->mode == vmERR) UndefinedSeen = true;
     PendingOp = opNone;
     EndEntry();
 }

@@ -21,14 +21,14 @@ const char* RadixSuffix(ValueMode m) {
 // Composes the line apart from TapeLine, so that the call without a
 // receiver, made several times for every expression, does no more than
 // empty the prefix.
-[[gnu::noinline]] void WriteTapeLine(CcalcMach& mach) {
+[[gnu::noinline]] void WriteTapeLine(MachineState& mach) {
     std::string line = mach.TapePrefix;
     AppendCut(line, TapeSymbol(mach.PendingOp));
     // The full value text, not the entry text: 1.50 being typed is 1.5 here.
     AppendCut(line, ValueText(mach.Y));
     AppendCut(line, RadixSuffix(mach.Y.mode));
     mach.TapePrefix.clear();
-    mach.OnTapeLine(mach, line);
+    mach.OnTapeLine(line, *mach.Shown);
 }
 
 }  // namespace
@@ -41,6 +41,10 @@ void CcalcMach::sto(int32_t n) {
     EndEntry();
 }
 
+void CcalcMach::LoadRegister(int n, const CalcValue& v) {
+    if (n >= 0 && n < kRegisterCount) Regs[static_cast<std::size_t>(n)] = v;
+}
+
 void CcalcMach::rcl(int32_t n) {
     if (n < 0 || n >= kRegisterCount) {
         throw RangeError("CcalcMach.rcl: invalid register " + std::to_string(n));
@@ -50,15 +54,15 @@ void CcalcMach::rcl(int32_t n) {
     EndEntry();
 }
 
-void CcalcMach::TapeLine() {
+void MachineState::TapeLine() {
     if (OnTapeLine) WriteTapeLine(*this);
     TapePrefix.clear();
 }
 
-void CcalcMach::TapeNote(std::string_view label) {
+void MachineState::TapeNote(std::string_view label) {
     // Put prefix and pending operation back even if the receiver throws.
     struct Restore {
-        CcalcMach& m;
+        MachineState& m;
         std::string prefix;
         int32_t op;
         ~Restore() {

@@ -18,27 +18,33 @@ void RequireMode(ValueMode m, const char* routine) {
 
 }  // namespace
 
-void CcalcMach::FnNot() {
-    if (Y.mode == vmFloat) {
-        ShowError();
+namespace {
+
+// NOT and RBits share their shape: no float, the tape line shows the
+// argument, the entry ends, and Y becomes fn(Y).
+void IntegerFunction(MachineState& m, std::string_view label, Word128 (*fn)(Word128)) {
+    if (m.Y.mode == vmFloat) {
+        m.ShowError();
         return;
     }
-    TapeNote("NOT ");
-    EndEntry();
-    Y.setW(~Y.w());
-    ShowY();
+    m.TapeNote(label);
+    m.EndEntry();
+    m.Y.setW(fn(m.Y.w()));
+    m.ShowY();
 }
 
+}  // namespace
+
+void CcalcMach::FnNot() {
+    IntegerFunction(*this, "NOT ", [](Word128 v) { return ~v; });
+}
+
+// A mask of n one-bits at the bottom, n the low byte.
 void CcalcMach::FnRBits() {
-    if (Y.mode == vmFloat) {
-        ShowError();
-        return;
-    }
-    TapeNote("RBits ");
-    EndEntry();
-    const unsigned n = static_cast<unsigned>(Y.w().lo & 0xFF);
-    Y.setW(n >= 128 ? W128AllOnes : (Word128(1, 0) << n) - Word128(1, 0));
-    ShowY();
+    IntegerFunction(*this, "RBits ", [](Word128 v) {
+        const unsigned n = static_cast<unsigned>(v.lo & 0xFF);
+        return n >= 128 ? W128AllOnes : (Word128(1, 0) << n) - Word128(1, 0);
+    });
 }
 
 void CcalcMach::FnSgn() {
@@ -75,7 +81,7 @@ namespace {
 // SQRT, SIN and COS share their shape: the tape line shows the argument, the
 // entry ends, and only then the function runs, so a fault leaves the line
 // written, the entry ended and Y and the display as they were.
-void FloatFunction(CcalcMach& m, std::string_view label, Extended (*fn)(Extended)) {
+void FloatFunction(MachineState& m, std::string_view label, Extended (*fn)(Extended)) {
     if (m.Y.mode != vmFloat) {
         m.ShowError();
         return;

@@ -63,7 +63,7 @@ ValueMode str2mode(std::string_view name) {
 
 std::string RegRepr(const CalcValue& v) {
     const std::string_view name = ModeName(v.mode);
-    if (v.mode >= vmDec && v.mode <= vmIPv6) return std::string(name) + ":" + hexstr(v.w());
+    if (IsIntegerMode(v.mode)) return std::string(name) + ":" + hexstr(v.w());
     if (v.mode == vmFloat) return std::string(name) + ":" + FloatRegText(v.f());
     throw RangeError("RegRepr:  unsupported type " + std::string(name));
 }
@@ -74,7 +74,7 @@ void ReprReg(std::string_view text, CalcValue& out) {
     const ValueMode mode = str2mode(text.substr(0, colon));
     out.mode = mode;
     const std::string_view payload = text.substr(colon + 1);
-    if (mode >= vmDec && mode <= vmIPv6) {
+    if (IsIntegerMode(mode)) {
         out.setW(stou128(payload, 16));
     } else if (mode == vmFloat) {
         out.setF(ParseFloatRegText(payload));

@@ -27,6 +27,9 @@ enum ValueMode : int32_t {
 
 constexpr int kModeCount = 11;
 
+// The modes whose payload is a Word128: the numbers and the addresses.
+constexpr bool IsIntegerMode(ValueMode m) { return m >= vmDec && m <= vmIPv6; }
+
 // Indexed by mode number.
 extern const char* const kModeNames[kModeCount];
 extern const uint8_t kModeRadix[kModeCount];

@@ -5,6 +5,7 @@
 
 #include "calcmach/bits.h"
 #include "calcmach/code_number.h"
+#include "calcmach/keys.h"
 
 namespace {
 
@@ -25,7 +26,6 @@ std::string_view NameOf(ValueMode mode) {
 }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -62,28 +62,12 @@ bool IsTwoCharKey(char first, char second) {
     return kPairs[static_cast<unsigned char>(first) * 256u + static_cast<unsigned char>(second)];
 }
 
-// How each written form acts: as its button does (the window's keypad).
-struct FormAction {
-    void (CcalcMach::*call)() = nullptr;
-    const CalcValue* value = nullptr;
-    int32_t op = opNone;
-};
-
-constexpr FormAction kFormActions[] = {
-    {.call = &CcalcMach::FnNot},
-    {.call = &CcalcMach::FnRBits},
-    {.call = &CcalcMach::FnSgn},
-    {.call = &CcalcMach::FnAbs},
-    {.call = &CcalcMach::FnNeg},
-    {.call = &CcalcMach::FnSqrt},
-    {.call = &CcalcMach::FnSin},
-    {.call = &CcalcMach::FnCos},
-    {.op = opLBits},
-    {.op = opRound},
-    {.value = &kPiValue},
-    {.call = &CcalcMach::ClearAll},
-    {.op = opLogN},
-};
+// What a written form does: what its button does in the window, and for
+// {logn}, which has no button, the logarithm to a base.
+MachineAction FormAction(const WrittenForm& form) {
+    if (const MachineAction* button = ButtonAction(form.button)) return *button;
+    return MachineAction{.op = opLogN};
+}
 
 std::string At(std::size_t column, std::string_view what) {
     return "column " + std::to_string(column + 1) + ": " + std::string(what);
@@ -107,7 +91,6 @@ const WrittenForm kWrittenForms[] = {
     {"logn", "LOGn", "operator: x{logn}b is the logarithm of x to the base b"},
 };
 const std::size_t kWrittenFormCount = sizeof kWrittenForms / sizeof kWrittenForms[0];
-static_assert(sizeof kWrittenForms / sizeof kWrittenForms[0] == sizeof kFormActions / sizeof kFormActions[0]);
 
 std::optional<ValueMode> ModeByName(std::string_view name) {
     for (const NamedMode& m : kModes)
@@ -117,11 +100,11 @@ std::optional<ValueMode> ModeByName(std::string_view name) {
 
 Evaluator::Evaluator(ValueMode mode, bool tape, bool forms) : mode_(mode), forms_(forms) {
     if (tape) {
-        mach_.OnTapeLine = [this](CcalcMach&, std::string_view line) {
+        mach_.SetTapeReceiver([this](std::string_view line, const CalcValue&) {
             if (tape_ == nullptr) return;
             tape_->append(line);
             *tape_ += '\n';
-        };
+        });
     }
     mach_.SetMode(mode);
 }
@@ -129,138 +112,166 @@ Evaluator::Evaluator(ValueMode mode, bool tape, bool forms) : mode_(mode), forms
 void Evaluator::Reset() {
     mach_.Reset();
     mach_.SetMode(mode_);
-    mach_.errorShown = false;
 }
 
-std::string Evaluator::Run(std::string_view expr) {
-    const std::size_t n = expr.size();
-    std::string run;          // the entry keys of the number being typed
-    bool numberLast = false;  // the last thing was a number (blanks aside)
-    bool tokenStart = true;   // at the start, after an operator, a parenthesis, a blank
-    const auto shown = [this] { return mach_.errorShown || mach_.Shown->mode == vmERR; };
-    // A number typed key by key must read as what was typed.
-    const auto endRun = [&]() -> std::string {
-        if (run.empty()) return {};
-        std::string why = CheckTypedNumber(run, mach_.Mode(), mach_.EntryNeg);
-        run.clear();
-        return why;
-    };
+namespace {
 
-    for (std::size_t i = 0; i < n;) {
-        const char c = expr[i];
-        if (IsBlank(c)) {
-            if (std::string why = endRun(); !why.empty()) return At(i, why);
-            ++i;
-            tokenStart = true;
-            continue;
-        }
+// One expression typed into a machine, token by token. Each step takes the
+// token at i, moves i past it and returns "" or the message of an error.
+class LineReader {
+public:
+    LineReader(CcalcMach& mach, std::string_view expr) : m_(mach), expr_(expr) {}
 
-        std::string_view key;
-        if (c == '{') {
-            const std::size_t close = expr.find('}', i);
-            const std::string_view name =
-                expr.substr(i + 1, close == std::string_view::npos ? 0 : close - i - 1);
-            std::size_t form = kWrittenFormCount;
-            if (close != std::string_view::npos) {
-                for (std::size_t k = 0; k < kWrittenFormCount; ++k)
-                    if (SameIgnoringCase(name, kWrittenForms[k].name)) form = k;
-            }
-            key = expr.substr(i, close == std::string_view::npos ? n - i : close + 1 - i);
-            if (form == kWrittenFormCount)
-                return At(i, QuotedForMessage(key) + " is no written form (see qzcalc --help)");
-            if (std::string why = endRun(); !why.empty()) return At(i, why);
-            const FormAction& a = kFormActions[form];
-            if (a.call)
-                (mach_.*a.call)();
-            else if (a.value)
-                mach_.SetValue(*a.value);
-            else
-                mach_.OpSet(a.op);
-            numberLast = false;
-            tokenStart = true;
-        } else if (EndsNumber(c)) {
-            // Operators of two characters as the machine's keys have them.
-            const std::size_t len = i + 1 < n && IsTwoCharKey(c, expr[i + 1]) ? 2 : 1;
-            key = expr.substr(i, len);
-            if (std::string why = endRun(); !why.empty()) return At(i, why);
-            mach_.KeyString(key);
-            numberLast = false;
-            tokenStart = true;
-        } else if (tokenStart && numberLast && c != 'x') {
-            return At(i, "a number follows a number without an operator between them");
-        } else {
-            if (tokenStart) {
-                // One number in any form the paste takes, up to the next
-                // operator, parenthesis or blank; an exponent keeps its sign.
-                std::size_t end = i;
-                while (end < n && !EndsNumber(expr[end])) ++end;
-                // After the sign change on a new entry ({neg}) the number is
-                // entered negative, as its typed digits would be.
-                const bool negative = mach_.NewEntry && mach_.EntryNeg;
-                const auto read = [&](std::size_t to) {
-                    const std::string_view token = expr.substr(i, to - i);
-                    if (negative) {
-                        std::string signed_(1, '-');
-                        signed_ += token;
-                        const NumberRead r = ReadNumber(signed_, mach_.Mode(), true);
-                        if (r.kind != NumberRead::kNone) return r;
-                    }
-                    return ReadNumber(token, mach_.Mode(), false);
-                };
-                NumberRead r;
-                if (end + 1 < n && end > i && (expr[end] == '-' || expr[end] == '+') &&
-                    (expr[end - 1] == 'e' || expr[end - 1] == 'E') && IsDigitChar(expr[end + 1])) {
-                    std::size_t longEnd = end + 1;
-                    while (longEnd < n && !EndsNumber(expr[longEnd])) ++longEnd;
-                    r = read(longEnd);
-                    if (r.kind != NumberRead::kNone) end = longEnd;
-                }
-                if (r.kind == NumberRead::kNone) r = read(end);
-                if (r.kind == NumberRead::kRefused) return At(i, r.why);
-                if (r.kind == NumberRead::kNumber) {
-                    EnterReadNumber(mach_, r.value);
-                    numberLast = true;
-                    tokenStart = false;
-                    key = expr.substr(i, end - i);
-                    i = end;
-                    if (shown()) return At(i - key.size(), QuotedForMessage(key) + " shows *** ERROR ***");
-                    continue;
-                }
-            }
-            // Keys one at a time, as typed in the window: letters in either
-            // case, "x" the clear key.
-            tokenStart = false;
-            key = expr.substr(i, 1);
-            if (c == 'x') {
-                if (std::string why = endRun(); !why.empty()) return At(i, why);
-                mach_.KeyString("c");
-                numberLast = false;
-            } else {
-                const char k = Upper(c);
-                const ValueMode mode = mach_.Mode();
-                if (!IsEntryKey(k, mode)) {
-                    if (DigitValue(k) >= 0)
-                        return At(i, QuotedForMessage(key) + " is not a digit in " +
-                                         std::string(NameOf(mode)) + " mode");
-                    return At(i, QuotedForMessage(key) + " is not a key");
-                }
-                if (mach_.NewEntry) run.clear();
-                run += k;
-                if (!mach_.DigitKey(k)) {
-                    std::string why = CheckTypedNumber(run, mode, mach_.EntryNeg);
-                    return At(i, why.empty() ? QuotedForMessage(key) + " cannot be typed here" : why);
-                }
-                numberLast = true;
-            }
+    // The whole expression, then "=".
+    std::string Read() {
+        for (std::size_t i = 0; i < expr_.size();) {
+            const std::size_t at = i;
+            std::string why = Step(i);
+            if (!why.empty()) return At(at, why);
+            if (Shown()) return At(at, QuotedForMessage(expr_.substr(at, i - at)) + " shows *** ERROR ***");
         }
-        if (shown()) return At(i, QuotedForMessage(key) + " shows *** ERROR ***");
-        i += key.size();
+        if (std::string why = EndRun(); !why.empty()) return At(expr_.size(), why);
+        m_.Equals();
+        if (Shown()) return "*** ERROR *** at the end of the line";
+        return {};
     }
-    if (std::string why = endRun(); !why.empty()) return At(n, why);
-    mach_.Equals();
-    if (shown()) return "*** ERROR *** at the end of the line";
-    return {};
-}
+
+private:
+    std::string Step(std::size_t& i) {
+        const char c = expr_[i];
+        if (IsBlank(c)) {
+            ++i;
+            tokenStart_ = true;
+            return EndRun();
+        }
+        if (c == '{') return Form(i);
+        if (EndsNumber(c)) {
+            // Operators of two characters as the machine's keys have them.
+            const std::size_t len = i + 1 < expr_.size() && IsTwoCharKey(c, expr_[i + 1]) ? 2 : 1;
+            if (std::string why = EndRun(); !why.empty()) return why;
+            m_.KeyString(expr_.substr(i, len));
+            i += len;
+            numberLast_ = false;
+            tokenStart_ = true;
+            return {};
+        }
+        if (tokenStart_ && numberLast_ && TypedKeyOf(c).key != 'c')
+            return "a number follows a number without an operator between them";
+        std::string why;
+        if (tokenStart_ && Number(i, why)) return why;
+        return Key(i);
+    }
+
+    // An operation the machine could not carry out counts even when ")" or
+    // "=" showed the error value for it only for a moment.
+    bool Shown() const { return m_.SawUndefined() || m_.ShownValue().mode == vmERR; }
+
+    // A number typed key by key must read as what was typed.
+    std::string EndRun() {
+        if (run_.empty()) return {};
+        std::string why = CheckTypedNumber(run_, m_.Mode(), m_.EntryNegative());
+        run_.clear();
+        return why;
+    }
+
+    // "{name}": the button it names.
+    std::string Form(std::size_t& i) {
+        const std::size_t close = expr_.find('}', i);
+        const std::string_view key = expr_.substr(i, close == std::string_view::npos ? close : close + 1 - i);
+        const std::string_view name = key.substr(1, key.size() - (close == std::string_view::npos ? 1 : 2));
+        const WrittenForm* form = nullptr;
+        if (close != std::string_view::npos)
+            for (std::size_t k = 0; k < kWrittenFormCount; ++k)
+                if (SameIgnoringCase(name, kWrittenForms[k].name)) form = &kWrittenForms[k];
+        if (!form) return QuotedForMessage(key) + " is no written form (see qzcalc --help)";
+        if (std::string why = EndRun(); !why.empty()) return why;
+        FormAction(*form).Run(m_);
+        i += key.size();
+        numberLast_ = false;
+        tokenStart_ = true;
+        return {};
+    }
+
+    // One number in any form the paste takes, up to the next operator,
+    // parenthesis or blank; an exponent keeps its sign. True when the token
+    // was one (entered, or refused with why); false for keys to be typed.
+    bool Number(std::size_t& i, std::string& why) {
+        const std::size_t n = expr_.size();
+        std::size_t end = i;
+        while (end < n && !EndsNumber(expr_[end])) ++end;
+        NumberRead r;
+        if (end + 1 < n && end > i && (expr_[end] == '-' || expr_[end] == '+') &&
+            (expr_[end - 1] == 'e' || expr_[end - 1] == 'E') && IsDigitChar(expr_[end + 1])) {
+            std::size_t longEnd = end + 1;
+            while (longEnd < n && !EndsNumber(expr_[longEnd])) ++longEnd;
+            r = ReadToken(expr_.substr(i, longEnd - i));
+            if (r.kind != NumberRead::kNone) end = longEnd;
+        }
+        if (r.kind == NumberRead::kNone) r = ReadToken(expr_.substr(i, end - i));
+        if (r.kind == NumberRead::kNone) return false;
+        if (r.kind == NumberRead::kRefused) {
+            why = r.why;
+            return true;
+        }
+        EnterReadNumber(m_, r.value);
+        numberLast_ = true;
+        tokenStart_ = false;
+        i = end;
+        return true;
+    }
+
+    // After the sign change on a new entry ({neg}) the number is entered
+    // negative, as its typed digits would be.
+    NumberRead ReadToken(std::string_view token) const {
+        if (!m_.EntryStarted() && m_.EntryNegative()) {
+            std::string negated(1, '-');
+            negated += token;
+            const NumberRead r = ReadNumber(negated, m_.Mode(), true);
+            if (r.kind != NumberRead::kNone) return r;
+        }
+        return ReadNumber(token, m_.Mode(), false);
+    }
+
+    // One key, as typed in the window: letters in either case, "x" the
+    // clear key.
+    std::string Key(std::size_t& i) {
+        const std::string_view key = expr_.substr(i, 1);
+        const char k = TypedKeyOf(key[0]).key;
+        tokenStart_ = false;
+        if (k == 'c') {
+            if (std::string why = EndRun(); !why.empty()) return why;
+            m_.KeyString("c");
+            numberLast_ = false;
+            ++i;
+            return {};
+        }
+        const ValueMode mode = m_.Mode();
+        if (!IsEntryKey(k, mode)) {
+            if (DigitValue(k) >= 0)
+                return QuotedForMessage(key) + " is not a digit in " + std::string(NameOf(mode)) + " mode";
+            return QuotedForMessage(key) + " is not a key";
+        }
+        if (!m_.EntryStarted()) run_.clear();
+        run_ += k;
+        if (!m_.DigitKey(k)) {
+            std::string why = CheckTypedNumber(run_, mode, m_.EntryNegative());
+            return why.empty() ? QuotedForMessage(key) + " cannot be typed here" : why;
+        }
+        numberLast_ = true;
+        ++i;
+        return {};
+    }
+
+    CcalcMach& m_;
+    std::string_view expr_;
+    std::string run_;          // the entry keys of the number being typed
+    bool numberLast_ = false;  // the last thing was a number (blanks aside)
+    bool tokenStart_ = true;   // at the start, after an operator, a parenthesis, a blank
+};
+
+}  // namespace
+
+std::string Evaluator::Run(std::string_view expr) { return LineReader(mach_, expr).Read(); }
 
 void Evaluator::ErrorLine(EvalOutput& out, std::string message) {
     out.faults.emplace_back(out.text.size(), std::move(message));

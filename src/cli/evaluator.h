@@ -32,7 +32,7 @@ struct EvalOutput {
 // braces, "{sqrt}". Shown by --help and the manual page.
 struct WrittenForm {
     const char* name;     // between the braces, ASCII letters in any case
-    const char* button;   // the button's caption it acts as
+    const char* button;   // the caption of the button it acts as; "LOGn" has none
     const char* meaning;  // for --help
 };
 extern const WrittenForm kWrittenForms[];
@@ -68,22 +68,10 @@ private:
     std::string Run(std::string_view expr);
     void ErrorLine(EvalOutput& out, std::string message);
 
-    // The machine, noting an operation it cannot carry out: ")" and "="
-    // show the error value for it only for a moment, and then a result that
-    // is not one.
-    class Machine final : public CcalcMach {
-    public:
-        void ExecOp() override {
-            CcalcMach::ExecOp();
-            if (Shown->mode == vmERR) errorShown = true;
-        }
-        bool errorShown = false;
-    };
-
     std::string* tape_ = nullptr;  // where tape lines go, while evaluating
     ValueMode mode_ = vmDec;       // every expression starts in it
     bool forms_ = false;
-    Machine mach_;
+    CcalcMach mach_;
 };
 
 // Mode by its command-line name ("dec", "hex", ... "float"), any letter case.

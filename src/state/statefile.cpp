@@ -322,7 +322,7 @@ private:
 };
 
 void AppendRegisterText(std::string& out, const CalcValue& v) {
-    if (v.mode >= vmDec && v.mode <= vmFloat) {
+    if (IsIntegerMode(v.mode) || v.mode == vmFloat) {
         out += RegRepr(v);
         return;
     }
@@ -479,9 +479,7 @@ void SnapshotSink::LoadRegister(int k, const CalcValue& value) {
 }
 
 void SnapshotSink::LoadTapeRow(const CalcValue& value, std::string_view text) {
-    if (state_.tape.size() >= kMaxTapeRows)
-        state_.tape.erase(state_.tape.begin(), state_.tape.end() - (kMaxTapeRows - 1));
-    state_.tape.push_back(TapeRow{value, std::string(text)});
+    state_.tape.Append(value, text);
 }
 
 std::string AppDataDir() {
@@ -493,14 +491,6 @@ std::string AppDataDir() {
     dir = Env("HOME");
     if (!dir.empty()) return WithoutTrailingSlashes(dir) + "/.config";
     return {};
-}
-
-std::string DesktopDir() {
-    const std::string drive = Env("HOMEDRIVE"), homePath = Env("HOMEPATH");
-    std::string home = (!drive.empty() && !homePath.empty()) ? drive + homePath : Env("HOME");
-    if (home.empty()) return {};
-    while (!home.empty() && (home.back() == '/' || home.back() == '\\')) home.pop_back();
-    return home + "/Desktop";
 }
 
 std::string StatePath() {
@@ -617,11 +607,10 @@ std::string FormatState(const StateSnapshot& state) {
     out += kEol;
     out += "[tape]";
     out += kEol;
-    const std::size_t first = state.tape.size() > kMaxTapeRows ? state.tape.size() - kMaxTapeRows : 0;
-    for (std::size_t i = first; i < state.tape.size(); ++i) {
-        AppendRegisterText(out, state.tape[i].value);
+    for (const TapeRow& row : state.tape.Rows()) {
+        AppendRegisterText(out, row.value);
         out += '=';
-        AppendTapeText(out, state.tape[i].text);
+        AppendTapeText(out, row.text);
         out += kEol;
     }
     return out;
@@ -633,11 +622,13 @@ StateSnapshot MergeState(const StateSnapshot& ours, const StateBase& base, const
         if (ours.regs[k] == base.regs[k]) merged.regs[k] = file.regs[k];
 
     const std::size_t added = std::min(base.tapeAdded, ours.tape.size());
-    const std::size_t dropped = base.tapeCleared ? LoadedRowsAtStart(base.tape, file.tape) : 0;
-    std::vector<TapeRow>& tape = merged.tape;
-    tape.assign(file.tape.begin() + static_cast<std::ptrdiff_t>(dropped), file.tape.end());
-    tape.insert(tape.end(), ours.tape.end() - static_cast<std::ptrdiff_t>(added), ours.tape.end());
-    if (tape.size() > kMaxTapeRows) tape.erase(tape.begin(), tape.end() - kMaxTapeRows);
+    const std::size_t dropped = base.tapeCleared ? LoadedRowsAtStart(base.tape, file.tape.Rows()) : 0;
+    Tape tape;
+    for (std::size_t i = dropped; i < file.tape.size(); ++i)
+        tape.Append(file.tape[i].value, file.tape[i].text);
+    for (std::size_t i = ours.tape.size() - added; i < ours.tape.size(); ++i)
+        tape.Append(ours.tape[i].value, ours.tape[i].text);
+    merged.tape = std::move(tape);
     return merged;
 }
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "calcmach/calcmach.h"
-#include "state/tape_rows.h"
+#include "state/tape.h"
 
 // Extras of the window kept beside the mode in [globals], each on a line
 // of its own and only when it differs from the default, so that a session
@@ -47,21 +47,16 @@ public:
     virtual void LoadWindow(const WindowState& /*window*/) {}
 };
 
-struct TapeRow {
-    CalcValue value;
-    std::string text;
-};
-
 // Everything the file holds.
 struct StateSnapshot {
     ValueMode mode = vmFloat;
     WindowState window;
     std::array<CalcValue, kRegisterCount> regs{};
-    std::vector<TapeRow> tape;  // oldest first, at most 100 rows
+    Tape tape;
 };
 
-// A sink that fills a StateSnapshot the way the window does: modes and
-// registers overwrite, tape rows are added and only the newest 100 kept.
+// A sink that fills a StateSnapshot: modes and registers overwrite, tape
+// rows are appended to its tape.
 class SnapshotSink : public StateSink {
 public:
     explicit SnapshotSink(StateSnapshot& target) : state_(target) {}
@@ -80,7 +75,6 @@ private:
 // Folders. Each returns the folder without a trailing separator, or "" when
 // it cannot be determined.
 std::string AppDataDir();  // APPDATA, else XDG_CONFIG_HOME, else $HOME/.config
-std::string DesktopDir();  // HOMEDRIVE+HOMEPATH joined, else $HOME; then "Desktop"
 // AppDataDir() + "/qz.state", or "" with no folder.
 std::string StatePath();
 

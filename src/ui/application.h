@@ -19,9 +19,8 @@ public:
     // anything a handler did not catch itself.
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // The help file handed to the viewer: "qz.inf" unless set.
+    // The help file handed to the viewer: "qz.inf".
     QString HelpFile() const { return helpFile_; }
-    void SetHelpFile(const QString& name) { helpFile_ = name; }
 
     // The folder the help viewer is looked for in; the executable's own
     // folder unless set (tests point it elsewhere).
@@ -62,7 +61,7 @@ CqzApplication* qzApp();
 // is shown in the error dialog. Handlers use this instead of letting the
 // exception travel through Qt's frames.
 template <typename Fn>
-void Guarded(Fn&& fn) {
+void WithErrorDialog(Fn&& fn) {
     try {
         fn();
     } catch (...) {

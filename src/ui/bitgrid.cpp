@@ -11,6 +11,8 @@
 #include <bit>
 
 #include "ui/application.h"
+#include "ui/calc_colours.h"
+#include "ui/mrvforms.h"
 
 namespace {
 
@@ -29,10 +31,12 @@ constexpr int kNumbersTop = 20;
 constexpr int ColX(int col) { return col * (kCellW + 1) + (col / 4) * 4 + (col / 8) * 7; }
 static_assert(ColX(kCols - 1) + kCellW == CbitGrid::kWidth, "the cells fill the grid's width");
 
-const QColor kBackground(0x2F, 0x21, 0x0C);  // the main window's colour
-const QColor kClearCell(0x40, 0x40, 0x40);   // the display's background
-const QColor kSetCell(0xFF, 0xFF, 0x00);     // the display's text
-const QColor kNumbers(0xD5, 0xD2, 0xCD);
+// The window's colours: a clear cell as the display's background, a set one
+// as its text, the bit numbers as the modes panel.
+const QColor& kBackground = kWindowColour;
+const QColor& kClearCell = kDisplayColour;
+const QColor& kSetCell = kDisplayText;
+const QColor& kNumbers = kModesColour;
 const QColor kFocusMark(0xFF, 0xFF, 0xFF);
 
 // The float's fields, high bit first.
@@ -181,7 +185,7 @@ void CbitGrid::Toggle(int n) {
     if (!toggleable_ || n < 0 || n >= count_) return;
     // The receiver runs the machine, which may raise; that must not unwind
     // through Qt's event delivery.
-    Guarded([this, n] { emit BitToggled(n); });
+    WithErrorDialog([this, n] { emit BitToggled(n); });
 }
 
 void CbitGrid::MoveFocus(int dRow, int dCol) {
@@ -196,8 +200,7 @@ void CbitGrid::MoveFocus(int dRow, int dCol) {
 }
 
 void CbitGrid::keyPressEvent(QKeyEvent* event) {
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier);
-    if (focused_ < 0 || mods != Qt::NoModifier) {
+    if (focused_ < 0 || ShortcutModifiers(event->modifiers()) != Qt::NoModifier) {
         QWidget::keyPressEvent(event);
         return;
     }

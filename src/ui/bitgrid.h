@@ -1,6 +1,8 @@
 // The grid of the bits panel: every bit of the shown value as one cell, all
-// painted by one widget. It knows nothing about values or modes; it shows the
-// bits it is given and reports which bit the user wants flipped.
+// painted by one widget. It knows the two shapes of the calculator's values
+// (128 integer bits; an 80-bit float, whose sign, exponent, integer bit and
+// fraction it colours) but not the machine: it shows the bits it is given
+// and reports which bit the user wants flipped.
 #pragma once
 
 #include <QImage>

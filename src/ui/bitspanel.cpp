@@ -26,14 +26,19 @@
 
 #include "ui/application.h"
 #include "ui/bitgrid.h"
+#include "ui/calc_colours.h"
+#include "ui/drawn_icons.h"
+#include "ui/mrvforms.h"
 
 namespace {
 
-const QColor kBackground(0x2F, 0x21, 0x0C);  // the main window's colour
-const QColor kBox(0x40, 0x40, 0x40);         // the display's background
-const QColor kValue(0xFF, 0xFF, 0x00);       // the display's text
+// The window's colours: a value box as the display, captions as the modes
+// panel.
+const QColor& kBackground = kWindowColour;
+const QColor& kBox = kDisplayColour;
+const QColor& kValue = kDisplayText;
 const QColor kDimmed(0x90, 0x90, 0x48);
-const QColor kCaption(0xD5, 0xD2, 0xCD);
+const QColor& kCaption = kModesColour;
 
 constexpr int kMargin = 8;
 constexpr int kLineGap = 2;
@@ -185,36 +190,6 @@ void FillOutside(const Pixels& dst, const QRect& r, const QRect& keep, QRgb colo
     FillRect(dst, QRect(QPoint(both.right() + 1, both.top()), QPoint(r.right(), both.bottom())), colour);
 }
 
-QIcon CopyIcon() {
-    // Two overlapping sheets, drawn once and shared by every line.
-    static const QIcon icon = [] {
-        QIcon i;
-        for (const int px : {16, 24, 32}) {
-            QPixmap pm(px, px);
-            pm.fill(Qt::transparent);
-            QPainter p(&pm);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.scale(px / 16.0, px / 16.0);
-            p.setPen(QPen(kCaption, 1.2));
-            p.setBrush(Qt::NoBrush);
-            p.drawRoundedRect(QRectF(5.5, 1.5, 8, 10), 1, 1);
-            p.setBrush(kBackground);
-            p.drawRoundedRect(QRectF(2.5, 4.5, 8, 10), 1, 1);
-            p.end();
-            i.addPixmap(pm);
-        }
-        return i;
-    }();
-    return icon;
-}
-
-void Fill(QWidget* w, const QColor& colour) {
-    QPalette p = w->palette();
-    p.setColor(QPalette::Window, colour);
-    w->setPalette(p);
-    w->setAutoFillBackground(true);
-}
-
 // How far the window system's frame reaches beyond the client area on each
 // side; null while it is not known (before the window manager has framed the
 // window, or with none).
@@ -344,72 +319,86 @@ private:
                picture_.rect();
     }
 
+    // How a value's characters lie in its box (in the picture's pixels):
+    // their cells, where the first starts, and the rows any of them inks.
+    struct Layout {
+        CharCells* cells = nullptr;
+        int n = 0, advance = 1, left = 0;
+        QVarLengthArray<const CharCells::Cell*, 64> glyphs;
+        int inkTop = std::numeric_limits<int>::max(), inkEnd = 0;
+        QRect ink;
+        // The cells meet without gaps (tiled), and without overlapping
+        // (exact), which a pixel density that is not whole may spoil.
+        bool tiled = true, exact = true;
+
+        int X(const QRect& box, int i) const { return box.left() + cells->Physical(left + advance * i); }
+    };
+
+    Layout LayOutValue(const Row& row, const QRect& box) const {
+        Layout l;
+        const qreal dpr = picture_.devicePixelRatio();
+        const QString& text = row.text;
+        l.n = static_cast<int>(std::min<qsizetype>(text.size(), 1000));
+        // The whole text is always shown: a text too long for the box gets a
+        // smaller size instead of being cut.
+        const int room = kBoxW - 2 * kBoxPad;
+        int px = kValuePixels;
+        while (px > kSmallestPixels && Cells(px, dpr).Advance() * l.n > room) --px;
+        l.cells = &Cells(px, dpr);
+        l.advance = l.cells->Advance();
+        // Right-justified like the display, so digits of equal weight line up.
+        l.left = kBoxW - kBoxPad - l.advance * l.n;
+        l.glyphs.resize(l.n);
+        for (int i = 0; i < l.n; ++i) {
+            const CharCells::Cell& cell = l.cells->Get(text[i].unicode(), i < row.dimmed);
+            l.glyphs[i] = &cell;
+            if (cell.inkTop < cell.inkEnd) {
+                l.inkTop = std::min(l.inkTop, cell.inkTop);
+                l.inkEnd = std::max(l.inkEnd, cell.inkEnd);
+            }
+        }
+        if (l.inkTop < l.inkEnd) {
+            const int x = l.X(box, 0);
+            const int right = l.X(box, l.n - 1) + l.cells->Physical(l.advance);
+            l.ink = QRect(x, box.top() + l.inkTop, right - x, l.inkEnd - l.inkTop) & box;
+        }
+        for (int i = 0; i + 1 < l.n; ++i) {
+            const int end = l.X(box, i) + l.glyphs[i]->width;
+            const int next = l.X(box, i + 1);
+            l.tiled = l.tiled && end >= next;
+            l.exact = l.exact && end == next;
+        }
+        return l;
+    }
+
     // Puts the value of a line into the picture; returns the pixels that
     // changed. Given the text that was there, a text of the same length
     // redraws only the characters that differ.
     QRect DrawValue(int index, const QString* before = nullptr, int beforeDimmed = 0) {
         Row& row = rows_[static_cast<std::size_t>(index)];
-        const QString& text = row.text;
-        const qreal dpr = picture_.devicePixelRatio();
-        // The whole text is always shown: a text too long for the box gets a
-        // smaller size instead of being cut.
-        const int room = kBoxW - 2 * kBoxPad;
-        const auto n = static_cast<int>(std::min<qsizetype>(text.size(), 1000));
-        int px = kValuePixels;
-        while (px > kSmallestPixels && Cells(px, dpr).Advance() * n > room) --px;
-        CharCells& cells = Cells(px, dpr);
-        const int advance = cells.Advance();
-        // Right-justified like the display, so digits of equal weight line up.
-        const int left = kBoxW - kBoxPad - advance * n;
-
-        QVarLengthArray<const CharCells::Cell*, 64> glyphs(n);
-        int inkTop = std::numeric_limits<int>::max(), inkEnd = 0;
-        for (int i = 0; i < n; ++i) {
-            const CharCells::Cell& cell = cells.Get(text[i].unicode(), i < row.dimmed);
-            glyphs[i] = &cell;
-            if (cell.inkTop < cell.inkEnd) {
-                inkTop = std::min(inkTop, cell.inkTop);
-                inkEnd = std::max(inkEnd, cell.inkEnd);
-            }
-        }
         const QRect box = BoxIn(index);
-        QRect ink;
-        if (inkTop < inkEnd) {
-            const int x = box.left() + cells.Physical(left);
-            const int right = box.left() + cells.Physical(left + advance * (n - 1)) + cells.Physical(advance);
-            ink = QRect(x, box.top() + inkTop, right - x, inkEnd - inkTop) & box;
-        }
+        const Layout l = LayOutValue(row, box);
         const Pixels pixels{picture_.bits(), picture_.bytesPerLine()};
         // The cells are copied whole over the rows that any of them inks,
-        // so they cover the new characters' room, unless a pixel density
-        // that is not whole leaves gaps between them or overlaps them.
-        bool tiled = true, exact = true;
-        for (int i = 0; i + 1 < n; ++i) {
-            const int end = cells.Physical(left + advance * i) + glyphs[i]->width;
-            const int next = cells.Physical(left + advance * (i + 1));
-            tiled = tiled && end >= next;
-            exact = exact && end == next;
-        }
-        if (exact && before && ink == row.ink && std::min<qsizetype>(before->size(), 1000) == n) {
+        // so they cover the new characters' room.
+        if (l.exact && before && l.ink == row.ink && std::min<qsizetype>(before->size(), 1000) == l.n) {
             QRect changed;
-            for (int i = 0; i < n && !ink.isEmpty(); ++i) {
-                if (text[i] == before->at(i) && (i < row.dimmed) == (i < beforeDimmed)) continue;
-                const int x = box.left() + cells.Physical(left + advance * i);
-                Blit(pixels, ink, x, box.top(), *glyphs[i], inkTop, inkEnd);
-                changed |= QRect(x, ink.top(), glyphs[i]->width, ink.height()) & ink;
+            for (int i = 0; i < l.n && !l.ink.isEmpty(); ++i) {
+                if (row.text[i] == before->at(i) && (i < row.dimmed) == (i < beforeDimmed)) continue;
+                Blit(pixels, l.ink, l.X(box, i), box.top(), *l.glyphs[i], l.inkTop, l.inkEnd);
+                changed |= QRect(l.X(box, i), l.ink.top(), l.glyphs[i]->width, l.ink.height()) & l.ink;
             }
             return changed;
         }
         // What else the old characters covered is cleared.
-        const QRect changed = (row.ink | ink) & box;
-        if (tiled)
-            FillOutside(pixels, changed, ink, kBox.rgb());
+        const QRect changed = (row.ink | l.ink) & box;
+        if (l.tiled)
+            FillOutside(pixels, changed, l.ink, kBox.rgb());
         else
             FillRect(pixels, changed, kBox.rgb());
-        for (int i = 0; i < n && !ink.isEmpty(); ++i)
-            Blit(pixels, ink, box.left() + cells.Physical(left + advance * i), box.top(), *glyphs[i], inkTop,
-                 inkEnd);
-        row.ink = ink;
+        for (int i = 0; i < l.n && !l.ink.isEmpty(); ++i)
+            Blit(pixels, l.ink, l.X(box, i), box.top(), *l.glyphs[i], l.inkTop, l.inkEnd);
+        row.ink = l.ink;
         return changed;
     }
 
@@ -431,7 +420,9 @@ CbitsLine::CbitsLine(QWidget* parent) : QWidget(parent) {
     copyButton_->setObjectName(QStringLiteral("copy"));
     copyButton_->setGeometry(CbitGrid::kWidth - kButtonW, 0, kButtonW, kHeight);
     copyButton_->setAutoRaise(true);
-    copyButton_->setIcon(CopyIcon());
+    // Drawn once and shared by every line.
+    static const QIcon copyIcon = CopyIcon(kCaption);
+    copyButton_->setIcon(copyIcon);
     copyButton_->setIconSize(QSize(16, 16));
     connect(copyButton_, &QToolButton::clicked, this, [this] { Copy(); });
 }
@@ -617,10 +608,14 @@ bool CbitsPanel::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+bool CbitsPanel::ClosingKey(int key, Qt::KeyboardModifiers mods) {
+    mods = ShortcutModifiers(mods);
+    return (key == Qt::Key_Escape && mods == Qt::NoModifier) ||
+           (key == Qt::Key_B && mods == Qt::ControlModifier);
+}
+
 void CbitsPanel::keyPressEvent(QKeyEvent* event) {
-    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeyboardModifiers(Qt::KeypadModifier);
-    if ((event->key() == Qt::Key_Escape && mods == Qt::NoModifier) ||
-        (event->key() == Qt::Key_B && mods == Qt::ControlModifier)) {
+    if (ClosingKey(event->key(), event->modifiers())) {
         event->accept();
         close();
         return;
@@ -631,7 +626,7 @@ void CbitsPanel::keyPressEvent(QKeyEvent* event) {
 void CbitsPanel::closeEvent(QCloseEvent* event) {
     // Closing only hides: the panel keeps its widgets for the next time.
     event->accept();
-    Guarded([this] { emit Closed(); });
+    WithErrorDialog([this] { emit Closed(); });
 }
 
 void CbitsPanel::showEvent(QShowEvent* event) {

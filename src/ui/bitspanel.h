@@ -106,6 +106,8 @@ public:
     CbitsLine* Line(int index) const;
 
     static constexpr int kWidth = 480;
+    // Escape and Ctrl+B, which close the panel.
+    static bool ClosingKey(int key, Qt::KeyboardModifiers mods);
 
 signals:
     // The user asked to flip this bit of the shown value.

@@ -1,50 +1,36 @@
-// Ccalc: the calculator's main window. It owns the one calculator machine,
-// shows its display, registers and tape, and turns clicks and keys into
-// machine calls. The window is split over several files by concern:
-// calc_build.cpp builds the widgets and refreshes them from the machine,
-// calc_events.cpp handles buttons, keys, the clipboard and the lists,
-// calc_export.cpp writes the tape export, calc_state.cpp the state file.
+// Ccalc: the calculator's main window. It owns the one calculator machine
+// and the tape, builds the window, routes its keys and clicks to the machine
+// and shows the machine's display, registers and tape. Its files:
+// calc.cpp          its life and its views (display, register list, tape list)
+// calc_build.cpp    building the widgets (calc_widgets.h)
+// calc_events.cpp   what the keys, buttons, clipboard and lists do
+// calc_export.cpp   the tape export
+// calc_state.cpp    the state file's messages (reading and writing it is
+//                   the state session's, state/session.h)
+// calc_panel_glue.* the bits panel, the display's menu and Always on top
+// display.*         the display itself
 #pragma once
 
-#include <QPoint>
 #include <QString>
 
-#include <array>
 #include <functional>
 #include <memory>
-#include <optional>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "calcmach/calcmach.h"
-#include "state/tape_rows.h"
+#include "state/tape.h"
 #include "ui/mrvforms.h"
 
-class CbitsPanel;
-class CdisplayPanel;
-struct KeypadKey;
-class QAbstractButton;
-class QButtonGroup;
-class QFrame;
-class QGroupBox;
+class CpanelGlue;
 class QKeyEvent;
-class QLabel;
-class QMenu;
-class QMouseEvent;
-class QPushButton;
-class QRadioButton;
-class QShowEvent;
-class QTableWidget;
-class TqzSplitter;
-struct WindowState;
+class StateSession;
+struct CalcWidgets;
+struct KeypadKey;
 
 class Ccalc : public CmrvForm {
     Q_OBJECT
 
 public:
-    // The tape list keeps as many rows as the state file does.
-    static constexpr int kTapeRows = static_cast<int>(kMaxTapeRows);
     // What the next register digit does (RegPending).
     enum RegAction : int { raNone = 0, raRecall = 1, raStore = 2 };
 
@@ -52,9 +38,9 @@ public:
     // Writes the state file, then lets the machine go.
     ~Ccalc() override;
 
-    // Refreshes the display, the parenthesis counter, the mode buttons and
-    // the mode-dependent keypad buttons from the machine, and puts the
-    // keyboard focus on the display.
+    // Refreshes the display, the parenthesis counter, the mode buttons, the
+    // mode-dependent keypad buttons and the bits panel from the machine, and
+    // puts the keyboard focus on the display.
     void UpdateDisplay();
     // Refreshes the value column of the register list.
     void UpdateRegisters();
@@ -65,170 +51,59 @@ public:
     void PasteFromClipboard();
 
     bool ShortcutKey(QWidget* origin, int key, Qt::KeyboardModifiers mods) override;
-
     // One typed character as UTF-8 (only single bytes are used).
     void EntryKeyChar(std::string_view ch);
-    // F1, Ctrl+C, Ctrl+X, Ctrl+V on the display; true when the key was used.
+    // F1, Ctrl+C, Ctrl+X, Ctrl+V and the bits panel's keys on the display;
+    // true when the key was used.
     bool EntryKeyPress(int key, Qt::KeyboardModifiers mods);
 
-    // The machine's tape receiver: adds a row holding the shown value,
-    // dropping the oldest row beyond kTapeRows.
-    void TapeAppend(std::string_view text);
-    void ClearTape();
     void StoreRegister(int n);
     void RecallRegister(int n);
-    void RegistersClick();
-    void TapeClick();
+    void ClearTape();
     // Asks for a file and writes the tape and the non-zero registers to it.
     void ExportTape();
-
-    CcalcMach& Mach() { return *mach_; }
-    // The text of tape row k, as shown.
-    std::string TapeText(int k) const;
-    int TapeRowCount() const;
-
-    RegAction RegPending = raNone;
-    std::array<CalcValue, kTapeRows> TapeValues{};
-    QString SaveDir;        // first folder of the export dialog
-    std::string StatePath;  // the state file; empty: nothing is loaded or saved
-
-    // Chooses the export file; an empty result cancels. Replaceable so the
-    // export can run without a dialog.
-    std::function<QString()> ChooseExportFile;
-    // The save dialog: in SaveDir (or DefaultExportDir() when that has
-    // gone), proposing "tape.txt". An empty result cancels.
-    QString AskExportFile();
-    // Tells the user that the state could not be saved; replaceable (tests).
-    static std::function<void(const QString& message)> SaveFailedHook;
-    // Tells the user, once at start, that the state file could not be read
-    // in full; replaceable (tests).
-    static std::function<void(const QString& message)> StateWarningHook;
     // Writes the state file, once: later calls (the destructor's) only
     // answer how that went. False when it could not be saved; the user has
     // been told then.
     bool SaveState();
 
+    CcalcMach& Mach() { return *mach_; }
+    // What the tape list shows.
+    const Tape& TapeRows() const { return tape_; }
+    RegAction RegPending() const { return regPending_; }
+    CpanelGlue& Panel() { return *panel_; }
+
+    // Chooses the export file instead of the save dialog; an empty result
+    // cancels (tests export without a dialog).
+    void SetExportFileChooser(std::function<QString()> choose) { chooseExportFile_ = std::move(choose); }
+    // Tell the user, instead of a message box, that the state file could
+    // not be read in full (once, at start) or could not be saved (tests).
+    static void SetStateMessageHooks(std::function<void(const QString&)> readFailed,
+                                     std::function<void(const QString&)> saveFailed);
+
 protected:
     void AfterCreate() override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // The widgets by area, in the order of creation, then the tab order.
-    void BuildWidgets();
-    void BuildLists();
-    void BuildDisplay();
-    void BuildModes();
-    void BuildKeypad();
-    void BuildImageButtons();
-    void SetTabOrder();
-    void AdjustColumns();
-    void FocusDisplay();
-    void OnDisplayKey(QKeyEvent* event);
-    // A mouse event on a list or one of its parts; true when it is used up.
-    bool ListMouse(QTableWidget* list, QObject* part, QMouseEvent* event);
+    void ConnectWidgets();
+    // A key press on the display, or one the bits panel passed on (without
+    // the window's shortcuts, which close the window: "q", Escape, Ctrl+Q).
+    void TypeKey(QKeyEvent* event, bool windowShortcuts);
     // What a keypad button does (calc_keypad.h).
     void KeypadClick(const KeypadKey& key);
+    void RegistersClick();
+    void TapeClick();
+    // The machine's tape receiver: adds the line with its value to the tape
+    // and to the tape list.
+    void TapeAppend(std::string_view text, const CalcValue& value);
+    void FocusDisplay();
     void LoadState();
-    // What the state file held at start and what became of the tape since,
-    // for the save (defined in calc_state.cpp).
-    struct StateSession;
-    struct StateSessionDeleter {
-        void operator()(StateSession* session) const;
-    };
-    std::unique_ptr<StateSession, StateSessionDeleter> stateSession_;
 
     std::unique_ptr<CcalcMach> mach_;
-    // A left press on a list that was not on a row: its moves and its
-    // release are used up as well.
-    bool listPressIgnored_ = false;
-
-    QFrame* outputs_ = nullptr;
-    QTableWidget* registers_ = nullptr;
-    TqzSplitter* split_ = nullptr;
-    QTableWidget* tape_ = nullptr;
-    CdisplayPanel* entry_ = nullptr;
-    QLabel* parenCt_ = nullptr;
-    QGroupBox* modes_ = nullptr;
-    QButtonGroup* modeGroup_ = nullptr;
-    QPushButton* bPrt_ = nullptr;
-    QPushButton* bHelp_ = nullptr;
-    QPushButton* bAbout_ = nullptr;
-    std::vector<QPushButton*> keypad_;  // in tab order
-    // Buttons whose enabled state follows the mode.
-    std::vector<QPushButton*> floatOnly_;
-    std::vector<QPushButton*> integerOnly_;
-    QPushButton* bNeg_ = nullptr;
-
-    friend class CcalcStateLoader;
-
-    // ---- The bits panel, the display's context menu, pasting numbers as
-    // program code writes them, Always on top (calc_bits.cpp).
-public:
-    enum class CopyForm { Hex, Signed, Unsigned, Octal, Binary };
-    // The value the display shows written in that form ("0x1F", "-5",
-    // "0o37", "0b11111"); empty where the form does not apply (a float, the
-    // error value).
-    QString CopyText(CopyForm form) const;
-    void CopyAs(CopyForm form);
-    // Shows or hides the bits panel (Ctrl+B, the display's menu). The
-    // panel is made the first time it is shown.
-    void ToggleBitsPanel();
-    void SetBitsPanelShown(bool shown);
-    bool BitsPanelShown() const { return bitsOpen_; }
-    CbitsPanel* BitsPanel() const { return bitsPanel_; }  // null until first shown
-    void SetAlwaysOnTop(bool on);
-    bool AlwaysOnTop() const { return onTop_; }
-    // The display's context menu, made on first use.
-    QMenu* DisplayMenu();
-    void ShowDisplayMenu(const QPoint& globalPos);
-    // A text that is one number ("0x1F", "-5", "192.168.1.1", "1.5e3") is
-    // entered as that number, switching the mode; a text that is neither a
-    // number nor the mode's keys shows the error value and changes nothing
-    // else. False, and nothing done, for a text to be typed key by key.
-    bool PasteCodeNumber(const QString& text);
-    // Ctrl+B anywhere in the window; the Menu key and Shift+F10 on the
-    // display (onDisplay). True when the key was used.
-    bool BitsKey(int key, Qt::KeyboardModifiers mods, bool onDisplay);
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
-    // Lets the display ask for its context menu; run once while building.
-    void SetUpDisplayMenu();
-    // Hands the shown value to the panel; nothing while it is hidden.
-    void RefreshBitsPanel();
-    // Gives the panel the content for the shown value, unless it has it.
-    void ShowBitsValue();
-    void BitToggled(int bit);
-    // Shows the panel that was open, once the window is on the screen.
-    void BringBitsPanelBack();
-    WindowState SavedWindowState() const;
-    void RestoreWindowState(const WindowState& window);
-
-    CbitsPanel* bitsPanel_ = nullptr;
-    QMenu* displayMenu_ = nullptr;
-    bool bitsOpen_ = false;  // what the user asked for; the panel hides with the window
-    bool onTop_ = false;
-    bool bitsAwaitWindow_ = false;     // the panel comes back once the window is exposed
-    std::optional<QPoint> bitsPlace_;  // from the state file, until the panel first shows
-    // What the panel was last given (defined in calc_bits.cpp).
-    struct BitsShown;
-    struct BitsShownDeleter {
-        void operator()(BitsShown* shown) const;
-    };
-    std::unique_ptr<BitsShown, BitsShownDeleter> bitsShown_;
+    Tape tape_;
+    RegAction regPending_ = raNone;
+    std::function<QString()> chooseExportFile_;
+    std::unique_ptr<StateSession> session_;
+    std::unique_ptr<CalcWidgets> ui_;
+    CpanelGlue* panel_ = nullptr;  // a child of the window
 };
-
-// The desktop folder as the desktop environment names it, when it exists;
-// else the home folder.
-QString DefaultExportDir();
-// name with ".txt" added when it has no extension and the dialog's text
-// filter was chosen.
-QString WithTextSuffix(const QString& name, const QString& filter);
-
-// The export file's text: tape rows right-aligned to column 45, two empty
-// lines, a rule of 45 dashes, then every register whose value text is not
-// "0" as name and right-aligned value. Lines end in "\n".
-std::string FormatTapeExport(const std::vector<std::string>& tapeRows,
-                             const std::vector<std::pair<std::string, std::string>>& registers);

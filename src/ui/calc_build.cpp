@@ -1,4 +1,4 @@
-// Building the main window and refreshing it from the machine.
+// Building the main window's widgets (calc_widgets.h).
 #include <QApplication>
 #include <QButtonGroup>
 #include <QEvent>
@@ -8,24 +8,20 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTableWidget>
-#include <QTimer>
-#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
-#include "state/statefile.h"
-#include "ui/about.h"
-#include "ui/application.h"
 #include "ui/calc.h"
 #include "ui/calc_colours.h"
 #include "ui/calc_keypad.h"
+#include "ui/calc_widgets.h"
 #include "ui/display.h"
 #include "ui/drawn_icons.h"
 #include "ui/qzsplitter.h"
@@ -50,37 +46,33 @@ constexpr ModeButton kModeButtons[] = {
 // Row by row, left to right: the order of creation, of the layout and of
 // the tab order.
 constexpr KeypadKey kKeypad[] = {
-    {.name = "bLBits", .caption = "LBT", .enable = KeyEnable::IntegerOnly, .op = opLBits},
-    {.name = "bSHL", .caption = "SHL", .enable = KeyEnable::IntegerOnly, .op = opShl},
-    {.name = "bSHR", .caption = "SHR", .enable = KeyEnable::IntegerOnly, .op = opShr},
-    {.name = "bROL", .caption = "ROL", .enable = KeyEnable::IntegerOnly, .op = opRol},
-    {.name = "bROR", .caption = "ROR", .enable = KeyEnable::IntegerOnly, .op = opRor},
-    {.name = "bAnd", .caption = "AND", .enable = KeyEnable::IntegerOnly, .op = opAnd},
-    {.name = "bOr", .caption = "OR", .enable = KeyEnable::IntegerOnly, .op = opOr},
-    {.name = "bXor", .caption = "XOR", .enable = KeyEnable::IntegerOnly, .op = opXor},
-    {.name = "bNot", .caption = "NOT", .enable = KeyEnable::IntegerOnly, .call = &CcalcMach::FnNot},
+    {.name = "bLBits", .caption = "LBT", .enable = KeyEnable::IntegerOnly},
+    {.name = "bSHL", .caption = "SHL", .enable = KeyEnable::IntegerOnly},
+    {.name = "bSHR", .caption = "SHR", .enable = KeyEnable::IntegerOnly},
+    {.name = "bROL", .caption = "ROL", .enable = KeyEnable::IntegerOnly},
+    {.name = "bROR", .caption = "ROR", .enable = KeyEnable::IntegerOnly},
+    {.name = "bAnd", .caption = "AND", .enable = KeyEnable::IntegerOnly},
+    {.name = "bOr", .caption = "OR", .enable = KeyEnable::IntegerOnly},
+    {.name = "bXor", .caption = "XOR", .enable = KeyEnable::IntegerOnly},
+    {.name = "bNot", .caption = "NOT", .enable = KeyEnable::IntegerOnly},
 
-    {.name = "bRBits", .caption = "RBT", .enable = KeyEnable::IntegerOnly, .call = &CcalcMach::FnRBits},
-    {.name = "bSgn", .caption = "SGN", .enable = KeyEnable::Always, .call = &CcalcMach::FnSgn},
-    {.name = "bAbs", .caption = "ABS", .enable = KeyEnable::Always, .call = &CcalcMach::FnAbs},
-    {.name = "bNeg", .caption = "\u00B1", .enable = KeyEnable::DecOrFloat, .call = &CcalcMach::FnNeg},
-    {.name = "bRound", .caption = "ROUN", .enable = KeyEnable::Always, .op = opRound},
-    {.name = "bPow", .caption = "^", .enable = KeyEnable::Always, .op = opPow},
-    {.name = "bSqrt", .caption = "\u221A", .enable = KeyEnable::FloatOnly, .call = &CcalcMach::FnSqrt},
-    {.name = "bSin", .caption = "SIN", .enable = KeyEnable::FloatOnly, .call = &CcalcMach::FnSin},
-    {.name = "bCos", .caption = "COS", .enable = KeyEnable::FloatOnly, .call = &CcalcMach::FnCos},
+    {.name = "bRBits", .caption = "RBT", .enable = KeyEnable::IntegerOnly},
+    {.name = "bSgn", .caption = "SGN", .enable = KeyEnable::Always},
+    {.name = "bAbs", .caption = "ABS", .enable = KeyEnable::Always},
+    {.name = "bNeg", .caption = "\u00B1", .enable = KeyEnable::DecOrFloat},
+    {.name = "bRound", .caption = "ROUN", .enable = KeyEnable::Always},
+    {.name = "bPow", .caption = "^", .enable = KeyEnable::Always},
+    {.name = "bSqrt", .caption = "\u221A", .enable = KeyEnable::FloatOnly},
+    {.name = "bSin", .caption = "SIN", .enable = KeyEnable::FloatOnly},
+    {.name = "bCos", .caption = "COS", .enable = KeyEnable::FloatOnly},
 
-    {.name = "bPi", .caption = "\u03C0", .enable = KeyEnable::FloatOnly, .value = &kPiValue},
-    {.name = "bOPar", .caption = "(", .enable = KeyEnable::Always, .call = &CcalcMach::OpenParen},
-    {.name = "bCPar", .caption = ")", .enable = KeyEnable::Always, .call = &CcalcMach::CloseParen},
+    {.name = "bPi", .caption = "\u03C0", .enable = KeyEnable::FloatOnly},
+    {.name = "bOPar", .caption = "(", .enable = KeyEnable::Always},
+    {.name = "bCPar", .caption = ")", .enable = KeyEnable::Always},
     {.name = "bStore", .caption = "STO", .enable = KeyEnable::Always, .typed = "S"},
     {.name = "bRecall", .caption = "RCL", .enable = KeyEnable::Always, .typed = "R"},
     {.name = "bClr", .caption = "CLR", .enable = KeyEnable::Always, .typed = "x"},
-    {.name = "bClrA",
-     .caption = "CLRA",
-     .enable = KeyEnable::Always,
-     .call = &CcalcMach::ClearAll,
-     .registers = true},
+    {.name = "bClrA", .caption = "CLRA", .enable = KeyEnable::Always, .registers = true},
     // Created as "PRT"; the window renames it once it is built.
     {.name = "bPrt", .caption = "PRT", .enable = KeyEnable::Always, .window = &Ccalc::ExportTape},
     {.name = "bTape", .caption = "TAPE", .enable = KeyEnable::Always, .window = &Ccalc::ClearTape},
@@ -96,17 +88,6 @@ QFont FittedFont(const QFont& font, const QString& caption, int keyWidth) {
     const qreal perLetter = std::ceil(static_cast<qreal>(excess) / static_cast<qreal>(caption.size()));
     tight.setLetterSpacing(QFont::AbsoluteSpacing, -std::min<qreal>(perLetter, 2));
     return tight;
-}
-
-void SetBackground(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
-    QPalette p = w->palette();
-    p.setColor(role, colour);
-    w->setPalette(p);
-}
-
-void Fill(QWidget* w, const QColor& colour) {
-    SetBackground(w, QPalette::Window, colour);
-    w->setAutoFillBackground(true);
 }
 
 QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns) {
@@ -127,7 +108,7 @@ QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns) {
     // line would lose everything after "= ".
     grid->setWordWrap(false);
     grid->setTextElideMode(Qt::ElideMiddle);
-    SetBackground(grid, QPalette::Base, kListColour);
+    SetColour(grid, QPalette::Base, kListColour);
     QHeaderView* rows = grid->verticalHeader();
     rows->setMinimumSectionSize(1);
     rows->setSectionResizeMode(QHeaderView::Fixed);
@@ -160,305 +141,236 @@ int CounterWidth(const QFont& font) {
     return std::max(24, m.horizontalAdvance(QLatin1Char('(')) + 3 * digit + 2);
 }
 
-}  // namespace
+// Sees every event of the two lists first. A resize fits their columns to
+// their width; a press anywhere on them gives the keyboard back to the
+// display; and on the rows themselves only a left click passes.
+class ClistGuard : public QObject {
+public:
+    ClistGuard(QObject* parent, const CalcWidgets& w)
+        : QObject(parent), registers_(w.registers), tapeList_(w.tapeList), display_(w.entry) {
+        for (QTableWidget* list : {registers_, tapeList_}) {
+            list->setFocusPolicy(Qt::TabFocus);
+            list->installEventFilter(this);
+            list->viewport()->installEventFilter(this);
+            for (QScrollBar* bar : list->findChildren<QScrollBar*>()) bar->installEventFilter(this);
+        }
+        AdjustColumns();
+    }
 
-std::function<void(const QString&)> Ccalc::SaveFailedHook;
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize && (watched == registers_ || watched == tapeList_))
+            AdjustColumns();
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseMove:
+                if (!watched->isWidgetType()) break;
+                for (QTableWidget* list : {registers_, tapeList_})
+                    if (watched == list || list->isAncestorOf(static_cast<QWidget*>(watched)))
+                        return ListMouse(list, watched, static_cast<QMouseEvent*>(event));
+                break;
+            default: break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
 
-Ccalc::Ccalc(QWidget* parent) : CmrvForm(parent), SaveDir(DefaultExportDir()), StatePath(::StatePath()) {
-    AfterCreate();
-}
+private:
+    // Column "?" and column "Tape" fill what is left of their list beside
+    // the scroll bar.
+    void AdjustColumns() {
+        const int bar = registers_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, registers_);
+        const int value = registers_->width() - bar - registers_->columnWidth(0) - 6;
+        if (value > 0) registers_->setColumnWidth(1, value);
+        const int line = tapeList_->width() - bar - 6;
+        if (line > 0) tapeList_->setColumnWidth(0, line);
+    }
 
-Ccalc::~Ccalc() {
-    SaveState();
-    mach_.reset();
-}
+    // A mouse event on a list or one of its parts; true when it is used up.
+    bool ListMouse(QTableWidget* list, QObject* part, QMouseEvent* event) {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) display_->setFocus();
+        // The frame and the scroll bars work as usual.
+        if (part != list->viewport()) return false;
+        switch (type) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonDblClick: {
+                const bool onRow =
+                    event->button() == Qt::LeftButton && list->indexAt(event->position().toPoint()).isValid();
+                if (event->button() == Qt::LeftButton) pressIgnored_ = !onRow;
+                return !onRow;
+            }
+            case QEvent::MouseButtonRelease:
+                if (event->button() != Qt::LeftButton) return true;
+                if (pressIgnored_) {
+                    pressIgnored_ = false;
+                    return true;
+                }
+                return false;
+            case QEvent::MouseMove: return pressIgnored_ && (event->buttons() & Qt::LeftButton);
+            default: return false;
+        }
+    }
 
-void Ccalc::AfterCreate() {
-    mach_ = std::make_unique<CcalcMach>();
-    mach_->OnTapeLine = [this](CcalcMach&, std::string_view line) { TapeAppend(line); };
-    mach_->SetMode(vmFloat);
+    QTableWidget* registers_;
+    QTableWidget* tapeList_;
+    QWidget* display_;
+    // A left press on a list that was not on a row: its moves and its
+    // release are used up as well.
+    bool pressIgnored_ = false;
+};
 
-    setObjectName(QStringLiteral("calc"));
-    resize(480, 272);
-    setWindowTitle(QString());
-    // From a pixmap: a QIcon made from a file name first asks the MIME
-    // database what the file is, which costs a noticeable part of start-up.
-    setWindowIcon(QIcon(QPixmap(QStringLiteral(":/img_qz_icon"), "PNG")));
-    Fill(this, kWindowColour);
-
-    BuildWidgets();
-
-    setWindowTitle(QStringLiteral("Zentabula  v2.0"));
-    setFixedSize(480, 272);
-
-    LoadState();
-
-    for (int n = 0; n < kRegisterCount; ++n)
-        registers_->item(n, 0)->setText(QStringLiteral("R%1").arg(n, 0, 16).toUpper());
-    UpdateRegisters();
-    bPrt_->setText(QStringLiteral("Save"));
-    bPrt_->setAccessibleName(bPrt_->text());
-    UpdateDisplay();
-}
-
-void Ccalc::BuildWidgets() {
-    BuildLists();
-    BuildDisplay();
-    BuildModes();
-    BuildKeypad();
-    BuildImageButtons();
-    SetTabOrder();
-    AdjustColumns();
-}
-
-void Ccalc::BuildLists() {
-    outputs_ = new QFrame(this);
-    outputs_->setObjectName(QStringLiteral("outputs"));
-    outputs_->setGeometry(8, 4, 464, 80);
-    outputs_->setFont(QApplication::font("QLabel"));
-    Fill(outputs_, QApplication::palette().color(QPalette::Window));
+void BuildLists(CalcWidgets& w, QWidget* window) {
+    w.outputs = new QFrame(window);
+    w.outputs->setObjectName(QStringLiteral("outputs"));
+    w.outputs->setGeometry(8, 4, 464, 80);
+    w.outputs->setFont(QApplication::font("QLabel"));
+    Fill(w.outputs, QApplication::palette().color(QPalette::Window));
 
     // The splitter holds both lists; its handle sits where the bar between
     // them belongs (228..236 of "outputs").
-    split_ = new TqzSplitter(outputs_);
-    split_->setObjectName(QStringLiteral("split"));
-    split_->setGeometry(2, 2, 460, 76);
-    split_->setHandleWidth(8);
-    split_->setChildrenCollapsible(false);
-    split_->setOpaqueResize(true);
+    w.split = new TqzSplitter(w.outputs);
+    w.split->setObjectName(QStringLiteral("split"));
+    w.split->setGeometry(2, 2, 460, 76);
+    w.split->setHandleWidth(8);
+    w.split->setChildrenCollapsible(false);
+    w.split->setOpaqueResize(true);
 
-    registers_ = MakeGrid(split_, "registers", 2);
-    registers_->setAccessibleName(QStringLiteral("Registers"));
-    registers_->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("?")});
-    registers_->setSelectionBehavior(QAbstractItemView::SelectItems);
-    registers_->setShowGrid(true);
-    registers_->setColumnWidth(0, NameColumnWidth(registers_));
-    registers_->setColumnWidth(1, 180);
-    registers_->setRowCount(kRegisterCount);
+    w.registers = MakeGrid(w.split, "registers", 2);
+    w.registers->setAccessibleName(QStringLiteral("Registers"));
+    w.registers->setHorizontalHeaderLabels({QStringLiteral("#"), QStringLiteral("?")});
+    w.registers->setSelectionBehavior(QAbstractItemView::SelectItems);
+    w.registers->setShowGrid(true);
+    w.registers->setColumnWidth(0, NameColumnWidth(w.registers));
+    w.registers->setColumnWidth(1, 180);
+    w.registers->setRowCount(kRegisterCount);
     for (int n = 0; n < kRegisterCount; ++n) {
-        auto* name = new QTableWidgetItem;
-        name->setTextAlignment(Qt::AlignCenter);
-        name->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        registers_->setItem(n, 0, name);
-        auto* value = new QTableWidgetItem;
-        value->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        value->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        registers_->setItem(n, 1, value);
+        for (int column : {0, 1}) {
+            auto* cell = new QTableWidgetItem;
+            cell->setTextAlignment(column == 0 ? Qt::AlignCenter : Qt::AlignRight | Qt::AlignVCenter);
+            cell->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            w.registers->setItem(n, column, cell);
+        }
     }
 
-    tape_ = MakeGrid(split_, "tape", 1);
-    tape_->setAccessibleName(QStringLiteral("Tape"));
-    tape_->setHorizontalHeaderLabels({QStringLiteral("Tape")});
-    tape_->setColumnWidth(0, 204);
-    SetBackground(tape_, QPalette::AlternateBase, kListColour);
-    tape_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    tape_->setShowGrid(false);
+    w.tapeList = MakeGrid(w.split, "tape", 1);
+    w.tapeList->setAccessibleName(QStringLiteral("Tape"));
+    w.tapeList->setHorizontalHeaderLabels({QStringLiteral("Tape")});
+    w.tapeList->setColumnWidth(0, 204);
+    SetColour(w.tapeList, QPalette::AlternateBase, kListColour);
+    w.tapeList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    w.tapeList->setShowGrid(false);
 
-    split_->addWidget(registers_);
-    split_->addWidget(tape_);
-    split_->setStretchFactor(0, 0);
-    split_->setStretchFactor(1, 1);
-    split_->setSizes({226, 226});
-    // The lists never take the focus from a click, and every click on them
-    // is seen first (ListMouse): the keyboard stays with the display.
-    for (QTableWidget* list : {registers_, tape_}) {
-        list->setFocusPolicy(Qt::TabFocus);
-        list->installEventFilter(this);
-        list->viewport()->installEventFilter(this);
-        for (QScrollBar* bar : list->findChildren<QScrollBar*>()) bar->installEventFilter(this);
-    }
-    connect(registers_, &QAbstractItemView::clicked, this, [this] { Guarded([this] { RegistersClick(); }); });
-    connect(tape_, &QAbstractItemView::clicked, this, [this] { Guarded([this] { TapeClick(); }); });
+    w.split->addWidget(w.registers);
+    w.split->addWidget(w.tapeList);
+    w.split->setStretchFactor(0, 0);
+    w.split->setStretchFactor(1, 1);
+    w.split->setSizes({226, 226});
 }
 
-void Ccalc::BuildDisplay() {
+void BuildDisplay(CalcWidgets& w, QWidget* window) {
     const QFont labelFont = QApplication::font("QLabel");
-    entry_ = new CdisplayPanel(this);
-    entry_->setObjectName(QStringLiteral("entry"));
-    entry_->setAccessibleName(QStringLiteral("Display"));
-    entry_->setGeometry(8, 88, 464, 32);
-    entry_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    entry_->setFont(labelFont);
-    entry_->setMargin(6);
-    entry_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    entry_->setText(QStringLiteral("0"));
-    Fill(entry_, kDisplayColour);
-    SetBackground(entry_, QPalette::WindowText, kDisplayText);
-    entry_->OnKey = [this](QKeyEvent* e) { OnDisplayKey(e); };
-    SetUpDisplayMenu();
+    w.entry = new CdisplayPanel(window);
+    w.entry->setObjectName(QStringLiteral("entry"));
+    w.entry->setAccessibleName(QStringLiteral("Display"));
+    w.entry->setGeometry(8, 88, 464, 32);
+    w.entry->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    w.entry->setFont(labelFont);
+    w.entry->setMargin(6);
+    w.entry->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    w.entry->setText(QStringLiteral("0"));
+    Fill(w.entry, kDisplayColour);
+    SetColour(w.entry, QPalette::WindowText, kDisplayText);
 
-    parenCt_ = new QLabel(QStringLiteral("(0"), entry_);
-    parenCt_->setObjectName(QStringLiteral("ParenCt"));
-    parenCt_->setGeometry(6, 6, CounterWidth(labelFont), 20);
-    parenCt_->setFont(labelFont);
-    Fill(parenCt_, kDisplayColour);
-    SetBackground(parenCt_, QPalette::WindowText, kDisplayText);
-    parenCt_->hide();
+    w.parenCt = new QLabel(QStringLiteral("(0"), w.entry);
+    w.parenCt->setObjectName(QStringLiteral("ParenCt"));
+    w.parenCt->setGeometry(6, 6, CounterWidth(labelFont), 20);
+    w.parenCt->setFont(labelFont);
+    Fill(w.parenCt, kDisplayColour);
+    SetColour(w.parenCt, QPalette::WindowText, kDisplayText);
+    w.parenCt->hide();
     // Long texts stop short of the counter rather than run under it.
-    entry_->SetReservedLeft(parenCt_->geometry().right() + 1);
+    w.entry->SetReservedLeft(w.parenCt->geometry().right() + 1);
 }
 
-void Ccalc::BuildModes() {
+void BuildModes(CalcWidgets& w, QWidget* window) {
     const QFont labelFont = QApplication::font("QLabel");
-    modes_ = new QGroupBox(QString(), this);
-    modes_->setObjectName(QStringLiteral("modes"));
-    modes_->setGeometry(8, 120, 464, 32);
-    modes_->setFont(labelFont);
-    Fill(modes_, kModesColour);
+    w.modes = new QGroupBox(QString(), window);
+    w.modes->setObjectName(QStringLiteral("modes"));
+    w.modes->setGeometry(8, 120, 464, 32);
+    w.modes->setFont(labelFont);
+    Fill(w.modes, kModesColour);
 
-    modeGroup_ = new QButtonGroup(this);
-    modeGroup_->setExclusive(true);
+    w.modeGroup = new QButtonGroup(window);
+    w.modeGroup->setExclusive(true);
     for (const ModeButton& m : kModeButtons) {
-        auto* b = new QRadioButton(QString::fromUtf8(m.caption), modes_);
+        auto* b = new QRadioButton(QString::fromUtf8(m.caption), w.modes);
         b->setObjectName(QString::fromLatin1(m.name));
         b->setAccessibleName(b->text());
         b->setGeometry(m.left, 9, m.width, 20);
         b->setFont(labelFont);
-        modeGroup_->addButton(b, m.mode);
+        w.modeGroup->addButton(b, m.mode);
     }
-    connect(modeGroup_, &QButtonGroup::idClicked, this, [this](int mode) {
-        Guarded([this, mode] {
-            mach_->SetMode(static_cast<ValueMode>(mode));
-            UpdateDisplay();
-        });
-    });
 }
 
-void Ccalc::BuildKeypad() {
+void BuildKeypad(CalcWidgets& w, QWidget* window) {
     const QFont labelFont = QApplication::font("QLabel");
     int index = 0;
     for (const KeypadKey& k : kKeypad) {
-        auto* b = new QPushButton(QString::fromUtf8(k.caption), this);
+        auto* b = new QPushButton(QString::fromUtf8(k.caption), window);
         b->setObjectName(QString::fromLatin1(k.name));
         b->setAccessibleName(b->text());
         b->setGeometry(8 + 53 * (index % 9), 164 + 36 * (index / 9), 40, 24);
         b->setFont(FittedFont(labelFont, b->text(), 40));
         b->setAutoDefault(false);
-        connect(b, &QPushButton::clicked, this, [this, &k] { Guarded([this, &k] { KeypadClick(k); }); });
         switch (k.enable) {
-            case KeyEnable::FloatOnly: floatOnly_.push_back(b); break;
-            case KeyEnable::IntegerOnly: integerOnly_.push_back(b); break;
-            case KeyEnable::DecOrFloat: bNeg_ = b; break;
+            case KeyEnable::FloatOnly: w.floatOnly.push_back(b); break;
+            case KeyEnable::IntegerOnly: w.integerOnly.push_back(b); break;
+            case KeyEnable::DecOrFloat: w.bNeg = b; break;
             case KeyEnable::Always: break;
         }
-        keypad_.push_back(b);
+        if (k.name == std::string_view("bAnd")) SetColour(b, QPalette::Button, kModesColour);
+        if (k.name == std::string_view("bPrt")) w.bPrt = b;
+        w.keypad.emplace_back(b, &k);
         ++index;
     }
-
-    QPushButton* bAnd = findChild<QPushButton*>(QStringLiteral("bAnd"), Qt::FindDirectChildrenOnly);
-    SetBackground(bAnd, QPalette::Button, kModesColour);
-    bPrt_ = findChild<QPushButton*>(QStringLiteral("bPrt"), Qt::FindDirectChildrenOnly);
 }
 
-void Ccalc::BuildImageButtons() {
-    const QFont labelFont = QApplication::font("QLabel");
-    bHelp_ = new QPushButton(modes_);
-    bHelp_->setObjectName(QStringLiteral("bHelp"));
-    bHelp_->setAccessibleName(QStringLiteral("Help"));
-    bHelp_->setGeometry(436, 5, 28, 27);
-    bHelp_->setFont(labelFont);
-    bHelp_->setIcon(HelpIcon(bHelp_->palette().color(QPalette::ButtonText)));
-    connect(bHelp_, &QPushButton::clicked, this, [this] {
-        Guarded([this] {
-            OpenHelp();
-            FocusDisplay();
-        });
-    });
-
-    bAbout_ = new QPushButton(modes_);
-    bAbout_->setObjectName(QStringLiteral("bAbout"));
-    bAbout_->setAccessibleName(QStringLiteral("About"));
-    bAbout_->setGeometry(407, 5, 28, 27);
-    bAbout_->setFont(labelFont);
-    bAbout_->setIcon(GearIcon(bAbout_->palette().color(QPalette::ButtonText)));
-    connect(bAbout_, &QPushButton::clicked, this, [this] {
-        Guarded([this] {
-            ShowAbout(this);
-            FocusDisplay();
-        });
-    });
+// An image-only button of the modes panel, at its right end.
+QPushButton* ImageButton(QWidget* modes, const char* name, const char* accessibleName, int left,
+                         QIcon (*icon)(const QColor&)) {
+    auto* b = new QPushButton(modes);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAccessibleName(QString::fromLatin1(accessibleName));
+    b->setGeometry(left, 5, 28, 27);
+    b->setFont(QApplication::font("QLabel"));
+    b->setIcon(icon(b->palette().color(QPalette::ButtonText)));
+    return b;
 }
 
 // The display, the lists, the modes, the two image buttons, then the keypad:
 // the keypad was created before the image buttons but comes after them.
-void Ccalc::SetTabOrder() {
-    std::vector<QWidget*> order{entry_, registers_, tape_};
-    for (const ModeButton& m : kModeButtons) order.push_back(modeGroup_->button(m.mode));
-    order.push_back(bHelp_);
-    order.push_back(bAbout_);
-    order.insert(order.end(), keypad_.begin(), keypad_.end());
-    for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+void SetTabOrder(const CalcWidgets& w) {
+    std::vector<QWidget*> order{w.entry, w.registers, w.tapeList};
+    for (const ModeButton& m : kModeButtons) order.push_back(w.modeGroup->button(m.mode));
+    order.push_back(w.bHelp);
+    order.push_back(w.bAbout);
+    for (const auto& [button, key] : w.keypad) order.push_back(button);
+    for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
-void Ccalc::UpdateDisplay() {
-    const CcalcMach& m = *mach_;
-    if (m.ParenDepth == 0) {
-        parenCt_->hide();
-        // Long texts stop short of the counter rather than run under it.
-        entry_->SetReservedLeft(parenCt_->geometry().right() + 1);
-    } else {
-        parenCt_->setText(QLatin1Char('(') + QString::number(m.ParenDepth));
-        parenCt_->show();
-    }
+}  // namespace
 
-    const std::string text = m.DisplayText();
-    const bool message = !text.empty() && text[0] == '*';
-    entry_->setAlignment((message ? Qt::AlignHCenter : Qt::AlignRight) | Qt::AlignVCenter);
-    entry_->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-    entry_->setFocus();
-
-    const ValueMode mode = m.Mode();
-    if (mode <= vmFloat) {
-        if (QAbstractButton* b = modeGroup_->button(mode); b && !b->isChecked()) b->setChecked(true);
-    }
-
-    const bool isFloat = mode == vmFloat;
-    for (QPushButton* b : floatOnly_) b->setEnabled(isFloat);
-    for (QPushButton* b : integerOnly_) b->setEnabled(!isFloat);
-    bNeg_->setEnabled(mode == vmDec || isFloat);
-    RefreshBitsPanel();
+CalcWidgets BuildCalcWidgets(QWidget* window) {
+    CalcWidgets w;
+    BuildLists(w, window);
+    BuildDisplay(w, window);
+    BuildModes(w, window);
+    BuildKeypad(w, window);
+    w.bHelp = ImageButton(w.modes, "bHelp", "Help", 436, HelpIcon);
+    w.bAbout = ImageButton(w.modes, "bAbout", "About", 407, GearIcon);
+    SetTabOrder(w);
+    new ClistGuard(window, w);
+    return w;
 }
-
-void Ccalc::UpdateRegisters() {
-    for (int n = 0; n < kRegisterCount; ++n) {
-        const std::string text = ValueText(mach_->Regs[static_cast<std::size_t>(n)]);
-        registers_->item(n, 1)->setText(
-            QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-    }
-}
-
-void Ccalc::AdjustColumns() {
-    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, registers_);
-    const int value = registers_->width() - bar - registers_->columnWidth(0) - 6;
-    if (value > 0) registers_->setColumnWidth(1, value);
-    const int line = tape_->width() - bar - 6;
-    if (line > 0) tape_->setColumnWidth(0, line);
-}
-
-bool Ccalc::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Resize && (watched == registers_ || watched == tape_)) AdjustColumns();
-    if (event->type() == QEvent::Expose && watched == windowHandle() && bitsAwaitWindow_)
-        QTimer::singleShot(0, this, [this] { BringBitsPanelBack(); });
-    switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseMove:
-            if (!watched->isWidgetType()) break;
-            for (QTableWidget* list : {registers_, tape_})
-                if (watched == list || list->isAncestorOf(static_cast<QWidget*>(watched)))
-                    return ListMouse(list, watched, static_cast<QMouseEvent*>(event));
-            break;
-        default: break;
-    }
-    return CmrvForm::eventFilter(watched, event);
-}
-
-void Ccalc::FocusDisplay() { entry_->setFocus(); }
-
-std::string Ccalc::TapeText(int k) const {
-    const QTableWidgetItem* item = tape_->item(k, 0);
-    return item ? item->text().toLatin1().toStdString() : std::string();
-}
-
-int Ccalc::TapeRowCount() const { return tape_->rowCount(); }

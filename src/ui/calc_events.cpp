@@ -9,42 +9,15 @@
 
 #include <algorithm>
 
+#include "calcmach/code_number.h"
+#include "calcmach/keys.h"
 #include "ui/about.h"
 #include "ui/application.h"
 #include "ui/calc.h"
 #include "ui/calc_keypad.h"
+#include "ui/calc_panel_glue.h"
+#include "ui/calc_widgets.h"
 #include "ui/display.h"
-
-namespace {
-
-bool IsAcceptedChar(char c) {
-    if (c == '\b' || c == '\r') return true;
-    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f')) return true;
-    switch (c) {
-        case '%':
-        case '&':
-        case '(':
-        case ')':
-        case '*':
-        case '+':
-        case ',':
-        case '-':
-        case '.':
-        case '/':
-        case ':':
-        case '=':
-        case 'R':
-        case 'S':
-        case '^':
-        case 'r':
-        case 's':
-        case 'x':
-        case '|': return true;
-        default: return false;
-    }
-}
-
-}  // namespace
 
 void Ccalc::KeypadClick(const KeypadKey& key) {
     if (key.typed) {
@@ -56,23 +29,19 @@ void Ccalc::KeypadClick(const KeypadKey& key) {
         (this->*key.window)();
         return;
     }
-    if (key.call)
-        ((*mach_).*key.call)();
-    else if (key.value)
-        mach_->SetValue(*key.value);
-    else
-        mach_->OpSet(key.op);
-    RegPending = raNone;
+    // Every other key acts on the machine.
+    if (const MachineAction* action = ButtonAction(key.caption)) action->Run(*mach_);
+    regPending_ = raNone;
     UpdateDisplay();
     if (key.registers) UpdateRegisters();
 }
 
-void Ccalc::OnDisplayKey(QKeyEvent* event) {
-    Guarded([this, event] {
+void Ccalc::TypeKey(QKeyEvent* event, bool windowShortcuts) {
+    WithErrorDialog([this, event, windowShortcuts] {
         if (EntryKeyPress(event->key(), event->modifiers())) return;
         // Window shortcuts come before the character, so "q" and Escape
         // close the window instead of being typed.
-        if (ShortcutKey(entry_, event->key(), event->modifiers())) return;
+        if (windowShortcuts && ShortcutKey(ui_->entry, event->key(), event->modifiers())) return;
         const QByteArray text = event->text().toUtf8();
         if (!text.isEmpty())
             EntryKeyChar(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
@@ -85,7 +54,7 @@ bool Ccalc::EntryKeyPress(int key, Qt::KeyboardModifiers mods) {
         FocusDisplay();
         return true;
     }
-    if (BitsKey(key, mods, true)) return true;
+    if (panel_->Key(key, mods, true)) return true;
     mods = ShortcutModifiers(mods);
     if (mods != Qt::ControlModifier) return false;
     if (key == Qt::Key_C || key == Qt::Key_X) {
@@ -101,14 +70,14 @@ bool Ccalc::EntryKeyPress(int key, Qt::KeyboardModifiers mods) {
 
 bool Ccalc::ShortcutKey(QWidget* origin, int key, Qt::KeyboardModifiers mods) {
     if (CmrvForm::ShortcutKey(origin, key, mods)) return true;
-    if (BitsKey(key, mods, false)) return true;
+    if (panel_->Key(key, mods, false)) return true;
     mods = ShortcutModifiers(mods);
     if (key == Qt::Key_Q && mods == Qt::NoModifier) {
         close();
         return true;
     }
     if ((key == Qt::Key_P || key == Qt::Key_S) && mods == Qt::ControlModifier) {
-        bPrt_->click();
+        ui_->bPrt->click();
         return true;
     }
     return false;
@@ -116,49 +85,54 @@ bool Ccalc::ShortcutKey(QWidget* origin, int key, Qt::KeyboardModifiers mods) {
 
 void Ccalc::EntryKeyChar(std::string_view ch) {
     if (ch.size() != 1) return;
-    char c = ch[0];
-    if (!IsAcceptedChar(c)) return;
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    const TypedKey k = TypedKeyOf(ch[0]);
+    if (k.kind == TypedKey::kNone) return;
 
-    if (RegPending != raNone) {
-        const int reg = DigitValue(c);
+    if (regPending_ != raNone) {
+        const int reg = DigitValue(k.key);
         if (reg >= 0) {
-            if (RegPending == raRecall)
+            if (regPending_ == raRecall)
                 RecallRegister(reg);
             else
                 StoreRegister(reg);
-            RegPending = raNone;
+            regPending_ = raNone;
             return;
         }
-        RegPending = raNone;
+        regPending_ = raNone;
     }
 
-    bool accepted = false;
-    switch (c) {
-        case '\r': accepted = mach_->KeyChar('='); break;
-        case 'R': RegPending = raRecall; return;
-        case 'S': RegPending = raStore; return;
-        case 'X': accepted = mach_->KeyChar('c'); break;
-        default: accepted = mach_->KeyChar(c); break;
+    switch (k.kind) {
+        case TypedKey::kRecall: regPending_ = raRecall; return;
+        case TypedKey::kStore: regPending_ = raStore; return;
+        default: break;
     }
-    if (accepted) UpdateDisplay();
+    if (mach_->KeyChar(k.key)) UpdateDisplay();
 }
 
-void Ccalc::CopyToClipboard() { QGuiApplication::clipboard()->setText(entry_->text()); }
+void Ccalc::CopyToClipboard() { QGuiApplication::clipboard()->setText(ui_->entry->text()); }
 
 void Ccalc::PasteFromClipboard() {
-    const QString text = QGuiApplication::clipboard()->text();
-    if (PasteCodeNumber(text)) return;
-    // Only the mode's keys are left, and a paste is no register key.
-    RegPending = raNone;
-    const QByteArray bytes = text.toUtf8();
-    for (const char b : bytes) EntryKeyChar(std::string_view(&b, 1));
+    const QByteArray bytes = QGuiApplication::clipboard()->text().toUtf8();
+    const std::string typing = mach_->ShowsY() && mach_->EntryStarted() ? mach_->EntryText() : std::string();
+    const PastePlan plan =
+        PlanPaste(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), mach_->Mode(),
+                  kWordBits, typing);
+    // Like any other key, the paste cancels a pending store or recall.
+    regPending_ = raNone;
+    if (plan.kind == PastePlan::kKeys) {
+        for (const char b : bytes) EntryKeyChar(std::string_view(&b, 1));
+        return;
+    }
+    if (plan.kind == PastePlan::kNumber)
+        EnterReadNumber(*mach_, plan.value);
+    else
+        mach_->ShowError();  // and nothing the user had changes
+    UpdateDisplay();
 }
 
 void Ccalc::StoreRegister(int n) {
     mach_->sto(n);
-    const std::string text = ValueText(mach_->Regs[static_cast<std::size_t>(n)]);
-    registers_->item(n, 1)->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    UpdateRegisters();
     FocusDisplay();
 }
 
@@ -168,72 +142,27 @@ void Ccalc::RecallRegister(int n) {
 }
 
 void Ccalc::RegistersClick() {
-    const int row = registers_->currentRow();
+    const int row = ui_->registers->currentRow();
     // Without a focused row there is no register to act on; asking the
     // machine for register -1 would only raise an error dialog.
     if (row < 0) return;
-    if (RegPending == raStore)
+    if (regPending_ == raStore)
         StoreRegister(row);
     else
         RecallRegister(row);
-    RegPending = raNone;
+    regPending_ = raNone;
     FocusDisplay();
 }
 
-bool Ccalc::ListMouse(QTableWidget* list, QObject* part, QMouseEvent* event) {
-    const QEvent::Type type = event->type();
-    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) FocusDisplay();
-    // The frame and the scroll bars work as usual.
-    if (part != list->viewport()) return false;
-
-    switch (type) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick: {
-            // Only a left click on a row means something; any other click
-            // would move the selection or start the list's own searching.
-            const bool onRow =
-                event->button() == Qt::LeftButton && list->indexAt(event->position().toPoint()).isValid();
-            if (event->button() == Qt::LeftButton) listPressIgnored_ = !onRow;
-            return !onRow;
-        }
-        case QEvent::MouseButtonRelease:
-            if (event->button() != Qt::LeftButton) return true;
-            if (listPressIgnored_) {
-                listPressIgnored_ = false;
-                return true;
-            }
-            return false;
-        case QEvent::MouseMove: return listPressIgnored_ && (event->buttons() & Qt::LeftButton);
-        default: return false;
-    }
-}
-
 void Ccalc::TapeClick() {
-    const int row = tape_->currentRow();
-    if (row < 0 || row >= kTapeRows) return;
-    mach_->SetValue(TapeValues[static_cast<std::size_t>(row)]);
+    const int row = ui_->tapeList->currentRow();
+    if (row < 0 || static_cast<std::size_t>(row) >= tape_.size()) return;
+    mach_->SetValue(tape_[static_cast<std::size_t>(row)].value);
     UpdateDisplay();
 }
 
-void Ccalc::TapeAppend(std::string_view text) {
-    text = text.substr(0, kMaxText);
-    int n = tape_->rowCount();
-    if (n >= kTapeRows) {
-        n = kTapeRows - 1;
-        tape_->removeRow(0);
-        std::move(TapeValues.begin() + 1, TapeValues.end(), TapeValues.begin());
-    }
-    tape_->setRowCount(n + 1);
-    auto* item = new QTableWidgetItem(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
-    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    tape_->setItem(n, 0, item);
-    TapeValues[static_cast<std::size_t>(n)] = *mach_->Shown;
-    tape_->setCurrentCell(n, 0);
-}
-
 void Ccalc::ClearTape() {
-    tape_->setRowCount(0);
-    TapeValues.fill(kZeroValue);
+    tape_.Clear();
+    ui_->tapeList->setRowCount(0);
     FocusDisplay();
 }

@@ -4,7 +4,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTableWidget>
 
 #include <cstring>
 #include <stdexcept>
@@ -14,46 +13,29 @@
 
 namespace {
 
-constexpr std::size_t kColumn = 45;
-const QString kTextFilter = QStringLiteral("Text Files (*.txt)");
-
-void RightAligned(std::string& out, std::string_view left, std::string_view right) {
-    const std::size_t used = left.size() + right.size();
-    out += left;
-    if (used < kColumn) out.append(kColumn - used, ' ');
-    out += right;
-    out += '\n';
-}
-
-}  // namespace
-
-std::string FormatTapeExport(const std::vector<std::string>& tapeRows,
-                             const std::vector<std::pair<std::string, std::string>>& registers) {
-    std::string out;
-    for (const std::string& row : tapeRows) RightAligned(out, {}, row);
-    out += "\n\n";
-    out.append(kColumn, '-');
-    out += '\n';
-    for (const auto& [name, value] : registers)
-        if (value != "0") RightAligned(out, name, value);
-    return out;
-}
-
-QString DefaultExportDir() {
+// The desktop folder as the desktop environment names it, when it exists
+// (now: it may have come or gone since the window opened); else the home
+// folder.
+QString ExportDir() {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (!desktop.isEmpty() && QFileInfo(desktop).isDir()) return desktop;
     return QDir::homePath();
 }
 
+const QString kTextFilter = QStringLiteral("Text Files (*.txt)");
+
+// name with ".txt" added when it has no extension and the dialog's text
+// filter was chosen.
 QString WithTextSuffix(const QString& name, const QString& filter) {
     if (filter != kTextFilter || name.isEmpty() || !QFileInfo(name).suffix().isEmpty()) return name;
     return name + (name.endsWith(QLatin1Char('.')) ? QStringLiteral("txt") : QStringLiteral(".txt"));
 }
 
-QString Ccalc::AskExportFile() {
-    // The folder may have gone since the window opened.
-    const QString dir = QFileInfo(SaveDir).isDir() ? SaveDir : DefaultExportDir();
-    QFileDialog dialog(this);
+// The save dialog, in the desktop folder (or the home folder when there is
+// none), proposing "tape.txt". An empty result cancels.
+QString AskExportFile(QWidget* parent) {
+    const QString dir = ExportDir();
+    QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(kTextFilter);
@@ -67,18 +49,13 @@ QString Ccalc::AskExportFile() {
     return WithTextSuffix(files.front(), dialog.selectedNameFilter());
 }
 
+}  // namespace
+
 void Ccalc::ExportTape() {
-    const QString name = ChooseExportFile ? ChooseExportFile() : AskExportFile();
+    const QString name = chooseExportFile_ ? chooseExportFile_() : AskExportFile(this);
     if (name.isEmpty()) return;
 
-    std::vector<std::string> rows;
-    rows.reserve(static_cast<std::size_t>(TapeRowCount()));
-    for (int k = 0; k < TapeRowCount(); ++k) rows.push_back(TapeText(k));
-    std::vector<std::pair<std::string, std::string>> regs;
-    for (int n = 0; n < kRegisterCount; ++n)
-        regs.emplace_back(registers_->item(n, 0)->text().toLatin1().toStdString(),
-                          registers_->item(n, 1)->text().toLatin1().toStdString());
-    const std::string text = FormatTapeExport(rows, regs);
+    const std::string text = TapeExportText(tape_, mach_->Registers());
 
     // Written beside the old file and put in its place only when whole: a
     // full disk must not cost the previous export.

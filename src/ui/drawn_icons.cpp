@@ -68,7 +68,21 @@ void DrawTick(QPainter& p, const QColor& colour) {
     p.strokePath(tick, QPen(colour, 2.25, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
 }
 
+void DrawCopy(QPainter& p, const QColor& colour) {
+    // Two overlapping sheets. The front one is cleared inside, so the back
+    // one goes behind it and the button's face shows through.
+    p.setPen(QPen(colour, 1.2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(5.5, 1.5, 8, 10), 1, 1);
+    p.setCompositionMode(QPainter::CompositionMode_Clear);
+    p.fillRect(QRectF(2.5, 4.5, 8, 10), Qt::black);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.drawRoundedRect(QRectF(2.5, 4.5, 8, 10), 1, 1);
+}
+
 }  // namespace
+
+QIcon CopyIcon(const QColor& colour) { return Render(DrawCopy, colour); }
 
 QIcon GearIcon(const QColor& colour) { return Render(DrawGear, colour); }
 

@@ -15,5 +15,8 @@ QIcon GearIcon(const QColor& colour);
 // through the mark.
 QIcon HelpIcon(const QColor& colour);
 
+// Two overlapping sheets, for a button that copies.
+QIcon CopyIcon(const QColor& colour);
+
 // A tick, for a button that confirms.
 QIcon TickIcon(const QColor& colour);

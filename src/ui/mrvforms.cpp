@@ -22,11 +22,10 @@ bool CmrvForm::ShortcutKey(QWidget* /*origin*/, int key, Qt::KeyboardModifiers m
     return true;
 }
 
+// A key the shortcuts leave goes on to the parent, as QWidget's own handler
+// would send it.
 void CmrvForm::keyPressEvent(QKeyEvent* event) {
-    if (ShortcutKey(focusWidget(), event->key(), event->modifiers()))
-        event->accept();
-    else
-        QWidget::keyPressEvent(event);
+    event->setAccepted(ShortcutKey(focusWidget(), event->key(), event->modifiers()));
 }
 
 CmrvDialog::CmrvDialog(QWidget* parent) : QDialog(parent) {}
@@ -87,10 +86,7 @@ bool CmrvDialog::ShortcutKey(QWidget* /*origin*/, int key, Qt::KeyboardModifiers
 void CmrvDialog::keyPressEvent(QKeyEvent* event) {
     // QDialog's own handling would act on Ctrl+Enter and the like; the
     // dialog's keys are exactly those of ShortcutKey.
-    if (ShortcutKey(focusWidget(), event->key(), event->modifiers()))
-        event->accept();
-    else
-        QWidget::keyPressEvent(event);
+    event->setAccepted(ShortcutKey(focusWidget(), event->key(), event->modifiers()));
 }
 
 CmrvDialog* CmrvDialog::CenterOnForm(QWidget* form) {

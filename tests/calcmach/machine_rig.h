@@ -10,25 +10,26 @@
 #include <vector>
 
 #include "calcmach/calcmach.h"
+#include "open_machine.h"
 
 struct MachineRig {
-    CcalcMach m;
+    OpenMachine m;
     std::vector<std::string> tape;
     std::vector<CalcValue> tapeValues;  // the shown value at each line, as the window keeps it
 
     explicit MachineRig(ValueMode mode = vmDec) {
-        m.OnTapeLine = [this](CcalcMach& mach, std::string_view line) {
+        m.SetTapeReceiver([this](std::string_view line, const CalcValue& shown) {
             tape.emplace_back(line);
-            tapeValues.push_back(*mach.Shown);
-        };
+            tapeValues.push_back(shown);
+        });
         m.SetMode(mode);
     }
 
-    // Space-separated tokens. Key texts of the machine ("+", "<<", "(", "=",
-    // "c", "ca", ...) go to KeyString; "bs" is the backspace character; "neg"
-    // is the sign change; "sto3" / "rcl3" use a register; "op20" calls OpSet;
-    // "mode:vmHex" switches mode. Any other token is typed character by
-    // character through KeyChar.
+    // Space-separated tokens: "bs" is the backspace character; "neg" is the
+    // sign change; "sto3" / "rcl3" use a register; "op20" calls OpSet;
+    // "mode:vmHex" switches mode. A token the machine takes as a key text
+    // ("+", "<<", "(", "=", "c", "ca", ...) goes to KeyString; any other is
+    // typed character by character through KeyChar.
     void Keys(std::string_view seq) {
         std::size_t i = 0;
         while (i < seq.size()) {
@@ -43,20 +44,10 @@ struct MachineRig {
     std::string Display() const { return m.DisplayText(); }
 
 private:
-    static bool IsKeyText(std::string_view t) {
-        static const char* const keys[] = {"+",  "-", "*",  "/", "^",  "&", "|", "%", "|<", ">|", "<<",
-                                           ">>", "<", "<=", ">", ">=", "?", "=", "(", ")",  "c",  "ca"};
-        for (const char* k : keys)
-            if (t == k) return true;
-        return false;
-    }
-
     static int Number(std::string_view t) { return std::stoi(std::string(t)); }
 
     void Token(std::string_view t) {
-        if (IsKeyText(t)) {
-            ASSERT_TRUE(m.KeyString(t)) << t;
-        } else if (t == "bs") {
+        if (t == "bs") {
             m.KeyString("\b");
         } else if (t == "neg") {
             m.FnNeg();
@@ -68,7 +59,7 @@ private:
             m.OpSet(Number(t.substr(2)));
         } else if (t.substr(0, 5) == "mode:") {
             m.SetMode(str2mode(t.substr(5)));
-        } else {
+        } else if (!m.KeyString(t)) {
             for (char c : t) m.KeyChar(c);
         }
     }

@@ -207,8 +207,8 @@ TEST(PasteRoundTrip, WhatTheCalculatorWritesReadsBack) {
                 CcalcMach m;
                 m.SetMode(pasteMode);
                 PasteInto(m, text);
-                ASSERT_NE(m.Shown->mode, vmERR);
-                EXPECT_EQ(m.Y.w(), v) << hexstr(m.Y.w());
+                ASSERT_NE(m.ShownValue().mode, vmERR);
+                EXPECT_EQ(m.ShownValue().w(), v) << hexstr(m.ShownValue().w());
             }
         }
     }
@@ -258,7 +258,8 @@ TEST(PasteTyped, NumbersTypeAsTheyRead) {
         CcalcMach m;
         m.SetMode(c.mode);
         for (char ch : c.run) ASSERT_TRUE(m.DigitKey(ch >= 'a' ? static_cast<char>(ch - 'a' + 'A') : ch));
-        EXPECT_EQ(ValueText(m.Y), ValueText(PlanPaste(c.run, vmDec).value)) << "as an address alone";
+        EXPECT_EQ(ValueText(m.ShownValue()), ValueText(PlanPaste(c.run, vmDec).value))
+            << "as an address alone";
     }
 }
 
@@ -295,6 +296,37 @@ TEST(PasteMessages, NameTheTextShortAndPrintable) {
     EXPECT_EQ(PlanPaste("5q3", vmDec).why, "\"q\" is not a key in this mode");
     EXPECT_EQ(PlanPaste(std::string("1\x01", 2), vmDec).why, "\"\\x01\" is not a key in this mode");
     EXPECT_EQ(PlanPaste("1e5000", vmDec).why, "\"1e5000\" is beyond the float range");
+}
+
+// The display's menu copies the shown integer as code writes it, and what
+// it copies pastes back as the same number, in the mode of its form.
+TEST(CodeLiteral, WritesCodeThatReadsBack) {
+    EXPECT_EQ(CodeLiteral(Word128(31, 0), CodeForm::Hex), "0x1F");
+    EXPECT_EQ(CodeLiteral(-Word128(5, 0), CodeForm::Signed), "-5");
+    EXPECT_EQ(CodeLiteral(W128AllOnes, CodeForm::Unsigned), "340282366920938463463374607431768211455");
+    EXPECT_EQ(CodeLiteral(Word128(31, 0), CodeForm::Octal), "0o37");
+    EXPECT_EQ(CodeLiteral(W128Zero, CodeForm::Binary), "0b0");
+
+    const struct {
+        CodeForm form;
+        ValueMode mode;
+    } forms[] = {{CodeForm::Hex, vmHex},
+                 {CodeForm::Signed, vmDec},
+                 {CodeForm::Unsigned, vmDec},
+                 {CodeForm::Octal, vmOct},
+                 {CodeForm::Binary, vmBin}};
+    std::vector<Word128> values = {W128Zero, Word128(1, 0), W128AllOnes, W128MinSigned, ~W128MinSigned};
+    std::mt19937_64 gen(0xC0DE);
+    for (int i = 0; i < 200; ++i) values.push_back(Word128(gen(), i % 2 ? gen() : 0));
+    for (const Word128& v : values) {
+        for (const auto& f : forms) {
+            const std::string text = CodeLiteral(v, f.form);
+            const PastePlan r = PlanPaste(text, vmDec);
+            ASSERT_EQ(r.kind, PastePlan::kNumber) << text;
+            EXPECT_EQ(r.value.mode, f.mode) << text;
+            EXPECT_EQ(r.value.w(), v) << text;
+        }
+    }
 }
 
 }  // namespace

@@ -423,20 +423,23 @@ TEST(Entry, EvalTextDigitsOfLongRunsAreExact) {
     EXPECT_EQ(bin.Display(), Repeat("10", 40));
 }
 
-// A machine derived to see its keys still gets every digit through its own
-// DigitKey when it evaluates a text.
-TEST(Entry, EvalTextOfADerivedMachineCallsItsKeys) {
-    struct CountingMachine : CcalcMach {
-        std::string digits;
-        bool DigitKey(char c) override {
-            digits += c;
-            return CcalcMach::DigitKey(c);
-        }
-    } m;
-    CalcValue out;
-    m.EvalText("12+3.4", out);
-    EXPECT_EQ(m.digits, "123.4");
-    EXPECT_EQ(out, CalcValue::Int(vmDec, Word128(46, 0)));  // "." is no key in dec
+// Each mode takes the keys of a text by its own entry rules, "." included:
+// where the mode has no point it is no key, and 12+3.4 adds 12 and 34.
+TEST(Entry, EvalTextTakesTheKeysOfTheMode) {
+    const struct {
+        ValueMode mode;
+        const char* result;
+    } cases[] = {
+        {vmDec, "46"},     {vmOct, "46"}, {vmHex, "46"}, {vmIPv4, "3.16"},  // 12 + 0.0.3.4 (772) = 784
+        {vmFloat, "15.4"},
+    };
+    for (const auto& c : cases) {
+        MachineRig rig(c.mode);
+        CalcValue out;
+        rig.m.EvalText("12+3.4", out);
+        EXPECT_EQ(ValueText(out), c.result) << ModeName(c.mode);
+        EXPECT_EQ(rig.Display(), c.result) << ModeName(c.mode);
+    }
 }
 
 }  // namespace

@@ -29,6 +29,7 @@
 #include <string>
 
 #include "calcmach/calcmach.h"
+#include "open_machine.h"
 #include "calcmach/float_text.h"
 #include "float_testing.h"
 #include "mpfr_reference.h"
@@ -390,7 +391,7 @@ TEST(FloatX87, SquareRoot) {
 // exact power of ten.
 TEST(FloatX87, ConversionsAndComparisons) {
     Operands ops(6);
-    CcalcMach m;
+    OpenMachine m;
     const int32_t codes[] = {opAnd, opOr, opXor, opLt, opLe, opEq, opRound};
     for (int i = 0; i < OperandsPerOperation(); ++i) {
         for (const int32_t op : codes) {
@@ -537,7 +538,7 @@ TEST(FloatX87, SineAndCosine) {
 // many of the moderate sizes calculations have.
 TEST(FloatX87, PowerAndLogarithm) {
     Operands ops(9);
-    CcalcMach m;
+    OpenMachine m;
     Stats pow[4], logn;
     const auto run = [&m](int32_t op, Extended a, Extended b) {
         return Catch([&] {

@@ -99,6 +99,17 @@ INSTANTIATE_TEST_SUITE_P(
         // every non-zero number as the error.
         Sequence{vmDec, "3 ^ 1 neg =", "*** ERROR ***", {"3", "^ -1", "= *** ERROR ***"}},
         Sequence{vmDec, "3 ^ 1 neg = 5", "*** ERROR ***", {"3", "^ -1", "= *** ERROR ***"}},
+        // So does ")": the error value stays the error value instead of
+        // turning into the number -2^127 of its payload.
+        Sequence{vmDec, "( 2 ^ 1 neg )", "*** ERROR ***", {"( 2", "^ -1", ") *** ERROR ***"}},
+        Sequence{vmDec,
+                 "5 + ( 2 ^ 1 neg ) =",
+                 "*** ERROR ***",
+                 {"5", "+ ( 2", "^ -1", ") + *** ERROR ***", "+ *** ERROR ***", "= *** ERROR ***"}},
+        Sequence{vmHex,
+                 "( 2 ^ 1 neg ) =",
+                 "*** ERROR ***",
+                 {"( 2h", "^ FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFh", ") *** ERROR ***", "= *** ERROR ***"}},
         // Clear keeps the error mode: the entry shows 0, the tape the error.
         Sequence{vmDec, "3 ^ 1 neg = c", "0", {"3", "^ -1", "= *** ERROR ***", "*** ERROR ***"}},
         Sequence{vmDec,
@@ -130,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
         Sequence{vmDec, "1 neg + ( mode:vmHex 1 ) =", "0", {"-1", "+ ( ) + 1h", "+ 1h", "= 0h"}}));
 
 TEST(Machine, NewMachineIsZeroAndShowsTheEntry) {
-    CcalcMach m;
+    OpenMachine m;
     EXPECT_EQ(m.PendingOp, 0);
     EXPECT_EQ(m.ParenDepth, 0);
     EXPECT_TRUE(m.ShowsY());
@@ -167,7 +178,7 @@ TEST(Machine, ResetGivesTheStateOfANewMachine) {
         EXPECT_TRUE(used.tape.empty());
         ASSERT_TRUE(used.m.OnTapeLine);
 
-        const CcalcMach fresh;
+        const OpenMachine fresh;
         EXPECT_EQ(used.m.X, fresh.X);
         EXPECT_EQ(used.m.Y, fresh.Y);
         EXPECT_TRUE(used.m.ShowsY());
@@ -192,14 +203,24 @@ TEST(Machine, ResetGivesTheStateOfANewMachine) {
     }
 }
 
+// The key and the tape symbol of each operator; ">=" and "?" write symbols
+// of their own.
 TEST(Machine, EveryOperatorKeyWritesItsSymbol) {
-    for (int op = opAdd; op <= opEq; ++op) {
+    const struct {
+        const char* key;
+        const char* line;
+    } rows[] = {
+        {"+", "+ 2"}, {"-", "- 2"},   {"*", "* 2"},   {"/", "/ 2"},   {"^", "^ 2"},   {"&", "& 2"},
+        {"|", "| 2"}, {"%", "% 2"},   {"|<", "|< 2"}, {">|", ">| 2"}, {"<<", "<< 2"}, {">>", ">> 2"},
+        {"<", "< 2"}, {"<=", "<= 2"}, {">", "> 2"},   {">=", "=> 2"}, {"?", "?= 2"},
+    };
+    for (const auto& r : rows) {
         MachineRig rig(vmDec);
         rig.Keys("6");
-        ASSERT_TRUE(rig.m.KeyString(kKeyTexts[op]));
+        ASSERT_TRUE(rig.m.KeyString(r.key)) << r.key;
         rig.Keys("2 =");
-        ASSERT_EQ(rig.tape.size(), 3u) << op;
-        EXPECT_EQ(rig.tape[1], std::string(kTapeSymbols[op]) + "2") << op;
+        ASSERT_EQ(rig.tape.size(), 3u) << r.key;
+        EXPECT_EQ(rig.tape[1], r.line);
     }
 }
 
@@ -357,7 +378,7 @@ TEST(Tape, LongLinesAreCutAt255Bytes) {
 }
 
 TEST(Tape, WithoutReceiverTheMachineWorksTheSame) {
-    CcalcMach m;
+    OpenMachine m;
     for (char c : std::string("2+(3*4)")) m.KeyChar(c);
     EXPECT_TRUE(m.TapePrefix.empty());
     m.Equals();

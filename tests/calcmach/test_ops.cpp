@@ -8,6 +8,7 @@
 
 #include "calcmach/calcmach.h"
 #include "float_testing.h"
+#include "open_machine.h"
 
 namespace {
 
@@ -34,11 +35,11 @@ const std::string kError = "*** ERROR ***";
 
 class OpsTest : public ::testing::Test {
 protected:
-    CcalcMach m;
+    OpenMachine m;
     std::vector<std::string> tape;
 
     void SetUp() override {
-        m.OnTapeLine = [this](CcalcMach&, std::string_view line) { tape.emplace_back(line); };
+        m.SetTapeReceiver([this](std::string_view line, const CalcValue&) { tape.emplace_back(line); });
     }
 
     // X op Y executed on its own; returns the display text.

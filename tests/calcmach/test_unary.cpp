@@ -9,6 +9,7 @@
 
 #include "calcmach/calcmach.h"
 #include "float_testing.h"
+#include "open_machine.h"
 
 namespace {
 
@@ -21,11 +22,11 @@ CalcValue Int(ValueMode mode, int64_t v) {
 
 class UnaryTest : public ::testing::Test {
 protected:
-    CcalcMach m;
+    OpenMachine m;
     std::vector<std::string> tape;
 
     void SetUp() override {
-        m.OnTapeLine = [this](CcalcMach&, std::string_view line) { tape.emplace_back(line); };
+        m.SetTapeReceiver([this](std::string_view line, const CalcValue&) { tape.emplace_back(line); });
     }
 
     // Loads Y as a number being typed (entry running, shown), with X and a

@@ -90,17 +90,9 @@ Outcome Qzcalc(const std::vector<std::string>& args, const std::string& input = 
     return r;
 }
 
-// The machine driven here key by key, as the window types them, noting an
-// operation it cannot carry out also where ")" or "=" goes on past it.
-class WatchedMachine : public CcalcMach {
-public:
-    void ExecOp() override {
-        CcalcMach::ExecOp();
-        if (Shown->mode == vmERR) errorShown = true;
-    }
-    bool ErrorSeen() const { return errorShown || Shown->mode == vmERR; }
-    bool errorShown = false;
-};
+// The error value shown now, or shown for an operation the machine could
+// not carry out where ")" or "=" went on past it.
+bool ErrorSeen(const CcalcMach& m) { return m.SawUndefined() || m.ShownValue().mode == vmERR; }
 
 // What qzcalc must print: each expression typed into a machine just built
 // (blanks skipped, letters upper case, "x" the clear key). A line during
@@ -111,9 +103,10 @@ Outcome Machine(ValueMode mode, bool tape, const std::vector<std::string>& exprs
     Outcome r;
     r.status = 0;
     for (const std::string& e : exprs) {
-        WatchedMachine m;
+        CcalcMach m;
         if (tape)
-            m.OnTapeLine = [&](CcalcMach&, std::string_view line) { r.out += std::string(line) + "\n"; };
+            m.SetTapeReceiver(
+                [&](std::string_view line, const CalcValue&) { r.out += std::string(line) + "\n"; });
         m.SetMode(mode);
         std::string error;
         try {
@@ -121,12 +114,12 @@ Outcome Machine(ValueMode mode, bool tape, const std::vector<std::string>& exprs
                 const char c = e[i];
                 if (c == ' ') continue;
                 m.KeyChar(c == 'x' ? 'c' : static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-                if (m.ErrorSeen())
+                if (ErrorSeen(m))
                     error = "column " + std::to_string(i + 1) + ": \"" + c + "\" shows *** ERROR ***";
             }
             if (error.empty()) {
                 m.Equals();
-                if (m.ErrorSeen()) error = "*** ERROR *** at the end of the line";
+                if (ErrorSeen(m)) error = "*** ERROR *** at the end of the line";
             }
         } catch (const CalcError& ex) {
             error = ex.what();
@@ -699,7 +692,7 @@ TEST(Qzcalc, WrittenFormsActAsTheirButtons) {
         tested.insert(c.form);
         CcalcMach m;
         std::string want;
-        m.OnTapeLine = [&](CcalcMach&, std::string_view line) { want += std::string(line) + "\n"; };
+        m.SetTapeReceiver([&](std::string_view line, const CalcValue&) { want += std::string(line) + "\n"; });
         m.SetMode(c.mode);
         for (const char* k = c.before; *k; ++k) m.KeyChar(*k);
         c.act(m);

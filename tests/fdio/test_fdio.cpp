@@ -22,6 +22,7 @@
 
 #include "../state/as_nobody.h"
 #include "fdio/fdio.h"
+#include "file_text.h"
 #include "full_disk.h"
 
 namespace fs = std::filesystem;
@@ -148,15 +149,6 @@ protected:
         std::error_code ec;
         fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
         fs::remove_all(dir_, ec);
-    }
-    static void WriteFile(const std::string& path, const std::string& content) {
-        std::ofstream(path, std::ios::binary) << content;
-    }
-    static std::string ReadFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
     }
     // The names in a folder, sorted, without the full disk's filler.
     static std::string Entries(const std::string& dir) {

@@ -1,10 +1,15 @@
 // Helpers shared by the state-file tests.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "../fdio/file_text.h"
 #include "state/statefile.h"
 
 // Records every call of the loader, in order, so a test can check both what
@@ -64,3 +69,22 @@ inline std::string Crlf(const std::vector<std::string>& lines) {
 }
 
 inline std::string HexLine(ValueMode m, uint64_t lo) { return RegRepr(IntValue(m, lo)); }
+
+// A folder of its own for one state file, gone with the object.
+class TempFolder {
+public:
+    TempFolder() {
+        std::string tmpl = ::testing::TempDir() + "qzfloatXXXXXX";
+        if (::mkdtemp(tmpl.data()) != nullptr) path_ = tmpl;
+    }
+    ~TempFolder() {
+        if (path_.empty()) return;
+        ::unlink(File().c_str());
+        ::rmdir(path_.c_str());
+    }
+    bool Made() const { return !path_.empty(); }
+    std::string File() const { return path_ + "/qz.state"; }
+
+private:
+    std::string path_;
+};

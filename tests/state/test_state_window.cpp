@@ -34,9 +34,7 @@ public:
     void RegistersLoaded() override {}
     void BeginTape() override {}
     void EndTape() override {}
-    void LoadTapeRow(const CalcValue& v, std::string_view text) override {
-        state_.tape.push_back({v, std::string(text)});
-    }
+    void LoadTapeRow(const CalcValue& v, std::string_view text) override { state_.tape.Append(v, text); }
 
 private:
     StateSnapshot& state_;

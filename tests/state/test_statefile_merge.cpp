@@ -35,7 +35,9 @@ std::vector<TapeRow> Join(std::vector<TapeRow> a, const std::vector<TapeRow>& b)
     return a;
 }
 
-std::string Texts(const std::vector<TapeRow>& rows) {
+// Of a tape or a list of rows.
+template <class Rows>
+std::string Texts(const Rows& rows) {
     std::string out;
     for (const TapeRow& r : rows) out += (out.empty() ? "" : " ") + r.text;
     return out;
@@ -45,14 +47,14 @@ StateSnapshot Loaded() {
     StateSnapshot s;
     s.mode = vmDec;
     for (int k = 0; k < kRegisterCount; ++k) s.regs[k] = IntValue(vmDec, 100 + k);
-    s.tape = Rows({"L1", "L2", "L3"});
+    s.tape = Tape(Rows({"L1", "L2", "L3"}));
     return s;
 }
 
 StateBase BaseOf(const StateSnapshot& loaded) {
     StateBase base;
     base.regs = loaded.regs;
-    base.tape = loaded.tape;
+    base.tape = loaded.tape.Rows();
     return base;
 }
 
@@ -139,14 +141,14 @@ TEST(MergeState, RegistersGlobalsAndTape) {
         file.mode = vmOct;
         for (auto [k, v] : c.ourRegs) ours.regs[k] = IntValue(vmDec, v);
         for (auto [k, v] : c.fileRegs) file.regs[k] = IntValue(vmDec, v);
-        ours.tape = c.ourTape;
-        file.tape = c.fileTape;
+        ours.tape = Tape(c.ourTape);
+        file.tape = Tape(c.fileTape);
 
         StateSnapshot want = loaded;
         want.mode = vmHex;
         want.window.onTop = true;
         for (auto [k, v] : c.wantRegs) want.regs[k] = IntValue(vmDec, v);
-        want.tape = c.wantTape;
+        want.tape = Tape(c.wantTape);
         const StateSnapshot got = MergeState(ours, base, file);
         EXPECT_EQ(Texts(got.tape), Texts(c.wantTape));
         EXPECT_EQ(FormatState(got), FormatState(want));
@@ -164,15 +166,6 @@ protected:
     void TearDown() override {
         std::error_code ec;
         fs::remove_all(dir_, ec);
-    }
-    static std::string ReadFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    static void WriteFile(const std::string& path, const std::string& content) {
-        std::ofstream(path, std::ios::binary) << content;
     }
     // A calculator's start: what it loaded, as the base of its save.
     StateBase Start(StateSnapshot& state) const {
@@ -202,7 +195,7 @@ TEST_F(StateMergeFileTest, UnchangedFileIsReplacedByExactlyThisState) {
     StateBase base = Start(a);
     a.mode = vmBin;
     a.regs[3] = kErrorValue;
-    a.tape = Numbered('a', 1, 100);  // the loaded lines are gone at the limit
+    a.tape = Tape(Numbered('a', 1, 100));  // the loaded lines are gone at the limit
     base.tapeAdded = 100;
     ASSERT_TRUE(SaveStateFile(path_, a, error, OldStateFile::kReplace, &base)) << error;
     EXPECT_EQ(ReadFile(path_), FormatState(a));
@@ -219,11 +212,11 @@ TEST_F(StateMergeFileTest, TwoCalculatorsKeepEachOthersChanges) {
         StateSnapshot a, b;
         StateBase baseA = Start(a), baseB = Start(b);
         a.regs[5] = IntValue(vmDec, 111);
-        a.tape.push_back({IntValue(vmDec, 111), "a111"});
+        a.tape.Append(IntValue(vmDec, 111), "a111");
         baseA.tapeAdded = 1;
         b.regs[6] = IntValue(vmDec, 222);
         b.mode = vmHex;
-        b.tape.push_back({IntValue(vmDec, 222), "b222"});
+        b.tape.Append(IntValue(vmDec, 222), "b222");
         baseB.tapeAdded = 1;
         if (aFirst) {
             ASSERT_TRUE(SaveStateFile(path_, a, error, OldStateFile::kReplace, &baseA)) << error;

@@ -35,7 +35,7 @@ void CtrlB(QWidget* target) {
 
 CbitsPanel* OpenPanel(Ccalc& w) {
     CtrlB(Entry(w));
-    CbitsPanel* panel = w.BitsPanel();
+    CbitsPanel* panel = w.Panel().BitsPanel();
     return panel && panel->isVisible() ? panel : nullptr;
 }
 
@@ -56,7 +56,7 @@ void DragTo(QWidget* window, const QPoint& frameTopLeft) {
 }
 
 QAction* MenuAction(Ccalc& w, const char* name) {
-    return w.DisplayMenu()->findChild<QAction*>(QString::fromLatin1(name));
+    return w.Panel().DisplayMenu()->findChild<QAction*>(QString::fromLatin1(name));
 }
 
 }  // namespace
@@ -75,10 +75,10 @@ private slots:
     void thePanelIsMadeOnlyWhenFirstShown() {
         Ccalc w;
         Show(w);
-        QVERIFY(!w.BitsPanel());
+        QVERIFY(!w.Panel().BitsPanel());
         QVERIFY(!w.findChild<CbitsPanel*>());
         Type(w, "12+3=");
-        QVERIFY(!w.BitsPanel());
+        QVERIFY(!w.Panel().BitsPanel());
     }
 
     // A flipped bit is the entry as if typed: shown at once, used by the next
@@ -308,30 +308,30 @@ private slots:
         Show(w);
         QVERIFY(OpenPanel(w));
         CtrlB(Entry(w));
-        QVERIFY(!w.BitsPanel()->isVisible());
-        QVERIFY(!w.BitsPanelShown());
+        QVERIFY(!w.Panel().BitsPanel()->isVisible());
+        QVERIFY(!w.Panel().BitsPanelShown());
         // Ctrl+B works wherever the focus is in the window.
         CtrlB(w.findChild<QRadioButton*>("ModeHex"));
-        QVERIFY(w.BitsPanel()->isVisible());
+        QVERIFY(w.Panel().BitsPanel()->isVisible());
         // In the panel, Ctrl+B and Escape close it, not the calculator.
-        CtrlB(w.BitsPanel()->Grid());
-        QVERIFY(!w.BitsPanel()->isVisible());
+        CtrlB(w.Panel().BitsPanel()->Grid());
+        QVERIFY(!w.Panel().BitsPanel()->isVisible());
         QVERIFY(w.isVisible());
-        w.SetBitsPanelShown(true);
-        QTest::keyClick(w.BitsPanel()->Grid(), Qt::Key_Escape);
-        QVERIFY(!w.BitsPanel()->isVisible());
+        w.Panel().SetBitsPanelShown(true);
+        QTest::keyClick(w.Panel().BitsPanel()->Grid(), Qt::Key_Escape);
+        QVERIFY(!w.Panel().BitsPanel()->isVisible());
         QVERIFY(w.isVisible());
-        QVERIFY(!w.BitsPanelShown());
+        QVERIFY(!w.Panel().BitsPanelShown());
 
         QAction* bits = MenuAction(w, "bitsPanel");
-        w.ShowDisplayMenu(w.mapToGlobal(QPoint(10, 100)));
+        w.Panel().ShowDisplayMenu(w.mapToGlobal(QPoint(10, 100)));
         QVERIFY(!bits->isChecked());
         bits->trigger();
-        w.DisplayMenu()->hide();
-        QVERIFY(w.BitsPanel()->isVisible());
-        w.ShowDisplayMenu(w.mapToGlobal(QPoint(10, 100)));
+        w.Panel().DisplayMenu()->hide();
+        QVERIFY(w.Panel().BitsPanel()->isVisible());
+        w.Panel().ShowDisplayMenu(w.mapToGlobal(QPoint(10, 100)));
         QVERIFY(bits->isChecked());
-        w.DisplayMenu()->hide();
+        w.Panel().DisplayMenu()->hide();
         QVERIFY(w.isVisible());
     }
 
@@ -408,12 +408,12 @@ private slots:
         Show(w);
         Run(w, script);
         QGuiApplication::clipboard()->setText("before");
-        w.ShowDisplayMenu(w.mapToGlobal(QPoint(10, 100)));
+        w.Panel().ShowDisplayMenu(w.mapToGlobal(QPoint(10, 100)));
         QAction* a = MenuAction(w, action.toLatin1().constData());
         QVERIFY(a);
         QCOMPARE(a->isEnabled(), !clipboard.isEmpty());
         a->trigger();
-        w.DisplayMenu()->hide();
+        w.Panel().DisplayMenu()->hide();
         QCOMPARE(QGuiApplication::clipboard()->text(), clipboard.isEmpty() ? QString("before") : clipboard);
         // What a copy puts on the clipboard pastes back as the same bits.
         if (!clipboard.isEmpty() && clipboard.startsWith("0")) {
@@ -431,16 +431,16 @@ private slots:
         QVERIFY(panel);
         const QPoint place = w.frameGeometry().bottomRight() + QPoint(-100, 30);
         DragTo(panel, place);
-        w.ShowDisplayMenu(w.mapToGlobal(QPoint(10, 100)));
+        w.Panel().ShowDisplayMenu(w.mapToGlobal(QPoint(10, 100)));
         MenuAction(w, "alwaysOnTop")->trigger();
-        w.DisplayMenu()->hide();
-        QVERIFY(w.AlwaysOnTop());
+        w.Panel().DisplayMenu()->hide();
+        QVERIFY(w.Panel().AlwaysOnTop());
         QVERIFY(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(w.isVisible());
         QTRY_VERIFY(panel->isVisible());
         QVERIFY(panel->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QTRY_COMPARE(panel->frameGeometry().topLeft(), place);
-        w.SetAlwaysOnTop(false);
+        w.Panel().SetAlwaysOnTop(false);
         QVERIFY(!w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QVERIFY(w.isVisible());
         QTRY_VERIFY(panel->isVisible());
@@ -466,7 +466,7 @@ private slots:
             CbitsPanel* panel = OpenPanel(w);
             QVERIFY(panel);
             DragTo(panel, place);
-            w.SetAlwaysOnTop(true);
+            w.Panel().SetAlwaysOnTop(true);
             QTest::keyClick(Entry(w), Qt::Key_Escape);  // closes the calculator
             QVERIFY(!w.isVisible());
         }
@@ -484,19 +484,20 @@ private slots:
         {
             Ccalc w;
             QVERIFY(w.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-            QVERIFY(!w.BitsPanel());
+            QVERIFY(!w.Panel().BitsPanel());
             Show(w);
-            QTRY_VERIFY(w.BitsPanel() && w.BitsPanel()->isVisible());
+            QTRY_VERIFY(w.Panel().BitsPanel() && w.Panel().BitsPanel()->isVisible());
             if (kept) {
-                QCOMPARE(w.BitsPanel()->pos(), place);
+                QCOMPARE(w.Panel().BitsPanel()->pos(), place);
             } else {
-                QVERIFY(w.BitsPanel()->screen()->geometry().contains(w.BitsPanel()->geometry()));
-                QCOMPARE(w.BitsPanel()->x(), w.frameGeometry().left());
+                QVERIFY(
+                    w.Panel().BitsPanel()->screen()->geometry().contains(w.Panel().BitsPanel()->geometry()));
+                QCOMPARE(w.Panel().BitsPanel()->x(), w.frameGeometry().left());
             }
             // Closed at the end, it stays closed; a place of its own is kept,
             // one against the window is not.
             CtrlB(Entry(w));
-            w.SetAlwaysOnTop(false);
+            w.Panel().SetAlwaysOnTop(false);
         }
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray closed = file.readAll();
@@ -505,7 +506,7 @@ private slots:
         Ccalc again;
         Show(again);
         QTest::qWait(20);
-        QVERIFY(!again.BitsPanel());
+        QVERIFY(!again.Panel().BitsPanel());
         QVERIFY(!again.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     }
 

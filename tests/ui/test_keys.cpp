@@ -134,7 +134,7 @@ private slots:
         Type(w, keys.toLatin1().constData());
         QCOMPARE(Register(w, reg), value);
         QCOMPARE(DisplayText(w), display);
-        QCOMPARE(w.RegPending, Ccalc::raNone);
+        QCOMPARE(w.RegPending(), Ccalc::raNone);
     }
 
     void keypad_data() {
@@ -323,11 +323,11 @@ private slots:
         Mode(w, "ModeDec");
         Type(w, "9s1+1=");
         QCOMPARE(Register(w, 1), QString("9"));
-        const int rows = w.TapeRowCount();
+        const int rows = static_cast<int>(w.TapeRows().size());
         Button(w, "bClrA")->click();
         QCOMPARE(Register(w, 1), QString("0"));
         QCOMPARE(DisplayText(w), QString("0"));
-        QCOMPARE(w.TapeRowCount(), rows + 1);  // the cleared entry's line
+        QCOMPARE(static_cast<int>(w.TapeRows().size()), rows + 1);  // the cleared entry's line
     }
 
     // Every key that calls the machine cancels a pending store, so the next
@@ -350,13 +350,13 @@ private slots:
         QFETCH(QString, button);
         QFETCH(bool, cancels);
         Ccalc w;
-        w.ChooseExportFile = [] { return QString(); };  // "Save" is cancelled
+        w.SetExportFileChooser([] { return QString(); });  // "Save" is cancelled
         Mode(w, mode);
         Type(w, "5s");
         QPushButton* b = Button(w, button.toLatin1().constData());
         QVERIFY(b->isEnabled());
         b->click();
-        QCOMPARE(w.RegPending, cancels ? Ccalc::raNone : Ccalc::raStore);
+        QCOMPARE(w.RegPending(), cancels ? Ccalc::raNone : Ccalc::raStore);
         Type(w, "3");
         QCOMPARE(Register(w, 3), cancels ? QString("0") : QString("5"));
     }
@@ -446,13 +446,13 @@ private slots:
         QFETCH(bool, exports);
         Ccalc w;
         int asked = 0;
-        w.ChooseExportFile = [&asked] {
+        w.SetExportFileChooser([&asked] {
             ++asked;
             return QString();
-        };
+        });
         Press(Entry(w), key, mods);
         QCOMPARE(asked, exports ? 1 : 0);
-        QCOMPARE(w.RegPending, Ccalc::raNone);  // Ctrl+S is not the register key "s"
+        QCOMPARE(w.RegPending(), Ccalc::raNone);  // Ctrl+S is not the register key "s"
     }
 
     void copy_data() {

@@ -178,9 +178,9 @@ const QMap<QString, std::function<void(Ccalc&)>>& Tries() {
          [](Ccalc& w) {
              Show(w);
              Press(Entry(w), Qt::Key_B, Qt::ControlModifier);
-             QVERIFY(w.BitsPanel() && w.BitsPanel()->isVisible());
+             QVERIFY(w.Panel().BitsPanel() && w.Panel().BitsPanel()->isVisible());
              Press(Entry(w), Qt::Key_B, Qt::ControlModifier);
-             QVERIFY(!w.BitsPanel()->isVisible());
+             QVERIFY(!w.Panel().BitsPanel()->isVisible());
          }},
         {QStringLiteral("Menu, Shift+F10"),
          [](Ccalc& w) {
@@ -199,7 +199,7 @@ const QMap<QString, std::function<void(Ccalc&)>>& Tries() {
          [](Ccalc& w) {
              QTemporaryDir dir;
              const QString file = dir.filePath("tape.txt");
-             w.ChooseExportFile = [file] { return file; };
+             w.SetExportFileChooser([file] { return file; });
              Shows(w, "ModeDec", "5+3=");
              for (const Qt::Key key : {Qt::Key_S, Qt::Key_P}) {
                  QFile::remove(file);

@@ -29,7 +29,7 @@ void TypeBytes(Ccalc& w, const QString& text) {
 
 QStringList Registers(Ccalc& w) {
     QStringList r;
-    for (const CalcValue& v : w.Mach().Regs) r << QString::fromStdString(RegRepr(v));
+    for (const CalcValue& v : w.Mach().Registers()) r << QString::fromStdString(RegRepr(v));
     return r;
 }
 
@@ -205,11 +205,11 @@ private slots:
         Ccalc w;
         Run(w, "ModeDec");
         QGuiApplication::clipboard()->setText("0x1F");
-        w.DisplayMenu()->findChild<QAction*>(QStringLiteral("paste"))->trigger();
+        w.Panel().DisplayMenu()->findChild<QAction*>(QStringLiteral("paste"))->trigger();
         QVERIFY(Checked(w, "ModeHex"));
         QCOMPARE(DisplayText(w), QString("1F"));
         QGuiApplication::clipboard()->setText("5q3");
-        w.DisplayMenu()->findChild<QAction*>(QStringLiteral("paste"))->trigger();
+        w.Panel().DisplayMenu()->findChild<QAction*>(QStringLiteral("paste"))->trigger();
         QCOMPARE(DisplayText(w), QString("*** ERROR ***"));
     }
 };

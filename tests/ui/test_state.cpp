@@ -26,14 +26,14 @@ namespace {
 
 QString StateFile() { return uitest::AppDataDir() + "/qz.state"; }
 
-QTableWidget* Tape(Ccalc& w) { return w.findChild<QTableWidget*>("tape"); }
+QTableWidget* TapeList(Ccalc& w) { return w.findChild<QTableWidget*>("tape"); }
 QString Register(Ccalc& w, int n) { return w.findChild<QTableWidget*>("registers")->item(n, 1)->text(); }
 bool Checked(Ccalc& w, const char* radio) { return w.findChild<QRadioButton*>(radio)->isChecked(); }
 
 // Recalls tape row k as a click would.
 QString RecallRow(Ccalc& w, int k) {
-    Tape(w)->setCurrentCell(k, 0);
-    emit Tape(w)->clicked(Tape(w)->currentIndex());
+    TapeList(w)->setCurrentCell(k, 0);
+    emit TapeList(w)->clicked(TapeList(w)->currentIndex());
     return DisplayText(w);
 }
 
@@ -100,8 +100,8 @@ private slots:
         Errors().clear();
         SaveFailures().clear();
         Warnings().clear();
-        Ccalc::SaveFailedHook = [](const QString& message) { SaveFailures().append(message); };
-        Ccalc::StateWarningHook = [](const QString& message) { Warnings().append(message); };
+        Ccalc::SetStateMessageHooks([](const QString& message) { Warnings().append(message); },
+                                    [](const QString& message) { SaveFailures().append(message); });
     }
     void cleanup() {
         QVERIFY2(Errors().isEmpty(), qPrintable(Errors().join('\n')));
@@ -184,9 +184,9 @@ private slots:
 
         Ccalc w;
         QVERIFY(Checked(w, "ModeOct"));
-        QCOMPARE(w.TapeRowCount(), 100);
-        QCOMPARE(QString::fromStdString(w.TapeText(0)), QString("line 51"));
-        QCOMPARE(QString::fromStdString(w.TapeText(99)), QString("line 150"));
+        QCOMPARE(w.TapeRows().size(), std::size_t{100});
+        QCOMPARE(QString::fromStdString(w.TapeRows()[0].text), QString("line 51"));
+        QCOMPARE(QString::fromStdString(w.TapeRows()[99].text), QString("line 150"));
         QVERIFY(w.Mach().ShowsY());
         QCOMPARE(RecallRow(w, 0), QString("51"));
         QCOMPARE(RecallRow(w, 99), QString("150"));
@@ -220,7 +220,8 @@ private slots:
         f.write(original);
         f.close();
 
-        Ccalc::StateWarningHook = nullptr;  // the real dialog, over the window
+        // The real dialog, over the window.
+        Ccalc::SetStateMessageHooks(nullptr, [](const QString& message) { SaveFailures().append(message); });
         auto disk = std::make_unique<FailingDisk>(static_cast<std::size_t>(cut));
         QStringList shown;
         QTimer closer;
@@ -286,7 +287,7 @@ private slots:
                                              ": Permission denied. The calculator starts without it. When it "
                                              "closes, that file is kept as " +
                                              StateFile() + ".bad and a new one is written."});
-            QCOMPARE(w.TapeRowCount(), 0);
+            QCOMPARE(w.TapeRows().size(), std::size_t{0});
             QVERIFY(Checked(w, "ModeFlt"));
             Type(w, "77s1");
         }
@@ -343,8 +344,8 @@ private slots:
             QCOMPARE(DisplayText(w), QString("*** ERROR ***"));
             Type(w, "=");
             tape = TapeLines(w);
-            for (int k = 0; k < w.TapeRowCount(); ++k)
-                if (w.TapeValues[static_cast<std::size_t>(k)] == kErrorValue) errorRow = k;
+            for (std::size_t k = 0; k < w.TapeRows().size(); ++k)
+                if (w.TapeRows()[k].value == kErrorValue) errorRow = static_cast<int>(k);
         }
         QVERIFY2(errorRow >= 0, qPrintable(tape.join(" | ")));
         Ccalc w;
@@ -407,7 +408,7 @@ private slots:
         Ccalc w;
         Type(w, "1234567890*9876543210=");
         for (int i = 0; i < 200; ++i) Type(w, "1+");
-        w.ChooseExportFile = [&] { return path; };
+        w.SetExportFileChooser([&] { return path; });
         FileWriteHook = [left = std::size_t{4096}](int fd, const char* data,
                                                    std::size_t size) mutable -> long {
             if (left == 0) {
@@ -426,12 +427,12 @@ private slots:
         QCOMPARE(QDir(HomeDir()).entryList({"tape.txt*"}, QDir::Files), QStringList{"tape.txt"});
 
         const QString direct = HomeDir() + "/direct.txt";
-        w.ChooseExportFile = [&] { return direct; };
+        w.SetExportFileChooser([&] { return direct; });
         Button(w, "bPrt")->click();
         QDir(HomeDir()).mkpath("dots");
         QVERIFY(QFile::rename(path, HomeDir() + "/dots/tape.txt"));
         QVERIFY(QFile::link("dots/tape.txt", path));
-        w.ChooseExportFile = [&] { return path; };
+        w.SetExportFileChooser([&] { return path; });
         Button(w, "bPrt")->click();
         QVERIFY(QFileInfo(path).isSymLink());
         QCOMPARE(ReadAll(HomeDir() + "/dots/tape.txt"), ReadAll(direct));

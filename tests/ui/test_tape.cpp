@@ -14,7 +14,7 @@ using namespace uitest;
 
 namespace {
 
-QTableWidget* Tape(Ccalc& w) { return w.findChild<QTableWidget*>("tape"); }
+QTableWidget* TapeList(Ccalc& w) { return w.findChild<QTableWidget*>("tape"); }
 QTableWidget* Registers(Ccalc& w) { return w.findChild<QTableWidget*>("registers"); }
 
 // A real mouse click on a row of a list.
@@ -70,14 +70,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         Mode(w, "ModeDec");
         for (int i = 1; i <= 101; ++i) Type(w, (QByteArray::number(i) + "=").constData());
-        QCOMPARE(w.TapeRowCount(), 100);
-        QCOMPARE(QString::fromStdString(w.TapeText(0)), QString("= 2"));
-        QCOMPARE(QString::fromStdString(w.TapeText(99)), QString("= 101"));
-        QCOMPARE(Tape(w)->currentRow(), 99);  // the newest line is selected
+        QCOMPARE(w.TapeRows().size(), std::size_t{100});
+        QCOMPARE(QString::fromStdString(w.TapeRows()[0].text), QString("= 2"));
+        QCOMPARE(QString::fromStdString(w.TapeRows()[99].text), QString("= 101"));
+        QCOMPARE(TapeList(w)->currentRow(), 99);  // the newest line is selected
 
-        ClickRow(Tape(w), 0);
+        ClickRow(TapeList(w), 0);
         QCOMPARE(DisplayText(w), QString("2"));
-        ClickRow(Tape(w), 57);
+        ClickRow(TapeList(w), 57);
         QCOMPARE(DisplayText(w), QString("59"));
         QVERIFY(Errors().isEmpty());
     }
@@ -92,10 +92,10 @@ private slots:
         QCOMPARE(TapeLines(w), (QStringList{"FFh", "+ 1h", "= 100h"}));
         Mode(w, "ModeFlt");
         Type(w, "2.5");
-        ClickRow(Tape(w), 0);
+        ClickRow(TapeList(w), 0);
         QCOMPARE(DisplayText(w), QString("FF"));
         QVERIFY(w.findChild<QRadioButton*>("ModeHex")->isChecked());
-        ClickRow(Tape(w), 2);
+        ClickRow(TapeList(w), 2);
         QCOMPARE(DisplayText(w), QString("100"));
         // The recalled value is the entry: an operator continues from it.
         Type(w, "+1=");
@@ -106,7 +106,7 @@ private slots:
     void clickWithoutRowDoesNothing() {
         Ccalc w;
         Type(w, "7");
-        emit Tape(w)->clicked(QModelIndex());
+        emit TapeList(w)->clicked(QModelIndex());
         QCOMPARE(DisplayText(w), QString("7"));
         QVERIFY(Errors().isEmpty());
     }
@@ -125,10 +125,10 @@ private slots:
             w.show();
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             Run(w, QString("ModeHex ") + values[i] + " ModeBin +0= s0");
-            QCOMPARE(w.TapeRowCount(), 3);
+            QCOMPARE(w.TapeRows().size(), std::size_t{3});
             QVERIFY(TapeLines(w)[2].startsWith("= 1"));
             QCOMPARE(Registers(w)->item(0, 1)->text().size(), 128);
-            tape[i] = Cell(Tape(w), 2, 0);
+            tape[i] = Cell(TapeList(w), 2, 0);
             reg[i] = Cell(Registers(w), 0, 1);
         }
         QVERIFY2(tape[0] != tape[1], "the tape hides the lowest digit");
@@ -228,14 +228,14 @@ private slots:
         Mode(w, "ModeDec");
         Type(w, "3+4=s2");
         Button(w, "bTape")->click();
-        QCOMPARE(w.TapeRowCount(), 0);
+        QVERIFY(w.TapeRows().empty());
+        QCOMPARE(TapeList(w)->rowCount(), 0);
         QCOMPARE(Registers(w)->item(2, 1)->text(), QString("7"));
         QCOMPARE(DisplayText(w), QString("7"));
-        for (const CalcValue& v : w.TapeValues) QVERIFY(v == kZeroValue);
         Type(w, "9=");
         QCOMPARE(TapeLines(w), QStringList{"= 9"});
         Type(w, "x");
-        ClickRow(Tape(w), 0);
+        ClickRow(TapeList(w), 0);
         QCOMPARE(DisplayText(w), QString("9"));
     }
 
@@ -254,7 +254,7 @@ private slots:
         Button(w, "bStore")->click();
         ClickRow(Registers(w), 12, 0);
         QCOMPARE(Registers(w)->item(12, 1)->text(), QString("8"));
-        QCOMPARE(w.RegPending, Ccalc::raNone);
+        QCOMPARE(w.RegPending(), Ccalc::raNone);
         // The next click recalls again.
         Type(w, "x");
         ClickRow(Registers(w), 3, 1);
@@ -267,8 +267,8 @@ private slots:
         Ccalc w;
         Mode(w, "ModeDec");
         Type(w, "4");
-        for (Ccalc::RegAction pending : {Ccalc::raNone, Ccalc::raStore}) {
-            w.RegPending = pending;
+        for (const char* pending : {"", "S"}) {
+            Type(w, pending);  // nothing, or the store key
             Registers(w)->setCurrentIndex(QModelIndex());
             QCOMPARE(Registers(w)->currentRow(), -1);
             emit Registers(w)->clicked(QModelIndex());
@@ -281,7 +281,7 @@ private slots:
     void exportEmpty() {
         Ccalc w;
         const QString path = HomeDir() + "/empty.txt";
-        w.ChooseExportFile = [&] { return path; };
+        w.SetExportFileChooser([&] { return path; });
         Button(w, "bPrt")->click();
         QCOMPARE(ReadAll(path), QByteArray("\n\n") + kRule);
     }
@@ -299,7 +299,7 @@ private slots:
         QVERIFY(stale.open(QIODevice::WriteOnly));
         stale.write(QByteArray(500, 'x'));  // an old, longer file is replaced
         stale.close();
-        w.ChooseExportFile = [&] { return path; };
+        w.SetExportFileChooser([&] { return path; });
         Button(w, "bPrt")->click();
         const QByteArray expected = Blanks(43) + "12\n" + Blanks(41) + "+ 34\n" + Blanks(41) + "= 46\n" +
                                     "\n\n" + kRule + "R1" + Blanks(41) + "46\n" + "RF" + Blanks(41) + "FF\n";
@@ -315,7 +315,7 @@ private slots:
         const QByteArray top = "1" + QByteArray(127, '0');
         QCOMPARE(TapeLines(w).last(), QString("= " + top + "b"));
         const QString path = HomeDir() + "/long.txt";
-        w.ChooseExportFile = [&] { return path; };
+        w.SetExportFileChooser([&] { return path; });
         QTest::keyClick(Entry(w), Qt::Key_P, Qt::ControlModifier);
         const QByteArray expected = Blanks(43) + "1b\n" + Blanks(34) + "|< 1111111b\n" + "= " + top + "b\n" +
                                     "\n\n" + kRule + "R2" + top + "\n";
@@ -326,10 +326,10 @@ private slots:
         Ccalc w;
         Type(w, "1=");
         bool asked = false;
-        w.ChooseExportFile = [&] {
+        w.SetExportFileChooser([&] {
             asked = true;
             return QString();
-        };
+        });
         const QStringList before = QDir(HomeDir()).entryList(QDir::Files);
         Button(w, "bPrt")->click();
         QVERIFY(asked);
@@ -341,7 +341,7 @@ private slots:
         Ccalc w;
         Type(w, "1=");
         const QString path = HomeDir() + "/no such folder/tape.txt";
-        w.ChooseExportFile = [&] { return path; };
+        w.SetExportFileChooser([&] { return path; });
         Button(w, "bPrt")->click();
         QCOMPARE(Errors().size(), 1);
         QVERIFY2(Errors().first().contains("no such folder/tape.txt"), qPrintable(Errors().first()));

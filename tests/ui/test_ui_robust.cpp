@@ -219,16 +219,15 @@ Kept Expected(Ccalc& w) {
     Kept k;
     k.mode = w.Mach().Mode();
     for (int n = 0; n < kRegisterCount; ++n) {
-        const CalcValue& v = w.Mach().Regs[static_cast<std::size_t>(n)];
+        const CalcValue& v = w.Mach().Register(n);
         k.registers << Latin1(ValueText(HasRegisterText(v) ? v : kZeroValue));
     }
-    for (int row = 0; row < w.TapeRowCount(); ++row) {
-        const CalcValue& v = w.TapeValues[static_cast<std::size_t>(row)];
+    for (const TapeRow& row : w.TapeRows()) {
         // A row holding the error value comes back with it; other values
         // without a register text form do not.
-        if (!HasRegisterText(v) && !(v == kErrorValue)) continue;
-        k.tape << Latin1(TrimmedEnd(w.TapeText(row)));
-        k.tapeValues << Latin1(ValueText(v));
+        if (!HasRegisterText(row.value) && !(row.value == kErrorValue)) continue;
+        k.tape << Latin1(TrimmedEnd(row.text));
+        k.tapeValues << Latin1(ValueText(row.value));
     }
     return k;
 }
@@ -238,10 +237,9 @@ Kept Shown(Ccalc& w) {
     k.mode = w.Mach().Mode();
     auto* regs = w.findChild<QTableWidget*>(QStringLiteral("registers"));
     for (int n = 0; n < kRegisterCount; ++n) k.registers << regs->item(n, 1)->text();
-    for (int row = 0; row < w.TapeRowCount(); ++row) {
-        k.tape << Latin1(w.TapeText(row));
-        k.tapeValues << Latin1(ValueText(w.TapeValues[static_cast<std::size_t>(row)]));
-    }
+    auto* tape = w.findChild<QTableWidget*>(QStringLiteral("tape"));
+    for (int row = 0; row < tape->rowCount(); ++row) k.tape << tape->item(row, 0)->text();
+    for (const TapeRow& row : w.TapeRows()) k.tapeValues << Latin1(ValueText(row.value));
     return k;
 }
 
@@ -280,7 +278,7 @@ public:
         for (const char* name : kFloatOnly) floatOnly_.push_back(Button(w, name));
         integerOnly_.clear();
         for (const char* name : kIntegerOnly) integerOnly_.push_back(Button(w, name));
-        w.ChooseExportFile = [this] { return ChooseFile(); };
+        w.SetExportFileChooser([this] { return ChooseFile(); });
         // A new window starts refreshed.
         stale_ = lagging_ = false;
         lastTapeRows_ = tape_ ? tape_->rowCount() : 0;
@@ -293,8 +291,8 @@ public:
     // keys counts each key).
     int Step(int budget) {
         faultsBefore_ = faults_;
-        regsBefore_ = w_->Mach().Regs;
-        storeMayRun_ = w_->RegPending == Ccalc::raStore;
+        regsBefore_ = w_->Mach().Registers();
+        storeMayRun_ = w_->RegPending() == Ccalc::raStore;
         const int roll = Pick(1000);
         int used = 1;
         if (roll < 380)
@@ -360,7 +358,7 @@ public:
         // A store does not refresh the display, though the machine ends the
         // entry ("-0" stays shown, "0" is meant).
         if (!refreshed_ &&
-            (storeMayRun_ || std::memcmp(&regsBefore_, &w_->Mach().Regs, sizeof regsBefore_) != 0))
+            (storeMayRun_ || std::memcmp(&regsBefore_, &w_->Mach().Registers(), sizeof regsBefore_) != 0))
             lagging_ = true;
         else if (refreshed_ && !faulted)
             lagging_ = false;
@@ -384,7 +382,7 @@ public:
         if (shown.isEmpty() || shown.size() > 255)
             return QStringLiteral("display text of %1 characters: \"%2\"").arg(shown.size()).arg(shown);
         const CcalcMach& m = w_->Mach();
-        if (tape_->rowCount() > Ccalc::kTapeRows)
+        if (tape_->rowCount() > static_cast<int>(kMaxTapeRows))
             return QStringLiteral("%1 tape rows").arg(tape_->rowCount());
         if (registers_->rowCount() != kRegisterCount)
             return QStringLiteral("%1 register rows").arg(registers_->rowCount());
@@ -397,11 +395,11 @@ public:
                 .arg(shown, Latin1(m.DisplayText()));
         if (!stale_) {
             const bool counter = !parenCt_->isHidden();
-            if (counter != (m.ParenDepth != 0) ||
-                (counter && parenCt_->text() != QStringLiteral("(%1").arg(m.ParenDepth)))
+            if (counter != (m.ParenCount() != 0) ||
+                (counter && parenCt_->text() != QStringLiteral("(%1").arg(m.ParenCount())))
                 return QStringLiteral("parenthesis counter \"%1\" %2 at depth %3")
                     .arg(parenCt_->text(), counter ? QStringLiteral("shown") : QStringLiteral("hidden"))
-                    .arg(m.ParenDepth);
+                    .arg(m.ParenCount());
             const ValueMode mode = m.Mode();
             // Modes without a button leave the last one selected.
             if (mode <= vmFloat) {
@@ -422,7 +420,7 @@ public:
         }
         if (!full) return {};
         for (int n = 0; n < kRegisterCount; ++n) {
-            const QString want = Latin1(ValueText(m.Regs[static_cast<std::size_t>(n)]));
+            const QString want = Latin1(ValueText(m.Register(n)));
             const QTableWidgetItem* item = registers_->item(n, 1);
             if (!item || item->text() != want)
                 return QStringLiteral("register row %1 shows \"%2\", the register holds \"%3\"")
@@ -477,7 +475,8 @@ private:
     void CountTape() {
         const int rows = tape_->rowCount();
         const QString newest = rows ? tape_->item(rows - 1, 0)->text() : QString();
-        if (rows > lastTapeRows_ || (rows == Ccalc::kTapeRows && newest != lastTapeText_)) ++tapeLines_;
+        if (rows > lastTapeRows_ || (rows == static_cast<int>(kMaxTapeRows) && newest != lastTapeText_))
+            ++tapeLines_;
         lastTapeRows_ = rows;
         lastTapeText_ = newest;
     }
@@ -854,7 +853,7 @@ private slots:
         Errors().clear();
         Warnings().clear();
         SaveFailures().clear();
-        Ccalc::SaveFailedHook = [](const QString& message) { SaveFailures().append(message); };
+        Ccalc::SetStateMessageHooks(nullptr, [](const QString& message) { SaveFailures().append(message); });
     }
 
     void randomSession() {
@@ -943,7 +942,7 @@ private slots:
             QVERIFY(session.helpErrors_ > 0);
             QVERIFY(session.exports_ > session.cancels_ + session.exportErrors_);
             QVERIFY(session.abouts_ > 0);
-            QVERIFY(session.tapeLines_ > Ccalc::kTapeRows);
+            QVERIFY(session.tapeLines_ > static_cast<int>(kMaxTapeRows));
         }
     }
 };

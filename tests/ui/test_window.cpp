@@ -295,7 +295,7 @@ private slots:
         for (const char* name : kFloatOnly) QVERIFY2(Button(w, name)->isEnabled(), name);
         QVERIFY(Button(w, "bNeg")->isEnabled());
         QCOMPARE(Button(w, "bPrt")->text(), QString("Save"));
-        QCOMPARE(w.TapeRowCount(), 0);
+        QCOMPARE(w.TapeRows().size(), std::size_t{0});
     }
 
     void registerList() {
@@ -358,7 +358,7 @@ private slots:
         Ccalc w;
         w.findChild<QRadioButton*>("ModeOct")->click();
         Type(w, "5");
-        w.Mach().Y.mode = vmTime;
+        w.Mach().LoadMode(vmTime);  // as a state file may have it
         w.UpdateDisplay();
         QVERIFY(w.findChild<QRadioButton*>("ModeOct")->isChecked());
         QCOMPARE(DisplayText(w), QString("*** NOT IMPLEMENTED ***"));

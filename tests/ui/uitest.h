@@ -18,6 +18,7 @@
 
 #include "ui/application.h"
 #include "ui/calc.h"
+#include "ui/calc_panel_glue.h"
 
 namespace uitest {
 
@@ -77,7 +78,7 @@ inline void WhenModal(std::function<void(QWidget*)> fn) {
 
 inline QStringList TapeLines(Ccalc& w) {
     QStringList lines;
-    for (int k = 0; k < w.TapeRowCount(); ++k) lines << QString::fromStdString(w.TapeText(k));
+    for (const TapeRow& row : w.TapeRows()) lines << QString::fromStdString(row.text);
     return lines;
 }
 

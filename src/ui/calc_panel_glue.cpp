@@ -1,10 +1,4 @@
-// The main window's programmer's tools: the bits panel beside it, the
-// display's context menu with its copies in the forms code uses, pasting a
-// number written as code writes it, and Always on top.
-//
-// None of this changes how the calculator itself behaves: the panel only
-// shows the value the display shows, and a flipped bit goes into the entry
-// exactly as a typed number would (CcalcMach::ToggleBit).
+// The bits panel, the display's context menu and Always on top.
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -22,8 +16,9 @@
 #include "state/statefile.h"
 #include "ui/application.h"
 #include "ui/bitspanel.h"
-#include "ui/calc.h"
+#include "ui/calc_panel_glue.h"
 #include "ui/display.h"
+#include "ui/mrvforms.h"
 
 namespace {
 
@@ -75,8 +70,6 @@ BitsPanelContent PanelContent(const CalcValue& v, const std::vector<BitForm>& fo
     return c;
 }
 
-bool IsIntegerMode(ValueMode m) { return m >= vmDec && m <= vmIPv6; }
-
 // The lines for v. While the display shows the error value the panel says
 // so, and shows none of the forms of its payload.
 std::vector<BitForm> PanelForms(const CalcValue& v) {
@@ -97,11 +90,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
         auto* key = static_cast<QKeyEvent*>(event);
-        const Qt::KeyboardModifiers mods = ShortcutModifiers(key->modifiers());
-        const bool panelKey = (key->key() == Qt::Key_Escape && mods == Qt::NoModifier) ||
-                              (key->key() == Qt::Key_B && mods == Qt::ControlModifier) ||
-                              key->key() == Qt::Key_Menu;
-        if (panelKey) return false;
+        if (CbitsPanel::ClosingKey(key->key(), key->modifiers()) || key->key() == Qt::Key_Menu) return false;
         forward_(key);
         key->accept();
         return true;
@@ -116,16 +105,26 @@ private:
 // The panel is refreshed after every key, and many keys leave the value as
 // it was; a new value mostly changes only some lines, and the rest keep
 // their texts.
-struct Ccalc::BitsShown {
+struct CpanelGlue::BitsShown {
     CalcValue value;
     std::vector<BitForm> forms;
     BitsPanelContent content;
 };
 
-void Ccalc::BitsShownDeleter::operator()(BitsShown* shown) const { delete shown; }
+CpanelGlue::CpanelGlue(QWidget& window, CcalcMach& mach, QWidget* display)
+    : QObject(&window), window_(window), mach_(mach), display_(display) {
+    // The menu itself is made on first use, not at start-up.
+    display_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(display_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        WithErrorDialog([this, pos] { ShowDisplayMenu(display_->mapToGlobal(pos)); });
+    });
+    window_.installEventFilter(this);
+}
 
-void Ccalc::ShowBitsValue() {
-    const CalcValue v = mach_->BitsValue();
+CpanelGlue::~CpanelGlue() = default;
+
+void CpanelGlue::ShowBitsValue() {
+    const CalcValue v = mach_.BitsValue();
     if (bitsShown_ && SameValue(bitsShown_->value, v)) return;
     std::vector<BitForm> forms = PanelForms(v);
     BitsPanelContent content = bitsShown_ ? PanelContent(v, forms, &bitsShown_->forms, &bitsShown_->content)
@@ -137,67 +136,32 @@ void Ccalc::ShowBitsValue() {
     bitsShown_->content = std::move(content);
 }
 
-QString Ccalc::CopyText(CopyForm form) const {
-    const CalcValue v = mach_->BitsValue();
+QString CpanelGlue::CopyText(CodeForm form) const {
+    const CalcValue v = mach_.BitsValue();
     if (!IsIntegerMode(v.mode)) return {};
-    const Word128 w = v.w();
-    switch (form) {
-        case CopyForm::Hex: return Latin1("0x" + str(w, 16));
-        case CopyForm::Signed: return Latin1(sstr(w, 10));
-        case CopyForm::Unsigned: return Latin1(str(w, 10));
-        case CopyForm::Octal: return Latin1("0o" + str(w, 8));
-        case CopyForm::Binary: return Latin1("0b" + str(w, 2));
-    }
-    return {};
+    return Latin1(CodeLiteral(v.w(), form));
 }
 
-void Ccalc::CopyAs(CopyForm form) {
-    const QString text = CopyText(form);
-    if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
+void CpanelGlue::MakeBitsPanel() {
+    bitsPanel_ = new CbitsPanel(&window_);
+    if (onTop_) bitsPanel_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    connect(bitsPanel_, &CbitsPanel::BitToggled, this, [this](int bit) {
+        if (mach_.ToggleBit(bit)) emit ValueEdited();
+    });
+    connect(bitsPanel_, &CbitsPanel::Closed, this, [this] { bitsOpen_ = false; });
+    bitsPanel_->installEventFilter(new CkeyForwarder(bitsPanel_, [this](QKeyEvent* e) { emit KeyTyped(e); }));
 }
 
-bool Ccalc::PasteCodeNumber(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    const std::string typing = mach_->ShowsY() && !mach_->NewEntry ? mach_->EntryText() : std::string();
-    const PastePlan plan =
-        PlanPaste(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), mach_->Mode(),
-                  kWordBits, typing);
-    if (plan.kind == PastePlan::kKeys) return false;
-    // Like any other key, the paste cancels a pending store or recall.
-    RegPending = raNone;
-    if (plan.kind == PastePlan::kNumber)
-        EnterReadNumber(*mach_, plan.value);
-    else
-        mach_->ShowError();  // and nothing the user had changes
-    UpdateDisplay();
-    return true;
-}
-
-void Ccalc::ToggleBitsPanel() { SetBitsPanelShown(!bitsOpen_); }
-
-void Ccalc::SetBitsPanelShown(bool shown) {
+void CpanelGlue::SetBitsPanelShown(bool shown) {
     bitsOpen_ = shown;
     if (!shown) {
         if (bitsPanel_) bitsPanel_->hide();
         return;
     }
-    // Before the window is up there is nothing to stand beside; showEvent
-    // brings the panel then.
-    if (!isVisible()) return;
-    if (!bitsPanel_) {
-        bitsPanel_ = new CbitsPanel(this);
-        if (onTop_) bitsPanel_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-        connect(bitsPanel_, &CbitsPanel::BitToggled, this, [this](int bit) { BitToggled(bit); });
-        connect(bitsPanel_, &CbitsPanel::Closed, this, [this] { bitsOpen_ = false; });
-        bitsPanel_->installEventFilter(new CkeyForwarder(bitsPanel_, [this](QKeyEvent* e) {
-            Guarded([this, e] {
-                if (EntryKeyPress(e->key(), e->modifiers())) return;
-                const QByteArray text = e->text().toUtf8();
-                if (!text.isEmpty())
-                    EntryKeyChar(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
-            });
-        }));
-    }
+    // Before the window is up there is nothing to stand beside; the
+    // window's show brings the panel then.
+    if (!window_.isVisible()) return;
+    if (!bitsPanel_) MakeBitsPanel();
     if (bitsPanel_->isVisible()) return;
     // Content first: the panel takes its size from it.
     ShowBitsValue();
@@ -208,18 +172,14 @@ void Ccalc::SetBitsPanelShown(bool shown) {
     bitsPanel_->show();
 }
 
-void Ccalc::RefreshBitsPanel() {
+void CpanelGlue::Refresh() {
     if (!bitsPanel_ || !bitsPanel_->isVisible()) return;
     ShowBitsValue();
 }
 
-void Ccalc::BitToggled(int bit) {
-    if (mach_->ToggleBit(bit)) UpdateDisplay();
-}
-
-void Ccalc::SetAlwaysOnTop(bool on) {
+void CpanelGlue::SetAlwaysOnTop(bool on) {
     onTop_ = on;
-    for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(bitsPanel_)}) {
+    for (QWidget* w : {static_cast<QWidget*>(&window_), static_cast<QWidget*>(bitsPanel_)}) {
         if (!w || w->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) continue;
         // A new window flag may hide the window; it comes back where it was.
         // The panel, hidden with its owner, comes back through showEvent.
@@ -233,82 +193,81 @@ void Ccalc::SetAlwaysOnTop(bool on) {
     }
 }
 
-bool Ccalc::BitsKey(int key, Qt::KeyboardModifiers mods, bool onDisplay) {
+bool CpanelGlue::Key(int key, Qt::KeyboardModifiers mods, bool onDisplay) {
     mods = ShortcutModifiers(mods);
     if (key == Qt::Key_B && mods == Qt::ControlModifier) {
-        ToggleBitsPanel();
-        FocusDisplay();
+        SetBitsPanelShown(!bitsOpen_);
+        display_->setFocus();
         return true;
     }
     if (onDisplay && ((key == Qt::Key_Menu && mods == Qt::NoModifier) ||
                       (key == Qt::Key_F10 && mods == Qt::ShiftModifier))) {
-        ShowDisplayMenu(entry_->mapToGlobal(QPoint(entry_->width() / 2, entry_->height())));
+        ShowDisplayMenu(display_->mapToGlobal(QPoint(display_->width() / 2, display_->height())));
         return true;
     }
     return false;
 }
 
-void Ccalc::SetUpDisplayMenu() {
-    // The menu itself is made on first use, not at start-up.
-    entry_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(entry_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        Guarded([this, pos] { ShowDisplayMenu(entry_->mapToGlobal(pos)); });
-    });
-}
-
-QMenu* Ccalc::DisplayMenu() {
-    if (displayMenu_) return displayMenu_;
-    displayMenu_ = new QMenu(this);
-    displayMenu_->setObjectName(QStringLiteral("displayMenu"));
-    const auto add = [this](const char* name, const QString& text, auto fn) {
-        QAction* a = displayMenu_->addAction(text);
-        a->setObjectName(QString::fromLatin1(name));
-        connect(a, &QAction::triggered, this, [this, fn] {
-            Guarded([this, fn] {
-                fn();
-                FocusDisplay();
-            });
-        });
-        return a;
-    };
+QAction* CpanelGlue::AddMenuAction(const char* name, const QString& text, std::function<void()> fn,
+                                   const QKeySequence& keys) {
+    QAction* a = displayMenu_->addAction(text);
+    a->setObjectName(QString::fromLatin1(name));
     // Shortcut texts for the reader; the keys themselves are the window's,
     // so the actions' shortcuts act only inside the menu.
-    const auto shortcut = [](QAction* a, const QKeySequence& keys) {
+    if (!keys.isEmpty()) {
         a->setShortcut(keys);
         a->setShortcutContext(Qt::WidgetShortcut);
-    };
-    shortcut(add("copy", QStringLiteral("Copy"), [this] { CopyToClipboard(); }),
-             QKeySequence(Qt::CTRL | Qt::Key_C));
+    }
+    connect(a, &QAction::triggered, this, [this, fn = std::move(fn)] {
+        WithErrorDialog([this, &fn] {
+            fn();
+            display_->setFocus();
+        });
+    });
+    return a;
+}
+
+QMenu* CpanelGlue::DisplayMenu() {
+    if (displayMenu_) return displayMenu_;
+    displayMenu_ = new QMenu(&window_);
+    displayMenu_->setObjectName(QStringLiteral("displayMenu"));
+    AddMenuAction(
+        "copy", QStringLiteral("Copy"), [this] { emit CopyAsked(); }, QKeySequence(Qt::CTRL | Qt::Key_C));
     displayMenu_->addSeparator();
     struct Form {
         const char* name;
         const char* text;
-        CopyForm form;
+        CodeForm form;
     };
     static constexpr Form kForms[] = {
-        {"copyHex", "Copy as 0x hexadecimal", CopyForm::Hex},
-        {"copySigned", "Copy as signed decimal", CopyForm::Signed},
-        {"copyUnsigned", "Copy as unsigned decimal", CopyForm::Unsigned},
-        {"copyOctal", "Copy as 0o octal", CopyForm::Octal},
-        {"copyBinary", "Copy as 0b binary", CopyForm::Binary},
+        {"copyHex", "Copy as 0x hexadecimal", CodeForm::Hex},
+        {"copySigned", "Copy as signed decimal", CodeForm::Signed},
+        {"copyUnsigned", "Copy as unsigned decimal", CodeForm::Unsigned},
+        {"copyOctal", "Copy as 0o octal", CodeForm::Octal},
+        {"copyBinary", "Copy as 0b binary", CodeForm::Binary},
     };
     std::vector<QAction*> integerCopies;
     for (const Form& f : kForms) {
-        const CopyForm form = f.form;
-        integerCopies.push_back(add(f.name, QString::fromLatin1(f.text), [this, form] { CopyAs(form); }));
+        const CodeForm form = f.form;
+        integerCopies.push_back(AddMenuAction(f.name, QString::fromLatin1(f.text), [this, form] {
+            const QString text = CopyText(form);
+            if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
+        }));
     }
     displayMenu_->addSeparator();
-    shortcut(add("paste", QStringLiteral("Paste"), [this] { PasteFromClipboard(); }),
-             QKeySequence(Qt::CTRL | Qt::Key_V));
+    AddMenuAction(
+        "paste", QStringLiteral("Paste"), [this] { emit PasteAsked(); }, QKeySequence(Qt::CTRL | Qt::Key_V));
     displayMenu_->addSeparator();
-    QAction* bits = add("bitsPanel", QStringLiteral("Bits panel"), [this] { ToggleBitsPanel(); });
+    QAction* bits = AddMenuAction(
+        "bitsPanel", QStringLiteral("Bits panel"), [this] { SetBitsPanelShown(!bitsOpen_); },
+        QKeySequence(Qt::CTRL | Qt::Key_B));
     bits->setCheckable(true);
-    shortcut(bits, QKeySequence(Qt::CTRL | Qt::Key_B));
-    QAction* onTop = add("alwaysOnTop", QStringLiteral("Always on top"), [this] { SetAlwaysOnTop(!onTop_); });
+    QAction* onTop =
+        AddMenuAction("alwaysOnTop", QStringLiteral("Always on top"), [this] { SetAlwaysOnTop(!onTop_); });
     onTop->setCheckable(true);
 
     connect(displayMenu_, &QMenu::aboutToShow, this, [this, integerCopies, bits, onTop] {
-        const bool integer = IsIntegerMode(mach_->BitsValue().mode);
+        const bool integer = IsIntegerMode(mach_.BitsValue().mode);
         for (QAction* a : integerCopies) a->setEnabled(integer);
         bits->setChecked(bitsOpen_);
         onTop->setChecked(onTop_);
@@ -316,30 +275,33 @@ QMenu* Ccalc::DisplayMenu() {
     return displayMenu_;
 }
 
-void Ccalc::ShowDisplayMenu(const QPoint& globalPos) { DisplayMenu()->popup(globalPos); }
+void CpanelGlue::ShowDisplayMenu(const QPoint& globalPos) { DisplayMenu()->popup(globalPos); }
 
-void Ccalc::showEvent(QShowEvent* event) {
-    CmrvForm::showEvent(event);
+bool CpanelGlue::eventFilter(QObject* watched, QEvent* event) {
     // The panel comes back with the window: at start when it was open at
     // the last end, and after the window was hidden (a new window flag).
     // Not before the window is on the screen: until then a window manager
     // has neither placed nor framed it, and the panel could not keep clear
     // of it.
-    if (bitsOpen_ && !(bitsPanel_ && bitsPanel_->isVisible())) {
+    if (watched == &window_ && event->type() == QEvent::Show && bitsOpen_ &&
+        !(bitsPanel_ && bitsPanel_->isVisible())) {
         bitsAwaitWindow_ = true;
-        if (QWindow* window = windowHandle()) window->installEventFilter(this);
+        if (QWindow* window = window_.windowHandle()) window->installEventFilter(this);
         QTimer::singleShot(0, this, [this] { BringBitsPanelBack(); });
     }
+    if (event->type() == QEvent::Expose && watched == window_.windowHandle() && bitsAwaitWindow_)
+        QTimer::singleShot(0, this, [this] { BringBitsPanelBack(); });
+    return QObject::eventFilter(watched, event);
 }
 
-void Ccalc::BringBitsPanelBack() {
-    if (!bitsAwaitWindow_ || !isVisible()) return;
-    if (const QWindow* window = windowHandle(); window && !window->isExposed()) return;
+void CpanelGlue::BringBitsPanelBack() {
+    if (!bitsAwaitWindow_ || !window_.isVisible()) return;
+    if (const QWindow* window = window_.windowHandle(); window && !window->isExposed()) return;
     bitsAwaitWindow_ = false;
-    if (bitsOpen_) Guarded([this] { SetBitsPanelShown(true); });
+    if (bitsOpen_) WithErrorDialog([this] { SetBitsPanelShown(true); });
 }
 
-WindowState Ccalc::SavedWindowState() const {
+WindowState CpanelGlue::SavedWindowState() const {
     WindowState w;
     w.bitsPanel = bitsOpen_;
     w.onTop = onTop_;
@@ -355,7 +317,7 @@ WindowState Ccalc::SavedWindowState() const {
     return w;
 }
 
-void Ccalc::RestoreWindowState(const WindowState& window) {
+void CpanelGlue::RestoreWindowState(const WindowState& window) {
     bitsOpen_ = window.bitsPanel;
     if (window.hasBitsPlace) bitsPlace_ = QPoint(window.bitsX, window.bitsY);
     SetAlwaysOnTop(window.onTop);

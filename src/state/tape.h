@@ -1,0 +1,64 @@
+// The tape: the running record of the calculation, one row per line with
+// the value the display showed when the line was written (a click on the
+// row brings it back). It keeps the newest kMaxTapeRows rows; the oldest
+// goes here and nowhere else. The machine's tape receiver appends to it, the
+// state file loads and saves it, and the window's tape list only shows it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "calcmach/calcmach.h"
+
+struct TapeRow {
+    CalcValue value;
+    std::string text;
+
+    bool operator==(const TapeRow&) const = default;
+};
+
+constexpr std::size_t kMaxTapeRows = 100;
+
+class Tape {
+public:
+    Tape() = default;
+    // The newest kMaxTapeRows of the rows, as if appended in order.
+    explicit Tape(const std::vector<TapeRow>& rows);
+    Tape(std::initializer_list<TapeRow> rows);
+
+    // Adds a row at the end, its text cut to 255 bytes; on a full tape the
+    // oldest row goes.
+    void Append(const CalcValue& value, std::string_view text);
+    void Clear();
+
+    // Row 0 is the oldest.
+    std::size_t size() const { return rows_.size(); }
+    bool empty() const { return rows_.empty(); }
+    const TapeRow& operator[](std::size_t k) const { return rows_[k]; }
+    const TapeRow& front() const { return rows_.front(); }
+    const TapeRow& back() const { return rows_.back(); }
+    std::vector<TapeRow>::const_iterator begin() const { return rows_.begin(); }
+    std::vector<TapeRow>::const_iterator end() const { return rows_.end(); }
+    const std::vector<TapeRow>& Rows() const { return rows_; }
+
+    // The rows ever appended, and how often a tape with rows was cleared:
+    // what a save needs to tell the rows it added from the rows it loaded.
+    std::uint64_t Appended() const { return appended_; }
+    std::uint64_t Clears() const { return clears_; }
+
+private:
+    std::vector<TapeRow> rows_;
+    std::uint64_t appended_ = 0;
+    std::uint64_t clears_ = 0;
+};
+
+// The tape export's text: the rows right-aligned to column 45, two empty
+// lines, a rule of 45 dashes, then each register whose value text is not
+// "0" as its name (R0 ... RF) and its value text right-aligned. Lines end in
+// "\n".
+std::string TapeExportText(const Tape& tape, const std::array<CalcValue, kRegisterCount>& registers);
