@@ -29,10 +29,10 @@
 #include <string>
 
 #include "calcmach/calcmach.h"
-#include "open_machine.h"
 #include "calcmach/float_text.h"
 #include "float_testing.h"
 #include "mpfr_reference.h"
+#include "open_machine.h"
 
 namespace {
 
