@@ -185,7 +185,7 @@ const WordOperands& WordInputs(int bits) {
     static WordOperands cache[129];
     WordOperands& w = cache[bits];
     if (w.a.empty()) {
-        const WordBits n = bits == 0 ? WordBits::k128 : *WordBitsOf(bits);
+        const WordBits n = bits == 0 ? WordBits::k128 : *wide::WordBitsOf(bits);
         for (std::size_t i = 0; i < kCount; ++i) {
             w.a.push_back(ReduceTo(Inputs().a[i], n));
             w.b.push_back(ReduceTo(Inputs().b[i] | Word128(1, 0), n));
@@ -199,7 +199,7 @@ void RunWord(benchmark::State& state, Plain plain, Rule rule) {
     const int bits = static_cast<int>(state.range(0));
     const WordOperands& in = WordInputs(bits);
     const std::vector<uint8_t>& counts = Inputs().counts;
-    WordBits n = bits == 0 ? WordBits::k128 : *WordBitsOf(bits);
+    WordBits n = bits == 0 ? WordBits::k128 : *wide::WordBitsOf(bits);
     benchmark::DoNotOptimize(n);  // a run-time word size, as in the machine
     for (auto _ : state) {
         for (std::size_t i = 0; i < kCount; ++i) {
@@ -246,7 +246,7 @@ QZ_WORD(Pow, W128Pow(a, Word128(c, 0)), PowAt(a, Word128(c, 0), n));
 void BM_Word_DecimalText(benchmark::State& state) {
     const int bits = static_cast<int>(state.range(0));
     const WordOperands& in = WordInputs(bits);
-    WordBits n = bits == 0 ? WordBits::k128 : *WordBitsOf(bits);
+    WordBits n = bits == 0 ? WordBits::k128 : *wide::WordBitsOf(bits);
     benchmark::DoNotOptimize(n);
     std::size_t i = 0;
     for (auto _ : state) {

@@ -57,10 +57,10 @@ void CheckForms(const CalcValue& v) {
     } else if (BitsToggleable(v.mode)) {
         Check(forms.size() == 8, "an integer has eight forms");
         Check(forms[0].plain == hexstr(w), "hex form");
-        Check(stou128(forms[2].plain, 10) == w, "unsigned form does not read back");
-        Check(stou128(forms[3].plain, 8) == w, "octal form does not read back");
+        Check(wide::stou128(forms[2].plain, 10) == w, "unsigned form does not read back");
+        Check(wide::stou128(forms[3].plain, 8) == w, "octal form does not read back");
         const std::string& s = forms[1].plain;
-        const Word128 magnitude = stou128(s[0] == '-' ? s.substr(1) : s, 10);
+        const Word128 magnitude = wide::stou128(s[0] == '-' ? s.substr(1) : s, 10);
         Check((s[0] == '-' ? -magnitude : magnitude) == w, "signed form does not read back");
     } else {
         Check(forms.size() == 3 && forms[0].plain == hexstr(w), "bits of a value with no text form");

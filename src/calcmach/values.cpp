@@ -34,7 +34,7 @@ CalcValue ConvertTo(const CalcValue& v, ValueMode m) {
     CalcValue out = v;
     out.mode = m;
     if (v.mode == vmFloat && m != vmFloat) {
-        out.setW(FloatToW128(v.f()));
+        out.setW(wide::FloatToW128(v.f()));
     } else if (v.mode != vmFloat && m == vmFloat) {
         out.setF(W128ToFloat(v.w()));
     }
@@ -75,7 +75,7 @@ void ReprReg(std::string_view text, CalcValue& out) {
     out.mode = mode;
     const std::string_view payload = text.substr(colon + 1);
     if (IsIntegerMode(mode)) {
-        out.setW(stou128(payload, 16));
+        out.setW(wide::stou128(payload, 16));
     } else if (mode == vmFloat) {
         out.setF(ParseFloatRegText(payload));
     } else {

@@ -13,6 +13,11 @@
 
 __extension__ typedef unsigned __int128 u128;
 
+// The type, its constants and its operators are used by their plain names;
+// the named functions are found through their Word128 arguments, or written
+// wide:: where no argument is a Word128.
+namespace wide {
+
 struct Word128 {
     uint64_t lo = 0;  // bits 0-63
     uint64_t hi = 0;  // bits 64-127
@@ -132,3 +137,10 @@ Extended W128ToFloat(Word128 v);
 Word128 FloatToW128(Extended x);
 Word128 W128Div(Word128 a, Word128 b);
 Word128 W128Pow(Word128 a, Word128 e);
+
+}  // namespace wide
+
+using wide::W128AllOnes;
+using wide::W128MinSigned;
+using wide::W128Zero;
+using wide::Word128;

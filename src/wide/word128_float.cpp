@@ -5,6 +5,8 @@
 // them exact and gives a defined result for every bit pattern.
 #include "word128.h"
 
+namespace wide {
+
 namespace {
 
 constexpr int kExpTop = Extended::kBias + 127;  // 2^127: out of the signed range
@@ -74,3 +76,5 @@ Word128 W128Pow(Word128 a, Word128 e) {
     }
     return Word128::FromNative(negative && odd ? -r : r);
 }
+
+}  // namespace wide

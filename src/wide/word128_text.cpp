@@ -5,6 +5,8 @@
 
 #include "word128.h"
 
+namespace wide {
+
 namespace {
 
 constexpr std::string_view kDefaultAlphabet = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
@@ -197,3 +199,5 @@ Word128 stou128(std::string_view text, uint8_t base, std::string_view alphabet) 
     }
     return Word128::FromNative(r);
 }
+
+}  // namespace wide

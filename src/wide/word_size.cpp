@@ -4,6 +4,8 @@
 
 #include <array>
 
+namespace wide {
+
 namespace {
 
 // The k rightmost bits set; all 128 for k >= 128 (a count is one byte).
@@ -112,3 +114,5 @@ std::optional<std::string> StandardIPv4Text(Word128 v, WordBits n) {
     if (p.hi != 0 || (p.lo >> 32) != 0) return std::nullopt;
     return FourOctets(static_cast<uint32_t>(p.lo));
 }
+
+}  // namespace wide

@@ -22,6 +22,8 @@
 
 __extension__ typedef __int128 s128;
 
+namespace wide {
+
 enum class WordBits : uint8_t { k8 = 8, k16 = 16, k32 = 32, k64 = 64, k128 = 128 };
 
 // Smallest first, the order a menu offers them in.
@@ -201,3 +203,8 @@ std::string IPv6TextAt(Word128 v, WordBits n);                 // the calculator
 // dotted IPv4 text when the pattern fits 32 bits (nothing otherwise).
 std::string StandardIPv6Text(Word128 v, WordBits n);
 std::optional<std::string> StandardIPv4Text(Word128 v, WordBits n);
+
+}  // namespace wide
+
+using wide::kWordSizes;
+using wide::WordBits;

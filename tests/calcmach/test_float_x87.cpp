@@ -414,7 +414,7 @@ TEST(FloatX87, ConversionsAndComparisons) {
         const long double x = LD(a);
         if (a.IsFinite() && std::fabs(x) < 0x1p127L) {
             __extension__ const __int128 t = static_cast<__int128>(x);
-            ASSERT_EQ(FloatToW128(a), Word128::FromNative(static_cast<u128>(t))) << HexText(a);
+            ASSERT_EQ(wide::FloatToW128(a), Word128::FromNative(static_cast<u128>(t))) << HexText(a);
         }
     }
 }

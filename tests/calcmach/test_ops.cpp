@@ -15,7 +15,7 @@ namespace {
 CalcValue Dec(int64_t v) {
     return CalcValue::Int(vmDec, Word128(static_cast<uint64_t>(v), v < 0 ? ~uint64_t{0} : 0));
 }
-CalcValue Hex(const char* digits) { return CalcValue::Int(vmHex, stou128(digits, 16)); }
+CalcValue Hex(const char* digits) { return CalcValue::Int(vmHex, wide::stou128(digits, 16)); }
 CalcValue Flt(Extended v) { return CalcValue::Float(v); }
 CalcValue Flt(int v) { return CalcValue::Float(Extended::FromInt64(v)); }
 

@@ -77,21 +77,21 @@ TEST(FloatToW128, Table) {
         {Extended(Extended::kIntegerBit | 1, Extended::kBias + 62), Pow2(62)},  // 2^62 + 0.5
         {Exact(12345.75), Small(12345)},
     };
-    for (const Row& r : rows) EXPECT_EQ(FloatToW128(r.x), r.v) << HexText(r.x);
+    for (const Row& r : rows) EXPECT_EQ(wide::FloatToW128(r.x), r.v) << HexText(r.x);
 }
 
 // Out of the signed range each side saturates to its own end; a NaN gives
 // bit 127 alone.
 TEST(FloatToW128, SaturatesToTheNearestEnd) {
-    EXPECT_EQ(FloatToW128(Exact(1e40)), kMaxSigned);
-    EXPECT_EQ(FloatToW128(P2(127)), kMaxSigned);
-    EXPECT_EQ(FloatToW128(Extended::Infinity()), kMaxSigned);
-    EXPECT_EQ(FloatToW128(Extended::Max()), kMaxSigned);
-    EXPECT_EQ(FloatToW128(Exact(-1e40)), W128MinSigned);
-    EXPECT_EQ(FloatToW128(P2(127).Negated()), W128MinSigned);  // representable exactly
-    EXPECT_EQ(FloatToW128(Extended::Infinity(true)), W128MinSigned);
-    EXPECT_EQ(FloatToW128(Extended::QuietNaN()), W128MinSigned);
-    EXPECT_EQ(FloatToW128(Extended::QuietNaN(true)), W128MinSigned);
+    EXPECT_EQ(wide::FloatToW128(Exact(1e40)), kMaxSigned);
+    EXPECT_EQ(wide::FloatToW128(P2(127)), kMaxSigned);
+    EXPECT_EQ(wide::FloatToW128(Extended::Infinity()), kMaxSigned);
+    EXPECT_EQ(wide::FloatToW128(Extended::Max()), kMaxSigned);
+    EXPECT_EQ(wide::FloatToW128(Exact(-1e40)), W128MinSigned);
+    EXPECT_EQ(wide::FloatToW128(P2(127).Negated()), W128MinSigned);  // representable exactly
+    EXPECT_EQ(wide::FloatToW128(Extended::Infinity(true)), W128MinSigned);
+    EXPECT_EQ(wide::FloatToW128(Extended::QuietNaN()), W128MinSigned);
+    EXPECT_EQ(wide::FloatToW128(Extended::QuietNaN(true)), W128MinSigned);
 }
 
 // Random values against the conversions worked out on 128-bit integers.
@@ -112,9 +112,9 @@ TEST(FloatConversions, RandomRoundTrips) {
                 << hexstr(v);
         }
         // Back again: the truncated value with its sign.
-        ASSERT_EQ(FloatToW128(x), Word128::FromNative(negative ? -kept : kept)) << hexstr(v);
+        ASSERT_EQ(wide::FloatToW128(x), Word128::FromNative(negative ? -kept : kept)) << hexstr(v);
         if (m >> 64 == 0) {
-            ASSERT_EQ(FloatToW128(x), v);
+            ASSERT_EQ(wide::FloatToW128(x), v);
         }
 
         // A random extended below 2^127 in magnitude, with a fraction: its
@@ -124,7 +124,7 @@ TEST(FloatConversions, RandomRoundTrips) {
         const bool neg = rnd.u64() % 2 != 0;
         const Extended y(significand, (neg ? 0x8000u : 0u) | static_cast<unsigned>(Extended::kBias + exp));
         const u128 whole = exp >= 63 ? u128{significand} << (exp - 63) : u128{significand >> (63 - exp)};
-        ASSERT_EQ(FloatToW128(y), Word128::FromNative(neg ? -whole : whole)) << HexText(y);
+        ASSERT_EQ(wide::FloatToW128(y), Word128::FromNative(neg ? -whole : whole)) << HexText(y);
     }
 }
 

@@ -89,7 +89,7 @@ TEST(Word128Str, LongCustomAlphabets) {
     const std::string a300 = ByteAlphabet(300);
     EXPECT_EQ(str(W128AllOnes, 255, a300), DigitByDigit(W128AllOnes, 255, a300));
     EXPECT_EQ(str(W128AllOnes, 128, a300), DigitByDigit(W128AllOnes, 128, a300));
-    EXPECT_EQ(stou128(str(v, 128, a300), 128, a300), v);
+    EXPECT_EQ(wide::stou128(str(v, 128, a300), 128, a300), v);
 }
 
 TEST(Word128Sstr, SignedDecimal) {
@@ -188,38 +188,41 @@ TEST(Word128Stou128, Table) {
         {"1", 1, W128Zero},
     };
     for (const Row& r : rows)
-        EXPECT_EQ(stou128(r.text, r.base), r.v) << '"' << r.text << "\" base " << int(r.base);
-    EXPECT_EQ(stou128(std::string(33, 'F'), 16), W128AllOnes);
-    EXPECT_EQ(stou128(std::string(32, 'F'), 16), W128AllOnes);
-    EXPECT_EQ(stou128("1" + std::string(32, '0'), 16), W128Zero);  // the high digit falls off
-    EXPECT_EQ(stou128(std::string("12\0"
-                                  "3",
-                                  4),
-                      10),
+        EXPECT_EQ(wide::stou128(r.text, r.base), r.v) << '"' << r.text << "\" base " << int(r.base);
+    EXPECT_EQ(wide::stou128(std::string(33, 'F'), 16), W128AllOnes);
+    EXPECT_EQ(wide::stou128(std::string(32, 'F'), 16), W128AllOnes);
+    EXPECT_EQ(wide::stou128("1" + std::string(32, '0'), 16), W128Zero);  // the high digit falls off
+    EXPECT_EQ(wide::stou128(std::string("12\0"
+                                        "3",
+                                        4),
+                            10),
               Small(12));
 }
 
 TEST(Word128Stou128, AlphabetRules) {
-    EXPECT_EQ(stou128("ba", 2, "ab"), Small(2));
-    EXPECT_EQ(stou128("aab", 3, "aab"), Small(2));  // repeated symbol: first occurrence counts
-    EXPECT_EQ(stou128("bb", 2, "abb"), Small(3));
-    EXPECT_EQ(stou128("bbc", 2, "abc"), Small(3));  // c is beyond the base
-    const std::string bytes = ByteAlphabet(16);     // symbols 0xFF down to 0xF0
-    EXPECT_EQ(stou128("\xFE\xFF", 16, bytes), Small(16));
-    EXPECT_EQ(stou128("\xFE\xEF", 16, bytes), Small(1));
+    EXPECT_EQ(wide::stou128("ba", 2, "ab"), Small(2));
+    EXPECT_EQ(wide::stou128("aab", 3, "aab"), Small(2));  // repeated symbol: first occurrence counts
+    EXPECT_EQ(wide::stou128("bb", 2, "abb"), Small(3));
+    EXPECT_EQ(wide::stou128("bbc", 2, "abc"), Small(3));  // c is beyond the base
+    const std::string bytes = ByteAlphabet(16);           // symbols 0xFF down to 0xF0
+    EXPECT_EQ(wide::stou128("\xFE\xFF", 16, bytes), Small(16));
+    EXPECT_EQ(wide::stou128("\xFE\xEF", 16, bytes), Small(1));
     // More than 255 symbols: a symbol found only past the base is no digit.
     std::string a300 = ByteAlphabet(300);
-    EXPECT_EQ(stou128(std::string(1, a300[2]), 128, a300), Small(2));
-    EXPECT_EQ(stou128(std::string(1, a300[200]), 128, a300), W128Zero);
+    EXPECT_EQ(wide::stou128(std::string(1, a300[2]), 128, a300), Small(2));
+    EXPECT_EQ(wide::stou128(std::string(1, a300[200]), 128, a300), W128Zero);
 }
 
 TEST(Word128Stou128, RangeErrors) {
-    EXPECT_EQ(RangeMessage([] { stou128("1", 37); }), "stou128: base is greater than the digits available");
-    EXPECT_EQ(RangeMessage([] { stou128("1", 255); }), "stou128: base is greater than the digits available");
-    EXPECT_EQ(RangeMessage([] { stou128("1", 129, ByteAlphabet(200)); }), "stou128: base must be <= 128");
-    EXPECT_EQ(RangeMessage([] { stou128("1", 3, "ab"); }),
+    EXPECT_EQ(RangeMessage([] { wide::stou128("1", 37); }),
               "stou128: base is greater than the digits available");
-    EXPECT_EQ(RangeMessage([] { stou128("1", 128, ByteAlphabet(128)); }), "(no error)");
+    EXPECT_EQ(RangeMessage([] { wide::stou128("1", 255); }),
+              "stou128: base is greater than the digits available");
+    EXPECT_EQ(RangeMessage([] { wide::stou128("1", 129, ByteAlphabet(200)); }),
+              "stou128: base must be <= 128");
+    EXPECT_EQ(RangeMessage([] { wide::stou128("1", 3, "ab"); }),
+              "stou128: base is greater than the digits available");
+    EXPECT_EQ(RangeMessage([] { wide::stou128("1", 128, ByteAlphabet(128)); }), "(no error)");
 }
 
 TEST(Word128Random, TextMatchesDigitByDigit) {
@@ -229,14 +232,14 @@ TEST(Word128Random, TextMatchesDigitByDigit) {
         for (const uint8_t base : {2, 8, 10, 16}) {
             const std::string t = str(v, base);
             ASSERT_EQ(t, DigitByDigit(v, base, kDefault)) << "base " << int(base);
-            ASSERT_EQ(stou128(t, base), v);
+            ASSERT_EQ(wide::stou128(t, base), v);
         }
         const uint8_t base = static_cast<uint8_t>(2 + rnd.u64() % 35);
         ASSERT_EQ(str(v, base), DigitByDigit(v, base, kDefault)) << "base " << int(base);
-        ASSERT_EQ(stou128(str(v, base), base), v);
+        ASSERT_EQ(wide::stou128(str(v, base), base), v);
         const std::string s = sstr(v, 10);
         ASSERT_EQ(s, v.IsNegative() ? "-" + DigitByDigit(-v, 10, kDefault) : DigitByDigit(v, 10, kDefault));
-        ASSERT_EQ(stou128(hexstr(v), 16), v);
+        ASSERT_EQ(wide::stou128(hexstr(v), 16), v);
     }
 }
 
@@ -264,16 +267,16 @@ TEST(Word128Random, HostileArgumentsNeverCrash) {
         }
         const bool readOk = base <= symbols && base <= 128;
         if (readOk) {
-            (void)stou128(text, base, alpha);
+            (void)wide::stou128(text, base, alpha);
             // With distinct symbols, what str writes stou128 reads back.
             std::string sorted = alpha;
             std::sort(sorted.begin(), sorted.end());
             const bool distinct = std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
             if (strOk && distinct && !alpha.empty() && !v.IsZero()) {
-                ASSERT_EQ(stou128(str(v, base, alpha), base, alpha), v);
+                ASSERT_EQ(wide::stou128(str(v, base, alpha), base, alpha), v);
             }
         } else {
-            ASSERT_THROW(stou128(text, base, alpha), RangeError);
+            ASSERT_THROW(wide::stou128(text, base, alpha), RangeError);
         }
     }
 }

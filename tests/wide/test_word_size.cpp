@@ -15,7 +15,7 @@ constexpr WordBits k8 = WordBits::k8, k16 = WordBits::k16, k32 = WordBits::k32, 
                    k128 = WordBits::k128;
 
 Word128 I(long long v) { return Word128::FromNative(static_cast<u128>(static_cast<s128>(v))); }
-Word128 Hex(const char* text) { return stou128(text, 16); }
+Word128 Hex(const char* text) { return wide::stou128(text, 16); }
 
 TEST(WordSize, RulesAgreeWithNativeIntegersOnEdgesAndASample) {
     for (const WordBits n : kWordSizes) {
@@ -172,7 +172,7 @@ TEST(WordSize, FloatToIntegerSaturatesAtTheWord) {
         {k128, 1e40, Word128(~0ull, ~0ull >> 1)},
     };
     for (const Row& r : rows)
-        EXPECT_EQ(SaturateTo(FloatToW128(Extended::FromDouble(r.x)), r.n), r.want)
+        EXPECT_EQ(SaturateTo(wide::FloatToW128(Extended::FromDouble(r.x)), r.n), r.want)
             << BitsOf(r.n) << " bits, " << r.x;
 }
 
@@ -202,12 +202,12 @@ TEST(WordSize, WhatFitsTheWordAndHowItIsWritten) {
             << BitsOf(r.n) << " bits, " << (r.negative ? "-" : "") << hexstr(r.magnitude);
 
     for (const WordBits n : kWordSizes) {
-        EXPECT_EQ(ParseWordBits(std::to_string(BitsOf(n))), n);
-        EXPECT_EQ(WordBitsOf(BitsOf(n)), n);
+        EXPECT_EQ(wide::ParseWordBits(std::to_string(BitsOf(n))), n);
+        EXPECT_EQ(wide::WordBitsOf(BitsOf(n)), n);
     }
     for (const char* bad : {"", "0", "12", "032", " 32", "32 ", "+32", "256", "1e1", "eight"})
-        EXPECT_EQ(ParseWordBits(bad), std::nullopt) << '"' << bad << '"';
-    EXPECT_EQ(WordBitsOf(-32), std::nullopt);
+        EXPECT_EQ(wide::ParseWordBits(bad), std::nullopt) << '"' << bad << '"';
+    EXPECT_EQ(wide::WordBitsOf(-32), std::nullopt);
 }
 
 TEST(WordSize, StandardAddressTexts) {

@@ -174,7 +174,7 @@ struct Native {
     // clamped.
     static Word128 Saturated(const Extended& x) {
         if (x.IsNaN()) {
-            const s128 v = static_cast<s128>(FloatToW128(x).native());
+            const s128 v = static_cast<s128>(wide::FloatToW128(x).native());
             return FromS(v < kMin ? kMin : v > kMax ? kMax : static_cast<S>(v));
         }
         if (x.IsInfinity()) return FromS(x.Negative() ? kMin : kMax);
@@ -325,7 +325,7 @@ inline Report CheckRules(WordBits n, uint64_t randomCases, uint64_t seed, std::s
     }
     for (uint64_t i = 0; i < randomCases; ++i) {
         const Extended x = gen.Float();
-        const Word128 want = SaturatedAt(x, n), got = SaturateTo(FloatToW128(x), n);
+        const Word128 want = SaturatedAt(x, n), got = SaturateTo(wide::FloatToW128(x), n);
         ++out.cases;
         if (got == want) continue;
         ++out.failed;
