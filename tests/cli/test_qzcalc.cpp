@@ -734,6 +734,9 @@ TEST(Qzcalc, LinesAreBounded) {
 // An endless line (qzcalc </dev/zero) is read on and dropped as it comes:
 // the memory stays small.
 TEST(Qzcalc, AnEndlessLineKeepsTheMemorySmall) {
+#ifdef QZCALC_LAUNCHER
+    GTEST_SKIP() << "under an emulator the memory measured would be the emulator's";
+#endif
     const std::string out = TempFile(""), err = TempFile("");
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
