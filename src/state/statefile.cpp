@@ -607,7 +607,7 @@ std::string FormatState(const StateSnapshot& state) {
     out += kEol;
     out += "[tape]";
     out += kEol;
-    for (const TapeRow& row : state.tape.Rows()) {
+    for (const TapeRow& row : state.tape) {
         AppendRegisterText(out, row.value);
         out += '=';
         AppendTapeText(out, row.text);
