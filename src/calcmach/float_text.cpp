@@ -486,6 +486,7 @@ long double ParseFloatRegText(std::string_view text) {
     return ParseFloat(text);
 }
 
+// NOLINTNEXTLINE(readability-function-size): the float code's own, rewritten on its MPFR branch
 long double DecimalToExtended(std::string_view text) {
     const std::size_t point = std::min(text.find('.'), text.size());
     const std::string_view whole = text.substr(0, point);
