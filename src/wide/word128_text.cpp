@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "ipv6_groups.h"
 #include "word128.h"
 
 namespace wide {
@@ -135,44 +136,21 @@ std::string ipv6str(Word128 v, bool plain) {
     std::array<unsigned, 8> g{};
     for (int i = 0; i < 8; ++i) g[i] = static_cast<unsigned>(v.native() >> (16 * i)) & 0xFFFFu;
 
-    // Longest run of zero groups, scanned from g0; only a strictly longer run
-    // replaces the best, so among equal runs the one nearest g0 wins.
-    int bestStart = -1, bestLen = 0;
-    for (int i = 0; i < 8;) {
-        if (g[i] != 0) {
-            ++i;
-            continue;
-        }
-        int j = i;
-        while (j < 8 && g[j] == 0) ++j;
-        if (j - i > bestLen) {
-            bestStart = i;
-            bestLen = j - i;
-        }
-        i = j;
-    }
-    // A single zero group is compressed only when it is g0.
-    if (bestLen == 1 && bestStart != 0) bestLen = 0;
-    const int runTop = bestLen > 0 ? bestStart + bestLen - 1 : -1;
+    // Among equal zero runs the one nearest g0, the rightmost in the text;
+    // a single zero group is compressed only when it is g0.
+    ipv6::ZeroRun run = ipv6::LongestZeroRun(g, 1);
+    if (run.length == 1 && run.start != 0) run = {};
+    const int runTop = run.length > 0 ? run.start + run.length - 1 : -1;
 
-    static constexpr char kLowerHex[] = "0123456789abcdef";
     std::string s;
     s.reserve(40);
     for (int i = 7; i >= 0; --i) {
-        if (bestLen > 0 && i <= runTop && i >= bestStart) {
+        if (run.length > 0 && i <= runTop && i >= run.start) {
             if (i == runTop) s += "::";
             continue;
         }
         if (!s.empty() && s.back() != ':') s.push_back(':');
-        const unsigned x = g[i];
-        bool started = false;
-        for (int shift = 12; shift >= 0; shift -= 4) {
-            const unsigned d = (x >> shift) & 15u;
-            if (d != 0 || started || shift == 0) {
-                s.push_back(kLowerHex[d]);
-                started = true;
-            }
-        }
+        ipv6::AppendGroup(s, g[i]);
     }
     return s;
 }

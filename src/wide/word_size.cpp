@@ -2,6 +2,8 @@
 // texts of a value at N bits.
 #include "word_size.h"
 
+#include "ipv6_groups.h"
+
 #include <array>
 
 namespace wide {
@@ -72,39 +74,18 @@ std::string StandardIPv6Text(Word128 v, WordBits n) {
     std::array<unsigned, 8> g{};  // g[0] is the leftmost group in the text
     for (int i = 0; i < 8; ++i) g[i] = static_cast<unsigned>(x >> (16 * (7 - i))) & 0xFFFFu;
 
-    int bestStart = -1, bestLen = 1;  // a run must be longer than one group
-    for (int i = 0; i < 8;) {
-        if (g[i] != 0) {
-            ++i;
-            continue;
-        }
-        int j = i;
-        while (j < 8 && g[j] == 0) ++j;
-        if (j - i > bestLen) {  // strictly longer: the leftmost of equal runs stays
-            bestStart = i;
-            bestLen = j - i;
-        }
-        i = j;
-    }
-
-    static constexpr char kLowerHex[] = "0123456789abcdef";
+    // A run must be longer than one group; among equal runs the leftmost.
+    const ipv6::ZeroRun run = ipv6::LongestZeroRun(g, 2);
     std::string s;
     s.reserve(39);
     for (int i = 0; i < 8; ++i) {
-        if (i == bestStart) {
+        if (i == run.start) {
             s += "::";
-            i += bestLen - 1;
+            i += run.length - 1;
             continue;
         }
         if (!s.empty() && s.back() != ':') s.push_back(':');
-        bool started = false;
-        for (int shift = 12; shift >= 0; shift -= 4) {
-            const unsigned d = (g[i] >> shift) & 15u;
-            if (d != 0 || started || shift == 0) {
-                s.push_back(kLowerHex[d]);
-                started = true;
-            }
-        }
+        ipv6::AppendGroup(s, g[i]);
     }
     return s;
 }

@@ -8,13 +8,14 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 #include <string>
 
+#include "child_process.h"
 #include "fdio/fdio.h"
 
 namespace full_disk {
@@ -56,6 +57,20 @@ inline void FillUp(const std::string& folder) {
     ::close(fd);
 }
 
+// A FileWriteHook under which the writes of replaced files fail with ENOSPC
+// once bytes have been written, as on a nearly full disk.
+inline std::function<long(int, const char*, std::size_t)> WritesFailAfter(std::size_t bytes) {
+    return [left = bytes](int fd, const char* data, std::size_t size) mutable -> long {
+        if (left == 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+        const long n = ::write(fd, data, std::min(size, left));
+        if (n > 0) left -= static_cast<std::size_t>(n);
+        return n;
+    };
+}
+
 }  // namespace full_disk
 
 // Runs setup(), then fills the disk, then runs fn(), all in a child
@@ -64,45 +79,16 @@ inline void FillUp(const std::string& folder) {
 // whether the disk was a real one (a tmpfs).
 inline std::string OnFullDisk(const std::string& folder, const std::function<void()>& setup,
                               const std::function<std::string()>& fn, bool* real = nullptr) {
-    int fds[2];
-    if (::pipe(fds) != 0) return "no pipe";
-    const pid_t pid = ::fork();
-    if (pid < 0) return "no fork";
-    if (pid == 0) {
-        ::close(fds[0]);
+    const std::optional<std::string> out = RunInChild([&] {
         const bool mounted = full_disk::MountSmallDisk(folder);
         setup();
-        if (mounted) {
+        if (mounted)
             full_disk::FillUp(folder);
-        } else {
-            FileWriteHook = [left = std::size_t{4096}](int fd, const char* data,
-                                                       std::size_t size) mutable -> long {
-                if (left == 0) {
-                    errno = ENOSPC;
-                    return -1;
-                }
-                const long n = ::write(fd, data, std::min(size, left));
-                if (n > 0) left -= static_cast<std::size_t>(n);
-                return n;
-            };
-        }
-        const std::string out = std::string(mounted ? "1" : "0") + fn();
-        for (std::size_t done = 0; done < out.size();) {
-            const ssize_t n = ::write(fds[1], out.data() + done, out.size() - done);
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string out;
-    char buf[512];
-    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (out.empty() || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return "[the child process failed]" + out;
-    if (real) *real = out.front() == '1';
-    return out.substr(1);
+        else
+            FileWriteHook = full_disk::WritesFailAfter(4096);
+        return std::string(mounted ? "1" : "0") + fn();
+    });
+    if (!out || out->empty()) return "[the child process failed]";
+    if (real) *real = out->front() == '1';
+    return out->substr(1);
 }

@@ -228,7 +228,10 @@ TEST_F(ReplaceFileTest, FullDiskKeepsTheOldFileAndLeavesNoPart) {
             std::string out = std::strerror(ReplaceFileContent(disk + "/tape.txt", content, failedToCreate));
             out += failedToCreate ? " (create)|" : " (write)|";
             out += std::strerror(ReplaceFileContent(disk + "/new.txt", content, failedToCreate));
-            out += "|" + std::to_string(ReadFile(disk + "/tape.txt") == old) + "|" + Entries(disk);
+            out += '|';
+            out += std::to_string(ReadFile(disk + "/tape.txt") == old);
+            out += '|';
+            out += Entries(disk);
             return out;
         },
         &real);

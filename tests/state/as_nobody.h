@@ -6,11 +6,12 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
 #include <string>
+
+#include "../fdio/child_process.h"
 
 inline bool RunsAsRoot() { return ::geteuid() == 0; }
 
@@ -34,32 +35,11 @@ inline void GiveToNobody(const std::string& path) {
 // returns what fn returned. No test assertions inside fn: they would be lost
 // with the child.
 inline std::string AsUser(const std::function<std::string()>& fn) {
-    int fds[2];
-    if (::pipe(fds) != 0) return "no pipe";
-    const pid_t pid = ::fork();
-    if (pid < 0) return "no fork";
-    if (pid == 0) {
-        ::close(fds[0]);
-        std::string out;
+    const std::optional<std::string> out = RunInChild([&]() -> std::string {
         if (RunsAsRoot() &&
             (::setgroups(0, nullptr) != 0 || ::setgid(NobodyGid()) != 0 || ::setuid(NobodyUid()) != 0))
-            out = "could not become nobody";
-        else
-            out = fn();
-        for (std::size_t done = 0; done < out.size();) {
-            const ssize_t n = ::write(fds[1], out.data() + done, out.size() - done);
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string out;
-    char buf[512];
-    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) out += " [the child process failed]";
-    return out;
+            return "could not become nobody";
+        return fn();
+    });
+    return out ? *out : "[the child process failed]";
 }

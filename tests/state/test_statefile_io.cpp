@@ -510,8 +510,9 @@ TEST_F(StateFileTest, OversizedFileLoadsItsFirstMebibyteAndIsKept) {
         {"one byte more", exact + "x", tooLong, head},
         {"a line too long", longLine, tooLong, "[globals]\nmode=vmOct\n[registers]\n" + HexLine(vmOct, 5)},
         {"a line just short enough",
-         "x" + std::string(kMaxStateLine - 1, 'y') + "\r\n" + Crlf({"[tape]", HexLine(vmDec, 3) + "=3"}), "",
-         "[tape]\n" + HexLine(vmDec, 3) + "=3"},
+         std::string(1, 'x').append(kMaxStateLine - 1, 'y') + "\r\n" +
+             Crlf({"[tape]", HexLine(vmDec, 3) + "=3"}),
+         "", "[tape]\n" + HexLine(vmDec, 3) + "=3"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 
+#include "../fdio/full_disk.h"
 #include "../state/failing_disk.h"
 #include "fdio/fdio.h"
 #include "state/statefile.h"
@@ -409,16 +410,7 @@ private slots:
         Type(w, "1234567890*9876543210=");
         for (int i = 0; i < 200; ++i) Type(w, "1+");
         w.SetExportFileChooser([&] { return path; });
-        FileWriteHook = [left = std::size_t{4096}](int fd, const char* data,
-                                                   std::size_t size) mutable -> long {
-            if (left == 0) {
-                errno = ENOSPC;
-                return -1;
-            }
-            const long n = ::write(fd, data, std::min(size, left));
-            if (n > 0) left -= static_cast<std::size_t>(n);
-            return n;
-        };
+        FileWriteHook = full_disk::WritesFailAfter(4096);
         Button(w, "bPrt")->click();
         FileWriteHook = nullptr;
         QCOMPARE(Errors(), QStringList{"Cannot write \"" + path + "\": No space left on device"});
