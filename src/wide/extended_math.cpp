@@ -258,22 +258,29 @@ Extended LogBase(Extended x, Extended y) {
     return r.Value();
 }
 
-uint64_t ToBinary64Bits(Extended x) {
+namespace {
+
+// The bits of the nearest value of a narrower binary format, as get (MPFR's
+// conversion to it) rounds x.
+template <typename Bits, typename Get>
+Bits NearestBits(Extended x, Get get) {
     ExtendedRange range;
     const Mp mx(x);
-    const double d = mpfr_get_d(mx, MPFR_RNDN);
-    uint64_t bits;
-    std::memcpy(&bits, &d, sizeof bits);
+    const auto narrow = get(mx);
+    static_assert(sizeof narrow == sizeof(Bits));
+    Bits bits;
+    std::memcpy(&bits, &narrow, sizeof bits);
     return bits;
 }
 
+}  // namespace
+
+uint64_t ToBinary64Bits(Extended x) {
+    return NearestBits<uint64_t>(x, [](const Mp& m) { return mpfr_get_d(m, MPFR_RNDN); });
+}
+
 uint32_t ToBinary32Bits(Extended x) {
-    ExtendedRange range;
-    const Mp mx(x);
-    const float f = mpfr_get_flt(mx, MPFR_RNDN);
-    uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    return bits;
+    return NearestBits<uint32_t>(x, [](const Mp& m) { return mpfr_get_flt(m, MPFR_RNDN); });
 }
 
 void DecimalDigits(Extended x, int n, std::string& digits, long& exp10) {
