@@ -151,7 +151,7 @@ void Ccalc::UpdateDisplay() {
 
 void Ccalc::UpdateRegisters() {
     for (int n = 0; n < kRegisterCount; ++n)
-        ui_->registers->item(n, 1)->setText(Latin1(ValueText(mach_->Register(n))));
+        ui_->registers->item(n, 1)->setText(Latin1(ValueText(mach_->Register(n), mach_->WordSize())));
 }
 
 void Ccalc::TapeAppend(std::string_view text, const CalcValue& value) {

@@ -40,7 +40,7 @@ bool SameValue(const CalcValue& a, const CalcValue& b) {
 
 // The content for v; lines whose texts have not changed since before reuse
 // its strings.
-BitsPanelContent PanelContent(const CalcValue& v, const std::vector<BitForm>& forms,
+BitsPanelContent PanelContent(const CalcValue& v, WordBits word, const std::vector<BitForm>& forms,
                               const std::vector<BitForm>* beforeForms, const BitsPanelContent* before) {
     BitsPanelContent c;
     c.lines.reserve(forms.size());
@@ -61,7 +61,7 @@ BitsPanelContent PanelContent(const CalcValue& v, const std::vector<BitForm>& fo
         line.dimmed = static_cast<int>(f.dim);
         c.lines.push_back(std::move(line));
     }
-    c.bitCount = BitCount(v);
+    c.bitCount = BitCount(v, word);
     // The error value has no bits to show: its payload, the top bit alone,
     // would read as the number -2^127.
     const Word128 w = v.mode == vmERR ? Word128{} : v.w();
@@ -72,8 +72,8 @@ BitsPanelContent PanelContent(const CalcValue& v, const std::vector<BitForm>& fo
 
 // The lines for v. While the display shows the error value the panel says
 // so, and shows none of the forms of its payload.
-std::vector<BitForm> PanelForms(const CalcValue& v) {
-    if (v.mode != vmERR) return BitForms(v);
+std::vector<BitForm> PanelForms(const CalcValue& v, WordBits word) {
+    if (v.mode != vmERR) return BitForms(v, word);
     const std::string text = ValueText(v);
     return {BitForm{"value", text, text, 0}};
 }
@@ -107,6 +107,7 @@ private:
 // their texts.
 struct CpanelGlue::BitsShown {
     CalcValue value;
+    WordBits word = WordBits::k128;
     std::vector<BitForm> forms;
     BitsPanelContent content;
 };
@@ -125,13 +126,16 @@ CpanelGlue::~CpanelGlue() = default;
 
 void CpanelGlue::ShowBitsValue() {
     const CalcValue v = mach_.BitsValue();
-    if (bitsShown_ && SameValue(bitsShown_->value, v)) return;
-    std::vector<BitForm> forms = PanelForms(v);
-    BitsPanelContent content = bitsShown_ ? PanelContent(v, forms, &bitsShown_->forms, &bitsShown_->content)
-                                          : PanelContent(v, forms, nullptr, nullptr);
+    const WordBits word = mach_.WordSize();
+    if (bitsShown_ && SameValue(bitsShown_->value, v) && bitsShown_->word == word) return;
+    std::vector<BitForm> forms = PanelForms(v, word);
+    BitsPanelContent content = bitsShown_
+                                   ? PanelContent(v, word, forms, &bitsShown_->forms, &bitsShown_->content)
+                                   : PanelContent(v, word, forms, nullptr, nullptr);
     bitsPanel_->SetContent(content);
     if (!bitsShown_) bitsShown_.reset(new BitsShown);
     bitsShown_->value = v;
+    bitsShown_->word = word;
     bitsShown_->forms = std::move(forms);
     bitsShown_->content = std::move(content);
 }
@@ -139,7 +143,7 @@ void CpanelGlue::ShowBitsValue() {
 QString CpanelGlue::CopyText(CodeForm form) const {
     const CalcValue v = mach_.BitsValue();
     if (!IsIntegerMode(v.mode)) return {};
-    return Latin1(CodeLiteral(v.w(), form));
+    return Latin1(CodeLiteral(v.w(), form, mach_.WordSize()));
 }
 
 void CpanelGlue::MakeBitsPanel() {

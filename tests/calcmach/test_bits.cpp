@@ -118,8 +118,9 @@ std::vector<Word128> SampleWords() {
 }
 
 TEST(BitForms, IntegerFormsMatchIndependentTexts) {
-    const std::vector<std::string> names = {"hex",  "signed", "unsigned", "octal",
-                                            "ipv4", "ipv6",   "set bits", "highest bit"};
+    const std::vector<std::string> names = {"hex",      "signed",        "unsigned", "octal",
+                                            "ipv4",     "ipv4 standard", "ipv6",     "ipv6 standard",
+                                            "set bits", "highest bit"};
     for (ValueMode mode : {vmDec, vmBin, vmOct, vmHex, vmIPv4, vmIPv6}) {
         for (Word128 w : SampleWords()) {
             SCOPED_TRACE(std::string(ModeName(mode)) + " " + Hex32(w));
@@ -137,6 +138,8 @@ TEST(BitForms, IntegerFormsMatchIndependentTexts) {
             EXPECT_TRUE(GroupedFrom(f["octal"].text, f["octal"].plain, 3));
             EXPECT_EQ(f["ipv4"].plain, ValueText(CalcValue::Int(vmIPv4, w)));
             EXPECT_EQ(f["ipv6"].plain, ValueText(CalcValue::Int(vmIPv6, w)));
+            EXPECT_EQ(f["ipv4 standard"].plain, wide::StandardIPv4Text(w, WordBits::k128).value_or("none"));
+            EXPECT_EQ(f["ipv6 standard"].plain, wide::StandardIPv6Text(w, WordBits::k128));
             EXPECT_EQ(f["set bits"].plain, std::to_string(CountBits(v)));
             EXPECT_EQ(f["highest bit"].plain, HighestBit(v));
             // Only the hex line dims, and only leading zeros, never the last digit.

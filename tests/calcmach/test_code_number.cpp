@@ -132,29 +132,29 @@ TEST(PasteWidth, NumbersMustFitTheWord) {
     struct Case {
         std::string text;
         ValueMode mode;
-        int bits;
+        WordBits bits;
         bool fits;
     };
     const Case cases[] = {
-        {"255", vmDec, 8, true},
-        {"256", vmDec, 8, false},
-        {"-128", vmDec, 8, true},
-        {"-129", vmDec, 8, false},
-        {"0xFFu8", vmDec, 8, true},
-        {"0x100", vmDec, 8, false},
-        {"-0x80", vmDec, 8, true},
-        {"1.2.3.4", vmDec, 32, true},
-        {"1.2.3.4.5", vmDec, 32, false},
-        {"::ffff", vmDec, 16, true},
-        {"::1:0", vmDec, 16, false},
-        {"FFFF", vmHex, 16, true},
-        {"1+10000", vmHex, 16, false},
-        {"1.5e300", vmDec, 8, true},
-        {"0b" + std::string(64, '1'), vmDec, 64, true},
-        {"0b1" + std::string(64, '0'), vmDec, 64, false},
+        {"255", vmDec, WordBits::k8, true},
+        {"256", vmDec, WordBits::k8, false},
+        {"-128", vmDec, WordBits::k8, true},
+        {"-129", vmDec, WordBits::k8, false},
+        {"0xFFu8", vmDec, WordBits::k8, true},
+        {"0x100", vmDec, WordBits::k8, false},
+        {"-0x80", vmDec, WordBits::k8, true},
+        {"1.2.3.4", vmDec, WordBits::k32, true},
+        {"1.2.3.4.5", vmDec, WordBits::k32, false},
+        {"::ffff", vmDec, WordBits::k16, true},
+        {"::1:0", vmDec, WordBits::k16, false},
+        {"FFFF", vmHex, WordBits::k16, true},
+        {"1+10000", vmHex, WordBits::k16, false},
+        {"1.5e300", vmDec, WordBits::k8, true},
+        {"0b" + std::string(64, '1'), vmDec, WordBits::k64, true},
+        {"0b1" + std::string(64, '0'), vmDec, WordBits::k64, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.text + " at " + std::to_string(c.bits));
+        SCOPED_TRACE(c.text + " at " + std::to_string(BitsOf(c.bits)));
         EXPECT_EQ(PlanPaste(c.text, c.mode, c.bits).kind != PastePlan::kRefused, c.fits);
     }
 }
@@ -285,7 +285,7 @@ TEST(PasteTyped, DigitsGoOnWithTheNumberBeingTyped) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typing + " then " + c.text);
-        EXPECT_EQ(PlanPaste(c.text, c.mode, kWordBits, c.typing).kind == PastePlan::kKeys, c.typed);
+        EXPECT_EQ(PlanPaste(c.text, c.mode, WordBits::k128, c.typing).kind == PastePlan::kKeys, c.typed);
     }
 }
 

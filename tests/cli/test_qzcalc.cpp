@@ -366,7 +366,9 @@ TEST(Qzcalc, AllAsAScriptReadsIt) {
               "unsigned: 42\n"
               "octal: 52\n"
               "ipv4: 42\n"
+              "ipv4 standard: 0.0.0.42\n"
               "ipv6: ::2a\n"
+              "ipv6 standard: ::2a\n"
               "set bits: 3\n"
               "highest bit: 5\n"
               // An error line, the error value or a fault: its result line,
@@ -379,7 +381,9 @@ TEST(Qzcalc, AllAsAScriptReadsIt) {
               "unsigned: 5\n"
               "octal: 5\n"
               "ipv4: 5\n"
+              "ipv4 standard: 0.0.0.5\n"
               "ipv6: ::5\n"
+              "ipv6 standard: ::5\n"
               "set bits: 2\n"
               "highest bit: 2\n");
     EXPECT_EQ(r.err, "error: *** ERROR *** at the end of the line\nerror: Word128: divide by zero\n");
@@ -680,6 +684,8 @@ TEST(Qzcalc, WrittenFormsActAsTheirButtons) {
         {"sin", [](CcalcMach& m) { m.FnSin(); }, vmFloat, "1", ""},
         {"cos", [](CcalcMach& m) { m.FnCos(); }, vmFloat, "1", ""},
         {"lbt", [](CcalcMach& m) { m.OpSet(opLBits); }, vmHex, "20", "8"},
+        {"sar", [](CcalcMach& m) { m.OpSet(opSar); }, vmDec, "0-256", "4"},
+        {"bswap", [](CcalcMach& m) { m.FnByteSwap(); }, vmHex, "1234", "+1"},
         {"roun", [](CcalcMach& m) { m.OpSet(opRound); }, vmFloat, "1.25", "1"},
         {"pi", [](CcalcMach& m) { m.SetValue(kPiValue); }, vmDec, "", "*2"},
         {"clra", [](CcalcMach& m) { m.ClearAll(); }, vmDec, "5+", "3"},
