@@ -194,6 +194,53 @@ TEST(BitForms, WhatTheUserReads) {
     }
 }
 
+// At a word size the forms are the word's: N/4 hexadecimal digits, its
+// signed and unsigned value, the bits counted within it; and the standard
+// address texts beside the calculator's.
+TEST(BitForms, WhatTheUserReadsAtAWordSize) {
+    const struct {
+        WordBits n;
+        Word128 w;  // reduced
+        std::map<std::string, std::string> texts;
+        int grid;
+    } cases[] = {
+        {WordBits::k32,
+         W128AllOnes,
+         {{"hex", "FFFF FFFF"},
+          {"signed", "-1"},
+          {"unsigned", "4 294 967 295"},
+          {"octal", "37 777 777 777"},
+          {"ipv4", "255.255.255.255"},
+          {"ipv4 standard", "255.255.255.255"},
+          {"ipv6", "::ffff:ffff"},
+          {"ipv6 standard", "::ffff:ffff"},
+          {"set bits", "32"},
+          {"highest bit", "31"}},
+         32},
+        {WordBits::k8,
+         -Word128(128, 0),
+         {{"hex", "80"}, {"signed", "-128"}, {"unsigned", "128"}, {"set bits", "1"}, {"highest bit", "7"}},
+         8},
+        {WordBits::k16, Word128(5, 0), {{"hex", "0005"}, {"ipv4", "5"}, {"ipv4 standard", "0.0.0.5"}}, 16},
+        {WordBits::k64,
+         Word128(0x000A000000000000, 0),
+         {{"ipv4 standard", "none"}, {"ipv6", "::a:0:0:0"}, {"ipv6 standard", "::a:0:0:0"}},
+         64},
+        {WordBits::k128,
+         Word128(0x01BB000000000000, 0x000C000000000000),
+         {{"ipv6", "c:0:0:0:1bb::"}, {"ipv6 standard", "c::1bb:0:0:0"}},
+         128},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(BitsOf(c.n));
+        const CalcValue v = CalcValue::Int(vmHex, c.w);
+        auto f = ByName(BitForms(v, c.n));
+        for (const auto& [name, text] : c.texts) EXPECT_EQ(f[name].text, text) << name;
+        EXPECT_EQ(BitCount(v, c.n), c.grid);
+        EXPECT_EQ(BitCount(CalcValue::Float(Extended::One()), c.n), 80);
+    }
+}
+
 TEST(BitForms, ModesWithNoTextFormShowTheirBitsOnly) {
     for (ValueMode mode : {vmTime, vmDate, vmDtTm, vmERR}) {
         const CalcValue v = mode == vmERR ? kErrorValue : CalcValue::Int(mode, Word128(5, 0));

@@ -329,4 +329,41 @@ TEST(CodeLiteral, WritesCodeThatReadsBack) {
     }
 }
 
+// At a narrower word the copies are the word's: its pattern in the
+// unsigned forms, its signed value, and each pastes back, at that word, as
+// the same value; one bit more than the word is refused, never cut.
+TEST(CodeLiteral, AtAWordSizeWritesTheWordAndReadsBack) {
+    const struct {
+        WordBits n;
+        Word128 v;  // reduced
+        const char* hex;
+        const char* sign;
+        const char* unsign;
+    } rows[] = {
+        {WordBits::k32, W128AllOnes, "0xFFFFFFFF", "-1", "4294967295"},
+        {WordBits::k8, -Word128(128, 0), "0x80", "-128", "128"},
+        {WordBits::k16, Word128(0x7FFF, 0), "0x7FFF", "32767", "32767"},
+        {WordBits::k64, W128AllOnes << 63, "0x8000000000000000", "-9223372036854775808",
+         "9223372036854775808"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.hex);
+        EXPECT_EQ(CodeLiteral(r.v, CodeForm::Hex, r.n), r.hex);
+        EXPECT_EQ(CodeLiteral(r.v, CodeForm::Signed, r.n), r.sign);
+        EXPECT_EQ(CodeLiteral(r.v, CodeForm::Unsigned, r.n), r.unsign);
+        for (const CodeForm f :
+             {CodeForm::Hex, CodeForm::Signed, CodeForm::Unsigned, CodeForm::Octal, CodeForm::Binary}) {
+            CcalcMach m;
+            m.SetWordSize(r.n);
+            const PastePlan p = PlanPaste(CodeLiteral(r.v, f, r.n), vmDec, r.n);
+            ASSERT_EQ(p.kind, PastePlan::kNumber) << CodeLiteral(r.v, f, r.n);
+            EnterReadNumber(m, p.value);
+            EXPECT_EQ(m.ShownValue().w(), r.v) << CodeLiteral(r.v, f, r.n);
+        }
+    }
+    EXPECT_EQ(PlanPaste("0x100000000", vmDec, WordBits::k32).why, "\"0x100000000\" does not fit 32 bits");
+    EXPECT_EQ(PlanPaste("-2147483649", vmDec, WordBits::k32).why, "\"-2147483649\" does not fit 32 bits");
+    EXPECT_EQ(PlanPaste("1+4294967296", vmDec, WordBits::k32).why, "\"4294967296\" does not fit 32 bits");
+}
+
 }  // namespace
