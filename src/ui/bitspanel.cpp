@@ -29,6 +29,7 @@
 #include "ui/calc_colours.h"
 #include "ui/drawn_icons.h"
 #include "ui/mrvforms.h"
+#include "ui/wordtools.h"
 
 namespace {
 
@@ -482,8 +483,12 @@ void CbitsPanel::SetContent(const BitsPanelContent& content) {
     if (!grid_) {
         grid_ = new CbitGrid(this);
         connect(grid_, &CbitGrid::BitToggled, this, &CbitsPanel::BitToggled);
+        tools_ = new CwordTools(this);
+        connect(tools_, &CwordTools::SizeChosen, this, &CbitsPanel::WordSizeChosen);
+        connect(tools_, &CwordTools::OperationAsked, this, &CbitsPanel::OperationAsked);
     }
     grid_->SetBits(content.bitCount, content.bits, content.toggleable);
+    tools_->SetState(content.wordBits, content.integerTools);
 
     if (reshape) {
         for (int i = 0; i < static_cast<int>(lines_.size()); ++i)
@@ -508,6 +513,8 @@ void CbitsPanel::LayOut() {
         grid_->move(kMargin, y);
         y += gridH;
     }
+    tools_->move(kMargin, y + kLineGap);
+    y += kLineGap + CwordTools::kHeight;
     y += kMargin;
     if (y == height()) return;
     setFixedSize(kWidth, y);

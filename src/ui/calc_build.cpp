@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QEvent>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
@@ -290,6 +291,22 @@ void BuildDisplay(CalcWidgets& w, QWidget* window) {
     Fill(w.parenCt, kDisplayColour);
     SetColour(w.parenCt, QPalette::WindowText, kDisplayText);
     w.parenCt->hide();
+
+    // The word size, when it is not 128 bits: small, like an exponent,
+    // right of the counter's place, so that it moves neither the counter
+    // nor the value, and dimmer than the value.
+    QFont small = labelFont;
+    small.setPixelSize(std::max(7, QFontInfo(labelFont).pixelSize() * 2 / 3));
+    w.wordSize = new QLabel(w.entry);
+    w.wordSize->setObjectName(QStringLiteral("wordSize"));
+    w.wordSize->setAccessibleName(QStringLiteral("Word size"));
+    w.wordSize->setFont(small);
+    w.wordSize->setGeometry(w.parenCt->geometry().right() + 3, 4,
+                            QFontMetrics(small).horizontalAdvance(QStringLiteral("64")) + 2, 14);
+    w.wordSize->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Fill(w.wordSize, kDisplayColour);
+    SetColour(w.wordSize, QPalette::WindowText, kDisplayText.darker(130));
+    w.wordSize->hide();
     // Long texts stop short of the counter rather than run under it.
     w.entry->SetReservedLeft(w.parenCt->geometry().right() + 1);
 }

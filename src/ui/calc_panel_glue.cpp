@@ -1,5 +1,6 @@
 // The bits panel, the display's context menu and Always on top.
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -13,6 +14,7 @@
 
 #include "calcmach/bits.h"
 #include "calcmach/code_number.h"
+#include "calcmach/keys.h"
 #include "state/statefile.h"
 #include "ui/application.h"
 #include "ui/bitspanel.h"
@@ -40,8 +42,9 @@ bool SameValue(const CalcValue& a, const CalcValue& b) {
 
 // The content for v; lines whose texts have not changed since before reuse
 // its strings.
-BitsPanelContent PanelContent(const CalcValue& v, WordBits word, const std::vector<BitForm>& forms,
-                              const std::vector<BitForm>* beforeForms, const BitsPanelContent* before) {
+BitsPanelContent PanelContent(const CalcValue& v, WordBits word, bool integerTools,
+                              const std::vector<BitForm>& forms, const std::vector<BitForm>* beforeForms,
+                              const BitsPanelContent* before) {
     BitsPanelContent c;
     c.lines.reserve(forms.size());
     for (std::size_t i = 0; i < forms.size(); ++i) {
@@ -67,6 +70,8 @@ BitsPanelContent PanelContent(const CalcValue& v, WordBits word, const std::vect
     const Word128 w = v.mode == vmERR ? Word128{} : v.w();
     c.bits = {w.lo, w.hi};
     c.toggleable = BitsToggleable(v.mode);
+    c.wordBits = static_cast<int>(BitsOf(word));
+    c.integerTools = integerTools;
     return c;
 }
 
@@ -108,6 +113,7 @@ private:
 struct CpanelGlue::BitsShown {
     CalcValue value;
     WordBits word = WordBits::k128;
+    bool integerTools = true;
     std::vector<BitForm> forms;
     BitsPanelContent content;
 };
@@ -127,15 +133,20 @@ CpanelGlue::~CpanelGlue() = default;
 void CpanelGlue::ShowBitsValue() {
     const CalcValue v = mach_.BitsValue();
     const WordBits word = mach_.WordSize();
-    if (bitsShown_ && SameValue(bitsShown_->value, v) && bitsShown_->word == word) return;
+    // SAR and the byte swap act on the entry, as NOT does: not in Float.
+    const bool tools = mach_.Mode() != vmFloat;
+    if (bitsShown_ && SameValue(bitsShown_->value, v) && bitsShown_->word == word &&
+        bitsShown_->integerTools == tools)
+        return;
     std::vector<BitForm> forms = PanelForms(v, word);
-    BitsPanelContent content = bitsShown_
-                                   ? PanelContent(v, word, forms, &bitsShown_->forms, &bitsShown_->content)
-                                   : PanelContent(v, word, forms, nullptr, nullptr);
+    BitsPanelContent content =
+        bitsShown_ ? PanelContent(v, word, tools, forms, &bitsShown_->forms, &bitsShown_->content)
+                   : PanelContent(v, word, tools, forms, nullptr, nullptr);
     bitsPanel_->SetContent(content);
     if (!bitsShown_) bitsShown_.reset(new BitsShown);
     bitsShown_->value = v;
     bitsShown_->word = word;
+    bitsShown_->integerTools = tools;
     bitsShown_->forms = std::move(forms);
     bitsShown_->content = std::move(content);
 }
@@ -153,6 +164,10 @@ void CpanelGlue::MakeBitsPanel() {
         if (mach_.ToggleBit(bit)) emit ValueEdited();
     });
     connect(bitsPanel_, &CbitsPanel::Closed, this, [this] { bitsOpen_ = false; });
+    connect(bitsPanel_, &CbitsPanel::WordSizeChosen, this, [this](int bits) {
+        if (const std::optional<WordBits> word = wide::WordBitsOf(bits)) SetWordSize(*word);
+    });
+    connect(bitsPanel_, &CbitsPanel::OperationAsked, this, &CpanelGlue::RunWordOperation);
     bitsPanel_->installEventFilter(new CkeyForwarder(bitsPanel_, [this](QKeyEvent* e) { emit KeyTyped(e); }));
 }
 
@@ -197,11 +212,30 @@ void CpanelGlue::SetAlwaysOnTop(bool on) {
     }
 }
 
+void CpanelGlue::SetWordSize(WordBits word) {
+    mach_.SetWordSize(word);
+    emit MachineChanged();
+}
+
+void CpanelGlue::RunWordOperation(const QString& caption) {
+    if (const MachineAction* action = ButtonAction(caption.toStdString())) action->Run(mach_);
+    emit MachineChanged();
+}
+
 bool CpanelGlue::Key(int key, Qt::KeyboardModifiers mods, bool onDisplay) {
     mods = ShortcutModifiers(mods);
     if (key == Qt::Key_B && mods == Qt::ControlModifier) {
         SetBitsPanelShown(!bitsOpen_);
         display_->setFocus();
+        return true;
+    }
+    if (mods == Qt::ControlModifier && key >= Qt::Key_1 &&
+        key < Qt::Key_1 + static_cast<int>(std::size(kWordSizes))) {
+        SetWordSize(kWordSizes[key - Qt::Key_1]);
+        return true;
+    }
+    if (mods == Qt::ControlModifier && (key == Qt::Key_R || key == Qt::Key_E)) {
+        RunWordOperation(key == Qt::Key_R ? QStringLiteral("SAR") : QStringLiteral("BSWAP"));
         return true;
     }
     if (onDisplay && ((key == Qt::Key_Menu && mods == Qt::NoModifier) ||
@@ -213,8 +247,8 @@ bool CpanelGlue::Key(int key, Qt::KeyboardModifiers mods, bool onDisplay) {
 }
 
 QAction* CpanelGlue::AddMenuAction(const char* name, const QString& text, std::function<void()> fn,
-                                   const QKeySequence& keys) {
-    QAction* a = displayMenu_->addAction(text);
+                                   const QKeySequence& keys, QMenu* menu) {
+    QAction* a = (menu ? menu : displayMenu_)->addAction(text);
     a->setObjectName(QString::fromLatin1(name));
     // Shortcut texts for the reader; the keys themselves are the window's,
     // so the actions' shortcuts act only inside the menu.
@@ -262,6 +296,8 @@ QMenu* CpanelGlue::DisplayMenu() {
     AddMenuAction(
         "paste", QStringLiteral("Paste"), [this] { emit PasteAsked(); }, QKeySequence(Qt::CTRL | Qt::Key_V));
     displayMenu_->addSeparator();
+    AddWordActions();
+    displayMenu_->addSeparator();
     QAction* bits = AddMenuAction(
         "bitsPanel", QStringLiteral("Bits panel"), [this] { SetBitsPanelShown(!bitsOpen_); },
         QKeySequence(Qt::CTRL | Qt::Key_B));
@@ -277,6 +313,38 @@ QMenu* CpanelGlue::DisplayMenu() {
         onTop->setChecked(onTop_);
     });
     return displayMenu_;
+}
+
+// The word size as a submenu of five sizes, and SAR and the byte swap, each
+// with its key.
+void CpanelGlue::AddWordActions() {
+    QMenu* sizes = displayMenu_->addMenu(QStringLiteral("Word size"));
+    sizes->setObjectName(QStringLiteral("wordSizeMenu"));
+    auto* group = new QActionGroup(sizes);
+    std::vector<std::pair<QAction*, WordBits>> sizeActions;
+    for (std::size_t i = 0; i < std::size(kWordSizes); ++i) {
+        const WordBits word = kWordSizes[i];
+        const QString bits = QString::number(BitsOf(word));
+        const std::string name = "word" + bits.toStdString();
+        QAction* a = AddMenuAction(
+            name.c_str(), bits + QStringLiteral(" bits"), [this, word] { SetWordSize(word); },
+            QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + static_cast<int>(i))), sizes);
+        a->setCheckable(true);
+        group->addAction(a);
+        sizeActions.emplace_back(a, word);
+    }
+    QAction* sar = AddMenuAction(
+        "sar", QStringLiteral("Shift right arithmetic (SAR)"),
+        [this] { RunWordOperation(QStringLiteral("SAR")); }, QKeySequence(Qt::CTRL | Qt::Key_R));
+    QAction* swap = AddMenuAction(
+        "byteSwap", QStringLiteral("Byte swap (BSWAP)"),
+        [this] { RunWordOperation(QStringLiteral("BSWAP")); }, QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(displayMenu_, &QMenu::aboutToShow, this, [this, sizeActions, sar, swap] {
+        for (const auto& [a, word] : sizeActions) a->setChecked(word == mach_.WordSize());
+        const bool integer = mach_.Mode() != vmFloat;
+        sar->setEnabled(integer);
+        swap->setEnabled(integer);
+    });
 }
 
 void CpanelGlue::ShowDisplayMenu(const QPoint& globalPos) { DisplayMenu()->popup(globalPos); }

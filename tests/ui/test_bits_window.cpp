@@ -362,7 +362,8 @@ private slots:
             if (!a->isSeparator()) texts << a->text();
         QCOMPARE(texts, (QStringList{"Copy", "Copy as 0x hexadecimal", "Copy as signed decimal",
                                      "Copy as unsigned decimal", "Copy as 0o octal", "Copy as 0b binary",
-                                     "Paste", "Bits panel", "Always on top"}));
+                                     "Paste", "Word size", "Shift right arithmetic (SAR)",
+                                     "Byte swap (BSWAP)", "Bits panel", "Always on top"}));
         menu->hide();
     }
 
