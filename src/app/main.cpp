@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     try {
         calc = std::make_unique<Ccalc>();
         calc->show();
-        app.exec();
+        QApplication::exec();
         // A session whose state could not be kept does not end as a success.
         saved = calc->SaveState();
     } catch (...) {

@@ -231,7 +231,7 @@ private:
         if (!m_.EntryStarted() && m_.EntryNegative()) {
             std::string negated(1, '-');
             negated += token;
-            const NumberRead r = ReadNumber(negated, m_.Mode(), true, m_.WordSize());
+            NumberRead r = ReadNumber(negated, m_.Mode(), true, m_.WordSize());
             if (r.kind != NumberRead::kNone) return r;
         }
         return ReadNumber(token, m_.Mode(), false, m_.WordSize());

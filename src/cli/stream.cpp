@@ -14,10 +14,10 @@
 
 namespace {
 
-constexpr std::size_t kReadSize = 64 * 1024;
+constexpr std::size_t kReadSize = std::size_t{64} * 1024;
 // Below this, a block is not worth a thread of its own.
-constexpr std::size_t kMinBlock = 32 * 1024;
-constexpr std::size_t kBlockTarget = 256 * 1024;
+constexpr std::size_t kMinBlock = std::size_t{32} * 1024;
+constexpr std::size_t kBlockTarget = std::size_t{256} * 1024;
 
 bool InputWaiting(int fd) {
     pollfd p{fd, POLLIN, 0};
@@ -70,7 +70,7 @@ bool EvaluateParts(const std::vector<std::string_view>& parts, std::vector<std::
     std::vector<char> good(parts.size(), 1);
     auto work = [&](std::size_t i) {
         outputs[i].Clear();
-        good[i] = evals[i]->EvaluateLines(parts[i], outputs[i]);
+        good[i] = static_cast<char>(evals[i]->EvaluateLines(parts[i], outputs[i]));
     };
     std::vector<std::thread> workers;
     std::vector<std::size_t> here = {0};

@@ -17,7 +17,7 @@ public:
     int Error() const { return error_; }
 
 private:
-    static constexpr std::size_t kLimit = 64 * 1024;
+    static constexpr std::size_t kLimit = std::size_t{64} * 1024;
     void Append(std::string_view text);
     // Writes all of text unless an earlier write failed; keeps the first error.
     void Write(int fd, std::string_view text);

@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const QString name = args.at(1);
+    const QString& name = args.at(1);
     CdocViewer viewer;
     const HelpLookup found = Locate(name);
     bool shown = false;
@@ -54,6 +54,6 @@ int main(int argc, char** argv) {
         shown = viewer.LoadFile(found.path);
     if (!shown) QTextStream(stderr) << viewer.Browser()->toPlainText() << '\n';
     viewer.show();
-    const int rc = app.exec();
+    const int rc = QApplication::exec();
     return shown ? rc : 1;
 }

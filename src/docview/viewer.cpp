@@ -27,7 +27,7 @@ namespace {
 
 // One shortcut object per action: two QShortcuts on the same key would be
 // ambiguous and neither would fire.
-void AddShortcut(QWidget* owner, QList<QKeySequence> keys, const std::function<void()>& slot) {
+void AddShortcut(QWidget* owner, const QList<QKeySequence>& keys, const std::function<void()>& slot) {
     QList<QKeySequence> unique;
     for (const QKeySequence& key : keys)
         if (!key.isEmpty() && !unique.contains(key)) unique.append(key);

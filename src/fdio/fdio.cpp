@@ -79,7 +79,7 @@ int FollowLinks(const std::string& path, std::string& target) {
         if (static_cast<std::size_t>(n) >= link.size()) return ELOOP;
         link.resize(static_cast<std::size_t>(n));
         if (link.empty()) return ENOENT;
-        target = link.front() == '/' ? link : FolderOf(target) + "/" + link;
+        target = link.front() == '/' ? link : FolderOf(target).append("/").append(link);
     }
 }
 

@@ -17,7 +17,7 @@ void Restore(const StateSnapshot& state, CcalcMach& mach, Tape& tape) {
     mach.SetWordSize(state.word);
     mach.LoadMode(state.mode);
     for (int k = 0; k < kRegisterCount; ++k) mach.LoadRegister(k, state.regs[static_cast<std::size_t>(k)]);
-    for (const TapeRow& row : state.tape.Rows()) tape.Append(row.value, row.text);
+    for (const TapeRow& row : state.tape) tape.Append(row.value, row.text);
 }
 
 WindowState StateSession::Load(CcalcMach& mach, Tape& tape, std::string& warning) {

@@ -541,7 +541,7 @@ std::string LoadStateFile(const std::string& path, StateSink& sink, StateFileSta
     if (stamp) *stamp = StampOf(st);
     Loader loader(sink);
     LineSplitter lines(loader);
-    std::string chunk(64 * 1024, '\0');
+    std::string chunk(std::size_t{64} * 1024, '\0');
     std::size_t total = 0;
     int readError = 0;
     bool tooLong = false;
@@ -618,7 +618,7 @@ std::string FormatState(const StateSnapshot& state) {
     out += kEol;
     out += "[tape]";
     out += kEol;
-    for (const TapeRow& row : state.tape.Rows()) {
+    for (const TapeRow& row : state.tape) {
         AppendRegisterText(out, row.value);
         out += '=';
         AppendTapeText(out, row.text);

@@ -99,7 +99,7 @@ struct StateFileStamp {
 
 // The bounds of a state file, which holds 16 registers and 100 tape lines
 // of a few hundred bytes: what lies beyond them is not read.
-constexpr std::size_t kMaxStateBytes = 1024 * 1024;
+constexpr std::size_t kMaxStateBytes = std::size_t{1024} * 1024;
 constexpr std::size_t kMaxStateLine = 4096;
 
 // Reads the file at path into the sink. Lines end in LF, CR LF or CR; a

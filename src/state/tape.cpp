@@ -9,15 +9,30 @@ Tape::Tape(std::initializer_list<TapeRow> rows) {
 }
 
 void Tape::Append(const CalcValue& value, std::string_view text) {
-    if (rows_.size() >= kMaxTapeRows) rows_.erase(rows_.begin(), rows_.end() - (kMaxTapeRows - 1));
-    rows_.push_back(TapeRow{value, std::string(text.substr(0, kMaxText))});
+    text = text.substr(0, kMaxText);
     ++appended_;
+    if (rows_.size() < kMaxTapeRows) {
+        rows_.push_back(TapeRow{value, std::string(text)});
+        return;
+    }
+    TapeRow& oldest = rows_[first_];
+    oldest.value = value;
+    oldest.text.assign(text);
+    first_ = first_ + 1 < rows_.size() ? first_ + 1 : 0;
 }
 
 void Tape::Clear() {
     if (rows_.empty()) return;
     rows_.clear();
+    first_ = 0;
     ++clears_;
+}
+
+std::vector<TapeRow> Tape::Rows() const {
+    std::vector<TapeRow> rows;
+    rows.reserve(size());
+    for (const TapeRow& row : *this) rows.push_back(row);
+    return rows;
 }
 
 namespace {

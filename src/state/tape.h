@@ -39,12 +39,32 @@ public:
     // Row 0 is the oldest.
     std::size_t size() const { return rows_.size(); }
     bool empty() const { return rows_.empty(); }
-    const TapeRow& operator[](std::size_t k) const { return rows_[k]; }
-    const TapeRow& front() const { return rows_.front(); }
-    const TapeRow& back() const { return rows_.back(); }
-    std::vector<TapeRow>::const_iterator begin() const { return rows_.begin(); }
-    std::vector<TapeRow>::const_iterator end() const { return rows_.end(); }
-    const std::vector<TapeRow>& Rows() const { return rows_; }
+    const TapeRow& operator[](std::size_t k) const {
+        const std::size_t at = first_ + k;
+        return rows_[at < rows_.size() ? at : at - rows_.size()];
+    }
+    const TapeRow& front() const { return (*this)[0]; }
+    const TapeRow& back() const { return (*this)[size() - 1]; }
+    // The rows in order, as a list of their own.
+    std::vector<TapeRow> Rows() const;
+
+    // Row by row, oldest first.
+    class Iterator {
+    public:
+        Iterator(const Tape& tape, std::size_t k) : tape_(&tape), k_(k) {}
+        const TapeRow& operator*() const { return (*tape_)[k_]; }
+        Iterator& operator++() {
+            ++k_;
+            return *this;
+        }
+        bool operator==(const Iterator& other) const { return k_ == other.k_; }
+
+    private:
+        const Tape* tape_;
+        std::size_t k_;
+    };
+    Iterator begin() const { return Iterator(*this, 0); }
+    Iterator end() const { return Iterator(*this, size()); }
 
     // The rows ever appended, and how often a tape with rows was cleared:
     // what a save needs to tell the rows it added from the rows it loaded.
@@ -52,7 +72,10 @@ public:
     std::uint64_t Clears() const { return clears_; }
 
 private:
+    // Once full, a ring: each new row takes the place of the oldest, at
+    // first_, so that a line costs the same on a full tape.
     std::vector<TapeRow> rows_;
+    std::size_t first_ = 0;
     std::uint64_t appended_ = 0;
     std::uint64_t clears_ = 0;
 };

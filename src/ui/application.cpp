@@ -36,9 +36,9 @@ QString CqzApplication::HelpViewerPath() const {
     // Beside the calculator first: that is where a build tree has it. An
     // installation keeps it out of bin, in libexec, which is found relative
     // to the calculator so that a moved installation works as well.
-    const QString beside = dir.filePath(name);
+    QString beside = dir.filePath(name);
     if (QFileInfo(beside).isFile()) return beside;
-    const QString installed = QDir::cleanPath(dir.filePath(QStringLiteral(QZ_VIEWER_RELDIR "/") + name));
+    QString installed = QDir::cleanPath(dir.filePath(QStringLiteral(QZ_VIEWER_RELDIR "/") + name));
     if (QFileInfo(installed).isFile()) return installed;
     return beside;
 }

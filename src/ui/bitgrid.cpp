@@ -305,7 +305,8 @@ QImage CbitGrid::PaintPicture(qreal dpr) const {
         if (inByte != 0 && inByte != 7) continue;
         const QRect text(inByte == 0 ? cell.left() : cell.right() + 1 - 4 * kCellW, cell.top() + kNumbersTop,
                          4 * kCellW, kRowPitch - kNumbersTop);
-        p.drawText(text, (inByte == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop, QString::number(n));
+        const Qt::Alignment align = (inByte == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignTop;
+        p.drawText(text, static_cast<int>(align), QString::number(n));
     }
     std::array<QRect, kIntegerBits> set;
     int setCount = 0;

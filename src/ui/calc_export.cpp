@@ -17,7 +17,7 @@ namespace {
 // (now: it may have come or gone since the window opened); else the home
 // folder.
 QString ExportDir() {
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (!desktop.isEmpty() && QFileInfo(desktop).isDir()) return desktop;
     return QDir::homePath();
 }

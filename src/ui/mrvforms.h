@@ -41,7 +41,7 @@ public:
 
     // Places the dialog over the middle of form (or of the screen when form
     // is null). Returns the dialog.
-    virtual CmrvDialog* CenterOnForm(QWidget* form);
+    CmrvDialog* CenterOnForm(QWidget* form);
 
     // Clicked by Escape / by Enter; either may stay unset.
     QPointer<QPushButton> CancelButton;

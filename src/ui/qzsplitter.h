@@ -14,7 +14,7 @@ public:
 
     // The proposed new width of the left pane, capped so that the right pane
     // keeps kKeepRight pixels. Returns whether the resize may happen.
-    virtual bool CanResize(int& newLeftWidth) const;
+    bool CanResize(int& newLeftWidth) const;
 
 protected:
     QSplitterHandle* createHandle() override;

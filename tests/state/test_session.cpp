@@ -24,6 +24,11 @@ TEST(Tape, KeepsTheNewestHundredRows) {
     EXPECT_EQ(tape.front().value, IntValue(vmDec, 2));
     EXPECT_EQ(tape.back().text, "= 101");
     EXPECT_EQ(tape.Appended(), 101u);
+    // Row by row in order however many went before.
+    const Tape longer = Numbered(1, 250);
+    std::size_t k = 0;
+    for (const TapeRow& row : longer) EXPECT_EQ(row.text, "= " + std::to_string(151 + k++));
+    EXPECT_EQ(k, 100u);
     // Made from rows, it keeps the newest as well.
     EXPECT_EQ(Tape(Numbered(1, 150).Rows()).front().text, "= 51");
 }
