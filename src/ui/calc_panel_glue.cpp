@@ -29,9 +29,9 @@ QString Latin1(const std::string& s) {
 }
 
 QString Caption(const std::string& name) {
-    if (name == "ipv4") return QStringLiteral("IPv4");
-    if (name == "ipv6") return QStringLiteral("IPv6");
     QString caption = Latin1(name);
+    // "ipv4", "ipv6 standard": the addresses' names as networks write them.
+    if (caption.startsWith(QLatin1String("ipv"))) return caption.replace(0, 3, QStringLiteral("IPv"));
     if (!caption.isEmpty()) caption[0] = caption[0].toUpper();
     return caption;
 }
