@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMoveEvent>
@@ -305,9 +306,15 @@ private:
         const QStaticText& name = rows_[static_cast<std::size_t>(index)].name;
         QPainter p(&picture_);
         p.fillRect(caption, kBackground);
-        // A caption too long for its column is cut at the box.
+        // A caption too long for its column ("IPv6 standard" in some fonts)
+        // is set up to a pixel a letter tighter, and what still does not fit
+        // is cut at the box.
         p.setClipRect(caption);
-        p.setFont(font());
+        QFont f = font();
+        const qreal excess = QFontMetricsF(f).horizontalAdvance(name.text()) - kCaptionW;
+        if (excess > 0 && !name.text().isEmpty())
+            f.setLetterSpacing(QFont::AbsoluteSpacing, -std::min<qreal>(excess / name.text().size(), 1));
+        p.setFont(f);
         p.setPen(kCaption);
         p.drawStaticText(QPointF(0, caption.top() + (CbitsLine::kHeight - name.size().height()) / 2), name);
     }
