@@ -9,9 +9,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStaticText>
 #include <QStyle>
 #include <QTableWidget>
 
@@ -90,6 +92,29 @@ QFont FittedFont(const QFont& font, const QString& caption, int keyWidth) {
     tight.setLetterSpacing(QFont::AbsoluteSpacing, -std::min<qreal>(perLetter, 2));
     return tight;
 }
+
+// The word size in the display. It lies over the display, which repaints
+// it with every key; its text, which changes only with the word size, is
+// laid out once instead of at each of those paints.
+class CwordMark : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (laidOut_.text() != text()) {
+            laidOut_.setText(text());
+            laidOut_.prepare(QTransform(), font());
+        }
+        QPainter p(this);
+        p.setFont(font());
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawStaticText(0, 0, laidOut_);
+    }
+
+private:
+    QStaticText laidOut_;
+};
 
 QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns) {
     auto* grid = new QTableWidget(0, columns, parent);
@@ -297,13 +322,12 @@ void BuildDisplay(CalcWidgets& w, QWidget* window) {
     // nor the value, and dimmer than the value.
     QFont small = labelFont;
     small.setPixelSize(std::max(7, QFontInfo(labelFont).pixelSize() * 2 / 3));
-    w.wordSize = new QLabel(w.entry);
+    w.wordSize = new CwordMark(w.entry);
     w.wordSize->setObjectName(QStringLiteral("wordSize"));
     w.wordSize->setAccessibleName(QStringLiteral("Word size"));
     w.wordSize->setFont(small);
     w.wordSize->setGeometry(w.parenCt->geometry().right() + 3, 4,
                             QFontMetrics(small).horizontalAdvance(QStringLiteral("64")) + 2, 14);
-    w.wordSize->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Fill(w.wordSize, kDisplayColour);
     SetColour(w.wordSize, QPalette::WindowText, kDisplayText.darker(130));
     w.wordSize->hide();
