@@ -326,8 +326,10 @@ void BuildDisplay(CalcWidgets& w, QWidget* window) {
     w.wordSize->setObjectName(QStringLiteral("wordSize"));
     w.wordSize->setAccessibleName(QStringLiteral("Word size"));
     w.wordSize->setFont(small);
+    // Measured in the display's font, which is loaded already: the small
+    // one is loaded only when a word size first shows.
     w.wordSize->setGeometry(w.parenCt->geometry().right() + 3, 4,
-                            QFontMetrics(small).horizontalAdvance(QStringLiteral("64")) + 2, 14);
+                            QFontMetrics(labelFont).horizontalAdvance(QStringLiteral("64")) * 2 / 3 + 3, 14);
     Fill(w.wordSize, kDisplayColour);
     SetColour(w.wordSize, QPalette::WindowText, kDisplayText.darker(130));
     w.wordSize->hide();
