@@ -313,7 +313,8 @@ private:
         QFont f = font();
         const qreal excess = QFontMetricsF(f).horizontalAdvance(name.text()) - kCaptionW;
         if (excess > 0 && !name.text().isEmpty())
-            f.setLetterSpacing(QFont::AbsoluteSpacing, -std::min<qreal>(excess / name.text().size(), 1));
+            f.setLetterSpacing(QFont::AbsoluteSpacing,
+                               -std::min<qreal>(excess / static_cast<qreal>(name.text().size()), 1));
         p.setFont(f);
         p.setPen(kCaption);
         p.drawStaticText(QPointF(0, caption.top() + (CbitsLine::kHeight - name.size().height()) / 2), name);
