@@ -235,7 +235,9 @@ bool CpanelGlue::Key(int key, Qt::KeyboardModifiers mods, bool onDisplay) {
         return true;
     }
     if (mods == Qt::ControlModifier && (key == Qt::Key_R || key == Qt::Key_E)) {
-        RunWordOperation(key == Qt::Key_R ? QStringLiteral("SAR") : QStringLiteral("BSWAP"));
+        // In Float the keys do nothing, as their buttons are disabled there.
+        if (mach_.Mode() != vmFloat)
+            RunWordOperation(key == Qt::Key_R ? QStringLiteral("SAR") : QStringLiteral("BSWAP"));
         return true;
     }
     if (onDisplay && ((key == Qt::Key_Menu && mods == Qt::NoModifier) ||

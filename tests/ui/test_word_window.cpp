@@ -110,6 +110,9 @@ private slots:
         QTest::newRow("byte swap, the menu") << "^2 ModeHex 1234 menu:byteSwap"
                                              << "3412"
                                              << "16";
+        QTest::newRow("no byte swap of a float") << "^3 ModeFlt 1.5 ^E ^R"
+                                                 << "1.5"
+                                                 << "32";
         QTest::newRow("the add wraps at 16 bits") << "^2 ModeDec 32767+1="
                                                   << "-32768"
                                                   << "16";
