@@ -69,12 +69,14 @@ format-check: deps
 	clang-format-14 --dry-run --Werror $(FORMAT_FILES)
 
 # Every word-size rule against C++'s own fixed-width integers, a million
-# random cases per width and rule (tests/wide/word_size_check.cpp); ctest
-# runs only a small sample of them.
+# random cases per width and rule, the rules alone
+# (tests/wide/word_size_check.cpp) and through the machine's operations
+# (tests/calcmach/machine_word_check.cpp); ctest runs only a small sample.
 .PHONY: word-size-check
 word-size-check: configure
-	cmake --build $(BUILD) -j $(JOBS) --target word_size_check
+	cmake --build $(BUILD) -j $(JOBS) --target word_size_check machine_word_check
 	./$(BUILD)/tests/wide/word_size_check
+	./$(BUILD)/tests/calcmach/machine_word_check
 
 # The float against the x87 (tests/calcmach/test_float_x87.cpp) with ten
 # million operands per operation, in two processes at once; a plain build,

@@ -293,6 +293,32 @@ void BM_FloatKey(benchmark::State& state) {
 }
 BENCHMARK(BM_FloatKey)->DenseRange(0, 3);
 
+// One typed integer key and the display text after it, with a tape receiver
+// installed, at each word size: a key at 32 bits should cost no more than
+// at 128. Decimal: digits, a product that wraps below 128 bits and "=";
+// hexadecimal: the bitwise operators and a difference.
+//
+//   build-*/bench/bench_machine --benchmark_filter=IntegerKeyAtWordSize
+void BM_IntegerKeyAtWordSize(benchmark::State& state) {
+    const auto word = wide::WordBitsOf(state.range(0));
+    const bool hex = state.range(1) != 0;
+    const std::string_view keys = hex ? "FEDCBA98&F0F0|1234-5678=" : "98765432*4321=";
+    CcalcMach m;
+    TapeRing tape;
+    tape.Install(m);
+    m.SetWordSize(word.value_or(WordBits::k128));
+    m.SetMode(hex ? vmHex : vmDec);
+    std::size_t i = 0;
+    for (auto _ : state) {
+        m.KeyChar(keys[i]);
+        i = i + 1 == keys.size() ? 0 : i + 1;
+        std::string text = m.DisplayText();
+        benchmark::DoNotOptimize(text);
+    }
+    state.SetLabel(hex ? "hex" : "dec");
+}
+BENCHMARK(BM_IntegerKeyAtWordSize)->ArgsProduct({{8, 16, 32, 64, 128}, {0, 1}});
+
 }  // namespace
 
 // The bits panel's core: every form of a value, and a toggle followed by

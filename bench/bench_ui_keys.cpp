@@ -80,6 +80,25 @@ void Keys(benchmark::State& state, const char* mode, const std::string& cycle, b
     if (s.w.TapeRows().size() != kMaxTapeRows) state.SkipWithError("the tape lost its rows");
 }
 
+// Hexadecimal keys with the bits panel open and both windows repainted, at
+// each word size (the argument, in bits): the panel's grid has that many
+// cells and the display its size mark. A key at 32 bits should cost no more
+// than at 128.
+void KeysAtWordSize(benchmark::State& state) {
+    Session s("ModeHex", true, true, "");
+    s.w.Panel().SetWordSize(wide::WordBitsOf(state.range(0)).value_or(WordBits::k128));
+    QWidget* display = Entry(s.w);
+    const std::string_view cycle = "123456789abcdefx";
+    std::size_t at = 0;
+    for (auto _ : state) {
+        Key(display, cycle[at]);
+        at = (at + 1) % cycle.size();
+        QCoreApplication::processEvents();
+    }
+    if (s.w.Panel().BitsPanel()->Grid()->BitCount() != state.range(0))
+        state.SkipWithError("the grid's cells");
+}
+
 // A click on a cell of the grid: the machine flips the bit, the display and
 // the panel are refreshed and both windows repaint. Walking over the bits
 // makes every click show a new value.
@@ -136,6 +155,7 @@ BENCHMARK_CAPTURE(Keys, binary128Painted, "ModeBin", "\b1", true, false, std::st
 BENCHMARK_CAPTURE(Keys, calculationPaintedWithPanel, "ModeDec", "12+34=", true, true);
 BENCHMARK_CAPTURE(Keys, hexPaintedWithPanel, "ModeHex", "123456789abcdefx", true, true);
 BENCHMARK_CAPTURE(Keys, floatPaintedWithPanel, "ModeFlt", "1.5*2.25=", true, true);
+BENCHMARK(KeysAtWordSize)->Arg(8)->Arg(32)->Arg(64)->Arg(128);
 BENCHMARK_CAPTURE(BitToggle, hex, "ModeHex");
 BENCHMARK_CAPTURE(BitToggle, floating, "ModeFlt");
 BENCHMARK(StartAndEnd)->Unit(benchmark::kMillisecond);

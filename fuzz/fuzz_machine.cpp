@@ -24,7 +24,7 @@ void CheckInvariants(const OpenMachine& m) {
     Check(m.EntryText().size() <= kMaxText, "entry text longer than 255 bytes");
     Check(m.ParenDepth <= kMaxParenDepth, "parenthesis depth above 254");
     Check(m.TapePrefix.size() <= kMaxText, "tape prefix longer than 255 bytes");
-    Check(m.PendingOp >= opNone && m.PendingOp <= opLogN, "pending opcode out of range");
+    Check(IsSettableOp(m.PendingOp), "pending opcode out of range");
     Check(m.Shown == &m.X || m.Shown == &m.Y || m.Shown == &kErrorValue,
           "shown value is none of X, Y, error");
 }

@@ -18,7 +18,6 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr int kFloatBits = 80;
-constexpr int kIntBits = 128;
 constexpr uint64_t kIntegerBit = Extended::kIntegerBit;
 
 // Digits in groups of `size` from the right, split by blanks; a leading "-"
@@ -70,11 +69,14 @@ std::string HexDigits(uint64_t v, int digits) {
     return s;
 }
 
-void AddHex128(std::vector<BitForm>& out, Word128 w) { AddGrouped(out, "hex", hexstr(w), 4, true); }
+void AddHex(std::vector<BitForm>& out, Word128 w, WordBits n) {
+    AddGrouped(out, "hex", wide::HexDigitsAt(w, n), 4, true);
+}
 
-void AddBitCounts(std::vector<BitForm>& out, Word128 w) {
-    Add(out, "set bits", std::to_string(std::popcount(w.lo) + std::popcount(w.hi)));
-    const uint8_t top = hibit(w);
+void AddBitCounts(std::vector<BitForm>& out, Word128 w, WordBits n) {
+    const Word128 p = wide::PatternOf(w, n);
+    Add(out, "set bits", std::to_string(std::popcount(p.lo) + std::popcount(p.hi)));
+    const uint8_t top = hibit(p);
     Add(out, "highest bit", top == 255 ? "none" : std::to_string(top));
 }
 
@@ -153,37 +155,43 @@ void AddFloatForms(std::vector<BitForm>& out, const CalcValue& v) {
     AddRounded(out, e, c);
 }
 
-void AddIntegerForms(std::vector<BitForm>& out, Word128 w) {
-    AddHex128(out, w);
-    AddGrouped(out, "signed", sstr(w, 10), 3);
-    AddGrouped(out, "unsigned", str(w, 10), 3);
-    AddGrouped(out, "octal", str(w, 8), 3);
-    Add(out, "ipv4", ipv4str(w));
-    Add(out, "ipv6", ipv6str(w, true));
-    AddBitCounts(out, w);
+void AddIntegerForms(std::vector<BitForm>& out, Word128 w, WordBits n) {
+    AddHex(out, w, n);
+    AddGrouped(out, "signed", wide::DecimalTextAt(w, n), 3);
+    AddGrouped(out, "unsigned", wide::RadixTextAt(w, 10, n), 3);
+    AddGrouped(out, "octal", wide::RadixTextAt(w, 8, n), 3);
+    Add(out, "ipv4", wide::IPv4TextAt(w, n));
+    // The line is there for every value, so that the panel keeps its shape
+    // and a script its line count.
+    Add(out, "ipv4 standard", wide::StandardIPv4Text(w, n).value_or("none"));
+    Add(out, "ipv6", wide::IPv6TextAt(w, n));
+    Add(out, "ipv6 standard", wide::StandardIPv6Text(w, n));
+    AddBitCounts(out, w, n);
 }
 
 }  // namespace
 
 bool BitsToggleable(ValueMode m) { return IsIntegerMode(m) || m == vmFloat; }
 
-int BitCount(const CalcValue& v) { return v.mode == vmFloat ? kFloatBits : kIntBits; }
+int BitCount(const CalcValue& v, WordBits n) {
+    return v.mode == vmFloat ? kFloatBits : static_cast<int>(BitsOf(n));
+}
 
 bool BitAt(const CalcValue& v, int n) {
-    if (n < 0 || n >= BitCount(v)) return false;
+    if (n < 0 || n >= 128 || (v.mode == vmFloat && n >= kFloatBits)) return false;
     return ((v.payload[n / 8] >> (n % 8)) & 1u) != 0;
 }
 
-std::vector<BitForm> BitForms(const CalcValue& v) {
+std::vector<BitForm> BitForms(const CalcValue& v, WordBits n) {
     std::vector<BitForm> out;
     out.reserve(10);
     if (v.mode == vmFloat) {
         AddFloatForms(out, v);
     } else if (BitsToggleable(v.mode)) {
-        AddIntegerForms(out, v.w());
+        AddIntegerForms(out, v.w(), n);
     } else {
-        AddHex128(out, v.w());
-        AddBitCounts(out, v.w());
+        AddHex(out, v.w(), n);
+        AddBitCounts(out, v.w(), n);
     }
     return out;
 }
@@ -197,7 +205,8 @@ namespace {
 // extends it and backspace takes its last digit away (in the float mode:
 // of the shortest digits that give the value). A negative number grows on
 // the negative side, as after the sign change. No tape line.
-void EnterAsTyped(MachineState& m, const CalcValue& v) {
+void EnterAsTyped(MachineState& m, const CalcValue& typed) {
+    const CalcValue v = Reduced(typed, m.Word);
     m.Y = v;
     m.EndEntry();
     m.NewEntry = false;
@@ -214,12 +223,12 @@ void EnterAsTyped(MachineState& m, const CalcValue& v) {
 CalcValue CcalcMach::BitsValue() const {
     const CalcValue& shown = *Shown;
     if (shown.mode == Y.mode || !BitsToggleable(shown.mode)) return shown;
-    return ConvertTo(shown, Y.mode);
+    return ConvertTo(shown, Y.mode, Word);
 }
 
 bool CcalcMach::ToggleBit(int n) {
     CalcValue v = BitsValue();
-    if (!BitsToggleable(v.mode) || n < 0 || n >= BitCount(v)) return false;
+    if (!BitsToggleable(v.mode) || n < 0 || n >= BitCount(v, Word)) return false;
     v.payload[n / 8] ^= static_cast<unsigned char>(1u << (n % 8));
     EnterAsTyped(*this, v);
     return true;

@@ -21,21 +21,24 @@ struct BitForm {
     std::size_t dim = 0;
 };
 
-// The lines for v, in the order they are shown.
-//  integer modes (vmDec..vmIPv6): hex (32 digits in groups of 4), signed,
-//    unsigned (decimal in groups of 3), octal (groups of 3), ipv4, ipv6,
-//    set bits, highest bit ("none" for 0);
+// The lines for v, in the order they are shown, with integers n bits wide.
+//  integer modes (vmDec..vmIPv6): hex (n/4 digits in groups of 4), signed,
+//    unsigned (decimal in groups of 3), octal (groups of 3), all of the
+//    n-bit word; ipv4 and ipv6, the calculator's texts of it; "ipv4
+//    standard", four octets as other programs write an address ("none" when
+//    the word's pattern does not fit 32 bits); "ipv6 standard", the RFC 5952
+//    text; set bits and highest bit ("none" for 0) within the word;
 //  vmFloat: hex (the 80 bits, 20 digits), sign, exponent (biased, with the
 //    unbiased one in parentheses), integer bit, fraction (63 bits in hex),
 //    class, binary64, binary64 hex, binary32, binary32 hex;
 //  the modes with no text form (vmTime, vmDate, vmDtTm, vmERR): hex, set
-//    bits, highest bit of the payload.
-std::vector<BitForm> BitForms(const CalcValue& v);
+//    bits, highest bit of the word.
+std::vector<BitForm> BitForms(const CalcValue& v, WordBits n = WordBits::k128);
 
 // The grid: 80 bits in vmFloat (0-63 significand, 64-78 exponent, 79 sign),
-// 128 in every other mode.
-int BitCount(const CalcValue& v);
-// Bit n of the payload (false outside 0..BitCount-1).
+// the word's n bits in every other mode.
+int BitCount(const CalcValue& v, WordBits n = WordBits::k128);
+// Bit n of the payload (false outside its 128 bits, or a float's 80).
 bool BitAt(const CalcValue& v, int n);
 // Whether the bits of a value of mode m may be toggled: the integer modes
 // and vmFloat; the error value and the modes with no text form may not.

@@ -43,10 +43,17 @@ enum : int32_t {
     opRound = 19,
     opLogN = 20,
     opEquals = 21,  // labels the "= " tape line only; never executed
+    opSar = 22,     // arithmetic shift right: the sign bit comes in
+    // Labels the tape line of the byte swap (FnByteSwap), a function of the
+    // entry alone; never pending, as opEquals is never executed.
+    opByteSwap = 23,
 };
 
-constexpr int kOpcodeCount = 22;
-extern const char* const kTapeSymbols[kOpcodeCount];  // "" , "+ ", ... "= "
+constexpr int kOpcodeCount = 24;
+// Whether OpSet takes the opcode: 0..20 and opSar; not the two that only
+// label tape lines.
+constexpr bool IsSettableOp(int32_t op) { return (op >= opNone && op <= opLogN) || op == opSar; }
+extern const char* const kTapeSymbols[kOpcodeCount];  // "" , "+ ", ... "= ", "SAR ", "BSWAP "
 extern const char* const kKeyTexts[kOpcodeCount];     // "", "+", ... (empty where no key)
 
 constexpr int kRegisterCount = 16;
@@ -78,6 +85,10 @@ struct MachineState {
     std::array<ParenFrame, kParenFrames> ParenStack{};
     uint8_t ParenDepth = 0;
     int32_t PendingOp = opNone;
+    // The width of the integers: every integer value above (X, Y, the
+    // frames' saved X) is reduced to it; registers keep what was stored and
+    // are reduced when recalled.
+    WordBits Word = WordBits::k128;
 
     // Number entry.
     bool NewEntry = true;
@@ -137,6 +148,9 @@ public:
     void FnSin();
     void FnCos();
     void FnNeg();
+    // Reverses the order of the word's bytes (N/8 of them), for a change of
+    // endianness; the tape line ("BSWAP ") shows the value before.
+    void FnByteSwap();
     void SetValue(const CalcValue& v);
     void SetMode(ValueMode m);
     void OpSet(int32_t op);
@@ -149,8 +163,16 @@ public:
     using MachineState::TapeLine;
     using MachineState::TapeNote;
 
-    // Back to the state of a new machine: every value and register vmDec 0,
-    // nothing pending, no parenthesis open, a new entry shown. The tape
+    // The word size. Changing it reduces the shown value, the entry, the
+    // accumulator (the pending operand) and the values saved by open
+    // parentheses to the new width and ends an entry being typed; the
+    // registers and the tape keep what they hold. No tape line.
+    void SetWordSize(WordBits n);
+    WordBits WordSize() const { return Word; }
+
+    // Back to the state of a new machine (128 bits wide): every value and
+    // register vmDec 0, nothing pending, no parenthesis open, a new entry
+    // shown. The tape
     // receiver stays and no tape line is written. Frames above the depth are
     // not cleared: they are always written before they are read.
     void Reset();
@@ -171,9 +193,13 @@ public:
     // What the window and the state file set besides the operations. The
     // receiver is installed once, by the owner. LoadMode writes the entry's
     // mode as a saved state has it, without converting its payload (as
-    // SetMode would); LoadRegister a saved register (n 0..15, else nothing).
+    // SetMode would; an integer payload is reduced to the word);
+    // LoadRegister a saved register (n 0..15, else nothing).
     void SetTapeReceiver(TapeReceiver receiver) { OnTapeLine = std::move(receiver); }
-    void LoadMode(ValueMode m) { Y.mode = m; }
+    void LoadMode(ValueMode m) {
+        Y.mode = m;
+        Y = Reduced(Y, Word);
+    }
     void LoadRegister(int n, const CalcValue& v);
     // Shows the error value; the values themselves stay as they are.
     using MachineState::ShowError;
@@ -181,7 +207,7 @@ public:
     // The bits panel (bits.cpp). BitsValue: the value whose bits are shown,
     // the shown value read in the entry's mode (the error value and the
     // modes with no text form as they are). ToggleBit: flips bit n of it
-    // (0-127, or 0-79 of a float) and makes the result the entry as if
+    // (0 to the word size - 1, or 0-79 of a float) and makes the result the entry as if
     // typed, with no tape line; false, and no change, where the value's
     // bits cannot be toggled or n is outside the grid. EnterNumber: selects
     // the integer mode m as the mode buttons do (SetMode), then enters v as

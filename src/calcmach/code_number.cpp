@@ -55,10 +55,8 @@ struct Magnitude {
     }
     // Whether the magnitude, negated when negative, lies in
     // -2^(bits-1) .. 2^bits - 1.
-    bool Fits(bool negative, int bits) const {
-        if (over) return false;
-        if (negative) return v <= (u128{1} << (bits - 1));
-        return bits >= 128 || (v >> bits) == 0;
+    bool Fits(bool negative, WordBits bits) const {
+        return !over && wide::FitsWord(negative, Word128::FromNative(v), bits);
     }
     Word128 Value(bool negative) const {
         const Word128 w = Word128::FromNative(v);
@@ -68,8 +66,8 @@ struct Magnitude {
 
 unsigned BitsPerDigit(unsigned base) { return base == 2 ? 1 : base == 8 ? 3 : base == 16 ? 4 : 0; }
 
-std::string DoesNotFit(std::string_view text, int bits) {
-    return QuotedForMessage(text) + " does not fit " + std::to_string(bits) + " bits";
+std::string DoesNotFit(std::string_view text, WordBits bits) {
+    return QuotedForMessage(text) + " does not fit " + std::to_string(BitsOf(bits)) + " bits";
 }
 
 NumberRead Number(const CalcValue& v) {
@@ -200,7 +198,7 @@ std::string_view WithoutTypeSuffix(std::string_view text, bool& typed) {
 }
 
 NumberRead CodeLiteral(std::string_view whole, std::string_view text, bool negative, ValueMode mode,
-                       int bits) {
+                       WordBits bits) {
     if (text.empty()) return {};
     bool typed = false;
     const std::string_view t = WithoutTypeSuffix(text, typed);
@@ -242,7 +240,7 @@ bool Octet(std::string_view part, unsigned& value) {
 
 // Dotted decimal parts, at least minParts; more than 16 (or than the bits
 // hold) do not fit.
-NumberRead IPv4Literal(std::string_view text, std::size_t minParts, int bits) {
+NumberRead IPv4Literal(std::string_view text, std::size_t minParts, WordBits bits) {
     if (text.find('.') == std::string_view::npos) return {};
     Magnitude m;
     std::size_t parts = 0;
@@ -269,7 +267,7 @@ bool Groups(std::string_view text, bool lastMayBeDotted, std::vector<unsigned>& 
         const std::string_view g = text.substr(at, colon == std::string_view::npos ? colon : colon - at);
         if (colon == std::string_view::npos && lastMayBeDotted && g.find('.') != std::string_view::npos) {
             if (std::count(g.begin(), g.end(), '.') != 3) return false;
-            const NumberRead v4 = IPv4Literal(g, 4, 32);
+            const NumberRead v4 = IPv4Literal(g, 4, WordBits::k32);
             if (v4.kind != NumberRead::kNumber) return false;
             const uint64_t a = v4.value.w().lo;
             groups.push_back(static_cast<unsigned>(a >> 16));
@@ -315,14 +313,14 @@ Word128 IPv6Value(const IPv6Text& a) {
     return Word128::FromNative(v);
 }
 
-NumberRead IPv6Literal(std::string_view text, int bits) {
+NumberRead IPv6Literal(std::string_view text, WordBits bits) {
     if (text.find(':') == std::string_view::npos) return {};
     IPv6Text a;
     if (!SplitIPv6(text, true, a)) return {};
     const std::size_t n = a.head.size() + a.tail.size();
     if (a.compressed ? n > 7 : n != 8) return {};
     const Word128 v = IPv6Value(a);
-    if (bits < 128 && (v.native() >> bits) != 0) return Refused(DoesNotFit(text, bits));
+    if (!wide::FitsWord(false, v, bits)) return Refused(DoesNotFit(text, bits));
     return Number(CalcValue::Int(vmIPv6, v));
 }
 
@@ -375,7 +373,7 @@ NumberRead FloatLiteral(std::string_view whole, std::string_view text, bool nega
 // starts a new part beyond that; a point starts a new part, and at the start
 // of an entry it starts none. Only parts of 0 to 255, each with a digit, are
 // typed as they read.
-std::string TypedIPv4(std::string_view run, int bits) {
+std::string TypedIPv4(std::string_view run, WordBits bits) {
     Magnitude m;
     unsigned part = 0;
     bool digits = false;
@@ -397,11 +395,13 @@ std::string TypedIPv4(std::string_view run, int bits) {
     return {};
 }
 
-std::string TypedIPv6(std::string_view run, int bits) {
+std::string TypedIPv6(std::string_view run, WordBits bits) {
     IPv6Text a;
     if (!SplitIPv6(run, false, a)) return QuotedForMessage(run) + " is not an IPv6 address";
     const std::size_t n = a.head.size() + a.tail.size();
-    const std::size_t most = static_cast<std::size_t>(bits) / 16;
+    // Groups the word holds; a word narrower than a group holds one, whose
+    // value is checked below.
+    const std::size_t most = std::max<std::size_t>(1, BitsOf(bits) / 16);
     if (a.compressed ? n + 1 > most : n > most) return DoesNotFit(run, bits);
     // Typing "::" moves the head up to its first group that is not zero, so
     // a head that starts with a zero group would lose it.
@@ -410,7 +410,7 @@ std::string TypedIPv6(std::string_view run, int bits) {
             if (g != 0)
                 return QuotedForMessage(run) + " cannot be typed: write it alone, or without the zero group";
     }
-    if (bits < 128 && (IPv6Value(a).native() >> bits) != 0) return DoesNotFit(run, bits);
+    if (!wide::FitsWord(false, IPv6Value(a), bits)) return DoesNotFit(run, bits);
     return {};
 }
 
@@ -435,18 +435,18 @@ std::string QuotedForMessage(std::string_view text) {
     return q + "\"";
 }
 
-std::string CodeLiteral(Word128 v, CodeForm form) {
+std::string CodeLiteral(Word128 v, CodeForm form, WordBits n) {
     switch (form) {
-        case CodeForm::Hex: return "0x" + str(v, 16);
-        case CodeForm::Signed: return sstr(v, 10);
-        case CodeForm::Unsigned: return str(v, 10);
-        case CodeForm::Octal: return "0o" + str(v, 8);
-        case CodeForm::Binary: return "0b" + str(v, 2);
+        case CodeForm::Hex: return "0x" + wide::RadixTextAt(v, 16, n);
+        case CodeForm::Signed: return wide::DecimalTextAt(v, n);
+        case CodeForm::Unsigned: return wide::RadixTextAt(v, 10, n);
+        case CodeForm::Octal: return "0o" + wide::RadixTextAt(v, 8, n);
+        case CodeForm::Binary: return "0b" + wide::RadixTextAt(v, 2, n);
     }
     return {};
 }
 
-NumberRead ParseCodeNumber(std::string_view text, ValueMode mode, int bits) {
+NumberRead ParseCodeNumber(std::string_view text, ValueMode mode, WordBits bits) {
     text = Trim(text);
     const std::string_view whole = text;
     const bool negative = !text.empty() && text.front() == '-';
@@ -454,7 +454,7 @@ NumberRead ParseCodeNumber(std::string_view text, ValueMode mode, int bits) {
     return CodeLiteral(whole, text, negative, mode, bits);
 }
 
-NumberRead ReadNumber(std::string_view text, ValueMode mode, bool signAllowed, int bits) {
+NumberRead ReadNumber(std::string_view text, ValueMode mode, bool signAllowed, WordBits bits) {
     const std::string_view whole = text;
     const bool negative = signAllowed && !text.empty() && text.front() == '-';
     if (negative) text.remove_prefix(1);
@@ -488,7 +488,7 @@ bool IsEntryKey(char c, ValueMode mode) {
     }
 }
 
-std::string CheckTypedNumber(std::string_view run, ValueMode mode, bool negative, int bits) {
+std::string CheckTypedNumber(std::string_view run, ValueMode mode, bool negative, WordBits bits) {
     if (run.empty()) return {};
     if (mode == vmIPv4) return TypedIPv4(run, bits);
     if (mode == vmIPv6) return TypedIPv6(run, bits);
@@ -542,7 +542,7 @@ std::string_view NumberCore(std::string_view text) {
 
 // Empty when text is made only of the keys of the mode, every number in
 // them typed as written; else why not.
-std::string CheckKeys(std::string_view text, ValueMode mode, int bits, std::string_view typing) {
+std::string CheckKeys(std::string_view text, ValueMode mode, WordBits bits, std::string_view typing) {
     std::string_view keys = Trim(text);
     if (!keys.empty() && (keys.back() == ';' || keys.back() == ',')) keys.remove_suffix(1);
     // Digits at the start go on with the number being typed, where its text
@@ -576,7 +576,7 @@ std::string CheckKeys(std::string_view text, ValueMode mode, int bits, std::stri
 
 }  // namespace
 
-PastePlan PlanPaste(std::string_view text, ValueMode mode, int bits, std::string_view typing) {
+PastePlan PlanPaste(std::string_view text, ValueMode mode, WordBits bits, std::string_view typing) {
     PastePlan plan;
     // Step 1: the number alone.
     const NumberRead number = ReadNumber(NumberCore(text), mode, true, bits);

@@ -14,10 +14,6 @@
 #include "calcmach.h"
 #include "values.h"
 
-// The width of the calculator's integers. Every "does it fit" check takes
-// the width as an argument, so that a narrower word can be asked for.
-constexpr int kWordBits = 128;
-
 // What a text read as one number gives.
 struct NumberRead {
     enum Kind { kNone, kNumber, kRefused };
@@ -42,15 +38,17 @@ struct NumberRead {
 // u128, usize, also after a "_".
 // Anything else is kNone. A number outside -2^(bits-1) .. 2^bits - 1 is
 // kRefused, never cut.
-NumberRead ParseCodeNumber(std::string_view text, ValueMode mode, int bits = kWordBits);
+NumberRead ParseCodeNumber(std::string_view text, ValueMode mode, WordBits bits = WordBits::k128);
 
 // The forms program code writes an integer in: "0x1F", "-5", "31", "0o37",
 // "0b11111".
 enum class CodeForm { Hex, Signed, Unsigned, Octal, Binary };
-// v written in that form, without leading zeros (hexadecimal digits upper
-// case; Signed reads v as two's complement). Pasted, each is v again
-// (ParseCodeNumber, or ReadNumber for the decimal forms).
-std::string CodeLiteral(Word128 v, CodeForm form);
+// v as an n-bit word written in that form, without leading zeros
+// (hexadecimal digits upper case; Signed reads the word as two's
+// complement, the others its pattern: -1 at 32 bits is 0xFFFFFFFF). Pasted
+// at that word size, each is v again (ParseCodeNumber, or ReadNumber for the
+// decimal forms).
+std::string CodeLiteral(Word128 v, CodeForm form, WordBits n = WordBits::k128);
 
 // A trimmed text as one number of any form, read in the given mode: a code
 // literal (ParseCodeNumber); a signed decimal integer in the decimal mode (in
@@ -63,7 +61,8 @@ std::string CodeLiteral(Word128 v, CodeForm form);
 // digits), entered in Float. A leading "-" only where signAllowed, and not on
 // an address. kRefused for a number that does not fit the bits, or a float
 // beyond the extended range (or so small that it would read as zero).
-NumberRead ReadNumber(std::string_view text, ValueMode mode, bool signAllowed, int bits = kWordBits);
+NumberRead ReadNumber(std::string_view text, ValueMode mode, bool signAllowed,
+                      WordBits bits = WordBits::k128);
 
 // What pasting a text into the calculator in the given mode does:
 //   1. after trimming blanks and line ends, one trailing ";" or ",", and
@@ -83,7 +82,7 @@ struct PastePlan {
     CalcValue value;  // kNumber
     std::string why;  // kRefused
 };
-PastePlan PlanPaste(std::string_view text, ValueMode mode, int bits = kWordBits,
+PastePlan PlanPaste(std::string_view text, ValueMode mode, WordBits bits = WordBits::k128,
                     std::string_view typing = {});
 
 // A character that number entry takes in the mode: a digit of its radix (the
@@ -96,7 +95,8 @@ bool IsEntryKey(char c, ValueMode mode);
 // digits would wrap), a second point, an IPv4 part above 255 or an IPv6
 // group of five digits (typing would start a new part), too many parts, or a
 // second "::".
-std::string CheckTypedNumber(std::string_view run, ValueMode mode, bool negative, int bits = kWordBits);
+std::string CheckTypedNumber(std::string_view run, ValueMode mode, bool negative,
+                             WordBits bits = WordBits::k128);
 
 // Enters a number read above: an integer as if typed in its mode (the mode
 // switches as its button does; a further digit extends it), a float as a

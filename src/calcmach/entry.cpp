@@ -137,7 +137,9 @@ std::size_t TypeDigitsIn(MachineState& mach, std::string_view text, unsigned run
     }
     if (last != 0) {
         fold();
-        mach.Y.setW(Word128::FromNative(v));
+        // Modulo 2^N the fold is the same number as at 128 bits: the digits
+        // wrap at the word as they wrap at 128.
+        mach.Y.setW(wide::ReduceTo(Word128::FromNative(v), mach.Word));
         mach.NewEntry = false;
         mach.LastKey = last;
         mach.ShowY();
@@ -154,10 +156,17 @@ std::size_t TypePlainDigits(MachineState& mach, std::string_view text) {
 // value, -1 if none) into the entry and returns true, or returns false and
 // changes nothing. DigitKey does what every accepted key does besides.
 
-// Octets typed in decimal; "." starts the next one.
+// The address modes type into the word's pattern, its low N bits with zeros
+// above (so that a shift brings zeros in and the top group is the word's),
+// and keep the result reduced as every integer value is.
+Word128 AddressPattern(const MachineState& mach) { return wide::PatternOf(mach.Y.w(), mach.Word); }
+void SetAddress(MachineState& mach, Word128 pattern) { mach.Y.setW(wide::ReduceTo(pattern, mach.Word)); }
+
+// Octets typed in decimal; "." starts the next one. Octets shifted past the
+// top of the word are lost.
 bool IPv4Key(MachineState& mach, char c, int d) {
     if (c != '.' && !(d >= 0 && d <= 9)) return false;
-    Word128 v = mach.Y.w();
+    Word128 v = AddressPattern(mach);
     if (mach.NewEntry) {
         mach.NewEntry = false;
         v = c == '.' ? W128Zero : Word128(static_cast<uint64_t>(d), 0);
@@ -169,13 +178,13 @@ bool IPv4Key(MachineState& mach, char c, int d) {
         // 1921681 types 192.168.1 without any dots.
         v = n <= 255 ? (v & ~kLowOctet) | Word128(n, 0) : (v << 8) | Word128(static_cast<uint64_t>(d), 0);
     }
-    mach.Y.setW(v);
+    SetAddress(mach, v);
     return true;
 }
 
 // v with a new low group of the given value: everything moves up 16 bits, or
-// after a "::" only the tail below the head. More than eight groups around
-// the "::" make the address void.
+// after a "::" only the tail below the head. More than the word's groups
+// around the "::" make the address void.
 Word128 WithNewGroup(Word128 v, Word128 head, Word128 group) {
     if (head.IsZero()) return (v << 16) | group;
     const Word128 tail = ((v & ~head) << 16) | group;
@@ -183,10 +192,11 @@ Word128 WithNewGroup(Word128 v, Word128 head, Word128 group) {
 }
 
 // Groups of 16 bits typed in hexadecimal; ":" starts the next one, and a
-// second ":" right after it moves the groups typed so far to the top.
+// second ":" right after it moves the groups typed so far to the top of the
+// word (bits 112 to 127 at 128 bits).
 bool IPv6Key(MachineState& mach, char c, int d) {
     if (c != ':' && d < 0) return false;
-    Word128 v = mach.Y.w();
+    Word128 v = AddressPattern(mach);
     const Word128 groupValue(c == ':' ? 0 : static_cast<uint64_t>(d), 0);
     if (mach.NewEntry) {
         mach.NewEntry = false;
@@ -194,11 +204,14 @@ bool IPv6Key(MachineState& mach, char c, int d) {
     } else if (c == ':' && mach.LastKey == ':' && mach.HeadMask.IsZero()) {
         // The second colon of "::": what was typed so far becomes the
         // head, moved up to the top groups.
-        if (!v.IsZero() && (v >> 112).IsZero()) {
-            mach.HeadMask = W128AllOnes;
-            while ((v >> 112).IsZero()) {
+        const unsigned bits = BitsOf(mach.Word);
+        const unsigned top = bits > 16 ? bits - 16 : 0;  // the top group's lowest bit
+        if (!v.IsZero() && (v >> top).IsZero()) {
+            const Word128 word = wide::PatternOf(W128AllOnes, mach.Word);
+            mach.HeadMask = word;
+            while ((v >> top).IsZero()) {
                 v <<= 16;
-                mach.HeadMask <<= 16;
+                mach.HeadMask = (mach.HeadMask << 16) & word;
             }
         }
     } else if (c == ':') {
@@ -207,7 +220,7 @@ bool IPv6Key(MachineState& mach, char c, int d) {
         const uint64_t n = (v & kLowGroup).lo * 16 + static_cast<uint64_t>(d);
         v = n <= 0xFFFF ? (v & ~kLowGroup) | Word128(n, 0) : WithNewGroup(v, mach.HeadMask, groupValue);
     }
-    mach.Y.setW(v);
+    SetAddress(mach, v);
     return true;
 }
 
@@ -374,11 +387,11 @@ bool CcalcMach::Backspace() {
         FracDigits = 0;
         if (m == vmFloat) EntryDigits.assign(1, '0');
     } else if (m == vmIPv4) {
-        Y.setW(DropGroupDigit(Y.w(), 8, 10));
+        SetAddress(*this, DropGroupDigit(AddressPattern(*this), 8, 10));
     } else if (m == vmIPv6 && HeadMask.IsZero()) {
-        Y.setW(DropGroupDigit(Y.w(), 16, 16));
+        SetAddress(*this, DropGroupDigit(AddressPattern(*this), 16, 16));
     } else if (m == vmIPv6) {
-        Word128 v = Y.w();
+        Word128 v = AddressPattern(*this);
         const Word128 tail = v & ~HeadMask;
         if (tail.IsZero()) {
             // Undo the "::": move the head back down to where it was typed.
@@ -390,7 +403,7 @@ bool CcalcMach::Backspace() {
         } else {
             v = (v & HeadMask) | DropGroupDigit(tail, 16, 16);
         }
-        Y.setW(v);
+        SetAddress(*this, v);
     } else if (m == vmFloat) {
         if (!HasTypedDigits(*this)) {
             // An infinity or a NaN: what a tenth of it is, quietly (an
@@ -407,7 +420,9 @@ bool CcalcMach::Backspace() {
             if (last != '.' && (FracDigits == 0 || last != '0')) Y.setF(TypedValue(EntryDigits, EntryNeg));
         }
     } else {
-        Y.setW(W128Div(Y.w(), Word128(EntryRadix(m), 0)));
+        // The signed division, as at 128 bits: a negative entry loses its
+        // last digit toward zero.
+        Y.setW(wide::DivAt(Y.w(), Word128(EntryRadix(m), 0), Word));
     }
     ShowY();
     return result;
@@ -416,7 +431,7 @@ bool CcalcMach::Backspace() {
 std::string CcalcMach::EntryText() const {
     if (Y.mode != vmFloat) {
         if (Y.w().IsZero()) return EntryNeg ? "-0" : "0";
-        std::string text = ValueText(Y);
+        std::string text = ValueText(Y, Word);
         if (text.size() > kMaxText) text.resize(kMaxText);
         return text;
     }
@@ -428,7 +443,7 @@ std::string CcalcMach::EntryText() const {
         return text;
     }
     if (Y.f().IsZero()) return EntryNeg ? "-0" : "0";
-    std::string text = ValueText(Y);
+    std::string text = ValueText(Y, Word);
     if (text.size() > kMaxText) text.resize(kMaxText);
     return text;
 }

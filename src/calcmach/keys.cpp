@@ -31,6 +31,9 @@ const Button kButtons[] = {
     {"(", {.call = &CcalcMach::OpenParen}},
     {")", {.call = &CcalcMach::CloseParen}},
     {"CLRA", {.call = &CcalcMach::ClearAll}},
+    // Beside the word size, in the bits panel and the display's menu.
+    {"SAR", {.op = opSar}},
+    {"BSWAP", {.call = &CcalcMach::FnByteSwap}},
 };
 
 }  // namespace

@@ -38,6 +38,8 @@ struct MachineAction {
 };
 
 // The action of the keypad button with this caption ("LBT", "NOT", "±",
-// "π", "CLRA", ...); null for a button that does not act on the machine
-// directly ("STO", "RCL", "CLR", "Save", "TAPE").
+// "π", "CLRA", ...), or of the two buttons beside the word size ("SAR",
+// the arithmetic shift right, and "BSWAP", the byte swap); null for a
+// button that does not act on the machine directly ("STO", "RCL", "CLR",
+// "Save", "TAPE").
 const MachineAction* ButtonAction(std::string_view caption);

@@ -8,13 +8,13 @@
 #include "machine_util.h"
 
 const char* const kTapeSymbols[kOpcodeCount] = {
-    "",    "+ ",  "- ", "* ",  "/ ", "^ ",  "& ",  "| ",     "% ",    "|< ",   ">| ",
-    "<< ", ">> ", "< ", "<= ", "> ", "=> ", "?= ", "LBits ", "ROUN ", "LOGn ", "= ",
+    "",    "+ ", "- ",  "* ", "/ ",  "^ ",  "& ",     "| ",    "% ",    "|< ", ">| ",  "<< ",
+    ">> ", "< ", "<= ", "> ", "=> ", "?= ", "LBits ", "ROUN ", "LOGn ", "= ",  "SAR ", "BSWAP ",
 };
 
 const char* const kKeyTexts[kOpcodeCount] = {
-    "",   "+",  "-", "*",  "/", "^",  "&", "|", "%", "|<", ">|",
-    "<<", ">>", "<", "<=", ">", ">=", "?", "",  "",  "",   "",
+    "",   "+", "-",  "*", "/",  "^", "&", "|", "%", "|<", ">|", "<<",
+    ">>", "<", "<=", ">", ">=", "?", "",  "",  "",  "",   "",   "",
 };
 
 namespace {
@@ -62,6 +62,7 @@ void CcalcMach::Reset() {
     Regs.fill(kZeroValue);
     ParenDepth = 0;
     PendingOp = opNone;
+    Word = WordBits::k128;
     TapePrefix.clear();
     UndefinedSeen = false;
     EndEntry();
@@ -77,7 +78,7 @@ void CcalcMach::RunPendingOrTakeEntry() {
 }
 
 void CcalcMach::OpSet(int32_t op) {
-    if (op < opNone || op > opLogN) {
+    if (!IsSettableOp(op)) {
         throw RangeError("CcalcMach.OpSet: opcode " + std::to_string(op) + " is out of range.");
     }
     TapeLine();
@@ -115,12 +116,12 @@ void CcalcMach::CloseParen() {
     // negative integer exponent leaves in X stays the error value, as "="
     // keeps it: converted, its payload would read as -2^127.
     const ValueMode m = Y.mode;
-    Y = X.mode == vmERR ? X : ConvertTo(X, m);
+    Y = X.mode == vmERR ? X : ConvertTo(X, m, Word);
     ShowY();
     --ParenDepth;
     const ParenFrame& frame = ParenStack[ParenDepth];
     PendingOp = frame.op;
-    X = ConvertTo(frame.x, m);
+    X = ConvertTo(frame.x, m, Word);
     AppendCut(TapePrefix, ") ");
     TapeLine();
     EndEntry();
@@ -182,9 +183,21 @@ bool CcalcMach::KeyString(std::string_view key) {
     return true;
 }
 
+void CcalcMach::SetWordSize(WordBits n) {
+    if (n == Word) return;
+    Word = n;
+    X = Reduced(X, n);
+    Y = Reduced(Y, n);
+    for (int i = 0; i < ParenDepth; ++i) {
+        ParenFrame& frame = ParenStack[static_cast<std::size_t>(i)];
+        frame.x = Reduced(frame.x, n);
+    }
+    EndEntry();
+}
+
 std::string CcalcMach::DisplayText() const {
     if (ShowsY()) return EntryText();
-    std::string text = ValueText(*Shown);
+    std::string text = ValueText(*Shown, Word);
     if (text.size() > kMaxText) text.resize(kMaxText);
     return text;
 }

@@ -1,6 +1,7 @@
 // ExecOp: the binary operations. X op Y, the result in X, always in the mode of
-// the right operand. Integer modes compute on the 128-bit pattern (wrapping)
-// or on its two's-complement reading; vmFloat computes on extended floats,
+// the right operand. Integer modes compute on the word's pattern (wrapping at
+// the word size, 128 bits unless chosen otherwise) or on its two's-complement
+// reading (wide/word_size.h); vmFloat computes on extended floats,
 // whose faults throw before X changes, so a fault leaves X, PendingOp, Shown
 // and the entry state as they were after the modes were reconciled.
 #include <cstdint>
@@ -22,14 +23,6 @@ u128 Pow10(int k) {
 // Low byte of a payload: the count of shifts, rotations and masks.
 uint8_t LowByte(Word128 v) { return static_cast<uint8_t>(v.lo & 0xFF); }
 
-Word128 LeftBits(Word128 x, Word128 y) {
-    const unsigned w = LowByte(x);
-    const unsigned n = LowByte(y);
-    const Word128 mask = n < 128 ? (Word128(1, 0) << n) - Word128(1, 0) : W128AllOnes;
-    const unsigned shift = (w - n) & 0xFFu;
-    return mask << shift;  // a shift of 128 or more gives 0
-}
-
 // X rounded to a multiple of 10^k with k = -Y, halves away from zero on both
 // sides of zero. Works on the magnitude as unsigned so that -2^127 and a sum
 // past 2^127 need no special case; the result wraps like every integer result.
@@ -45,34 +38,38 @@ Word128 RoundInt(Word128 x, Word128 y) {
     return negative ? -r : r;
 }
 
-// Integer table. std::nullopt means the opcode is unsupported here; a
-// negative power exponent is signalled through powError.
-std::optional<Word128> IntOp(int32_t op, Word128 x, Word128 y, bool& powError) {
+// Integer table at the word size n (x and y reduced to it; at 128 bits
+// every rule is the plain 128-bit operation). std::nullopt means the opcode
+// is unsupported here; a negative power exponent is signalled through
+// powError.
+std::optional<Word128> IntOp(int32_t op, Word128 x, Word128 y, WordBits n, bool& powError) {
+    using namespace wide;
     switch (op) {
-        case opAdd: return x + y;
-        case opSub: return x - y;
-        case opMul: return x * y;
-        case opDiv: return W128Div(x, y);
+        case opAdd: return AddAt(x, y, n);
+        case opSub: return SubAt(x, y, n);
+        case opMul: return MulAt(x, y, n);
+        case opDiv: return DivAt(x, y, n);
         case opPow:
-            if (y.IsNegative()) {
+            if (ReduceTo(y, n).IsNegative()) {
                 powError = true;
                 return x;
             }
-            return W128Pow(x, y);
-        case opAnd: return x & y;
-        case opOr: return x | y;
-        case opXor: return x ^ y;
-        case opShl: return x << LowByte(y);
-        case opShr: return x >> LowByte(y);
-        case opRol: return rol(x, LowByte(y));
-        case opRor: return ror(x, LowByte(y));
-        case opLt: return Word128(SignedLess(x, y) ? 1 : 0, 0);
-        case opLe: return Word128(SignedLess(y, x) ? 0 : 1, 0);
-        case opGt: return Word128(SignedLess(y, x) ? 1 : 0, 0);
-        case opGe: return Word128(SignedLess(x, y) ? 0 : 1, 0);
-        case opEq: return Word128(x == y ? 1 : 0, 0);
-        case opLBits: return LeftBits(x, y);
-        case opRound: return RoundInt(x, y);
+            return PowAt(x, y, n);
+        case opAnd: return AndAt(x, y, n);
+        case opOr: return OrAt(x, y, n);
+        case opXor: return XorAt(x, y, n);
+        case opShl: return ShlAt(x, LowByte(y), n);
+        case opShr: return ShrAt(x, LowByte(y), n);
+        case opSar: return SarAt(x, LowByte(y), n);
+        case opRol: return RolAt(x, LowByte(y), n);
+        case opRor: return RorAt(x, LowByte(y), n);
+        case opLt: return Word128(LessAt(x, y, n) ? 1 : 0, 0);
+        case opLe: return Word128(LessAt(y, x, n) ? 0 : 1, 0);
+        case opGt: return Word128(LessAt(y, x, n) ? 1 : 0, 0);
+        case opGe: return Word128(LessAt(x, y, n) ? 0 : 1, 0);
+        case opEq: return Word128(EqualAt(x, y, n) ? 1 : 0, 0);
+        case opLBits: return LeftBitsAt(x, y, n);
+        case opRound: return SignedOpAt(RoundInt, x, y, n);
         default: return std::nullopt;
     }
 }
@@ -206,7 +203,7 @@ std::optional<Extended> FloatOp(int32_t op, Extended x, Extended y) {
 void CcalcMach::ExecOp() {
     if (PendingOp == opNone) return;
 
-    if (X.mode != Y.mode) X = ConvertTo(X, Y.mode);
+    if (X.mode != Y.mode) X = ConvertTo(X, Y.mode, Word);
 
     // Compute into locals first: a fault must leave X as reconciled above.
     bool supported = true;
@@ -219,9 +216,9 @@ void CcalcMach::ExecOp() {
         }
     } else {
         bool powError = false;
-        const std::optional<Word128> r = IntOp(PendingOp, X.w(), Y.w(), powError);
+        const std::optional<Word128> r = IntOp(PendingOp, X.w(), Y.w(), Word, powError);
         if (powError) {
-            X = kErrorValue;
+            X = Reduced(kErrorValue, Word);
         } else if (r) {
             X.setW(*r);
         } else {

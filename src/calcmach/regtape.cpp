@@ -25,7 +25,7 @@ const char* RadixSuffix(ValueMode m) {
     std::string line = mach.TapePrefix;
     AppendCut(line, TapeSymbol(mach.PendingOp));
     // The full value text, not the entry text: 1.50 being typed is 1.5 here.
-    AppendCut(line, ValueText(mach.Y));
+    AppendCut(line, ValueText(mach.Y, mach.Word));
     AppendCut(line, RadixSuffix(mach.Y.mode));
     mach.TapePrefix.clear();
     mach.OnTapeLine(line, *mach.Shown);
@@ -49,7 +49,9 @@ void CcalcMach::rcl(int32_t n) {
     if (n < 0 || n >= kRegisterCount) {
         throw RangeError("CcalcMach.rcl: invalid register " + std::to_string(n));
     }
-    Y = Regs[static_cast<std::size_t>(n)];
+    // A register keeps what was stored, whatever the word size since: it
+    // is read at today's.
+    Y = Reduced(Regs[static_cast<std::size_t>(n)], Word);
     ShowY();
     EndEntry();
 }

@@ -20,32 +20,27 @@ void RequireMode(ValueMode m, const char* routine) {
 
 namespace {
 
-// NOT and RBits share their shape: no float, the tape line shows the
-// argument, the entry ends, and Y becomes fn(Y).
-void IntegerFunction(MachineState& m, std::string_view label, Word128 (*fn)(Word128)) {
+// NOT, RBits and the byte swap share their shape: no float, the tape line
+// shows the argument, the entry ends, and Y becomes fn(Y) at the word size.
+void IntegerFunction(MachineState& m, std::string_view label, Word128 (*fn)(Word128, WordBits)) {
     if (m.Y.mode == vmFloat) {
         m.ShowError();
         return;
     }
     m.TapeNote(label);
     m.EndEntry();
-    m.Y.setW(fn(m.Y.w()));
+    m.Y.setW(fn(m.Y.w(), m.Word));
     m.ShowY();
 }
 
 }  // namespace
 
-void CcalcMach::FnNot() {
-    IntegerFunction(*this, "NOT ", [](Word128 v) { return ~v; });
-}
+void CcalcMach::FnNot() { IntegerFunction(*this, "NOT ", wide::NotAt); }
 
 // A mask of n one-bits at the bottom, n the low byte.
-void CcalcMach::FnRBits() {
-    IntegerFunction(*this, "RBits ", [](Word128 v) {
-        const unsigned n = static_cast<unsigned>(v.lo & 0xFF);
-        return n >= 128 ? W128AllOnes : (Word128(1, 0) << n) - Word128(1, 0);
-    });
-}
+void CcalcMach::FnRBits() { IntegerFunction(*this, "RBits ", wide::RightBitsAt); }
+
+void CcalcMach::FnByteSwap() { IntegerFunction(*this, kTapeSymbols[opByteSwap], wide::ByteSwapAt); }
 
 void CcalcMach::FnSgn() {
     if (Y.mode == vmFloat) {
@@ -67,9 +62,10 @@ void CcalcMach::FnAbs() {
         const Extended e = ValidFloat(Y.f());
         if (ext::Compare(e, Extended::Zero()) == -1) Y.setF(e.Negated());
     } else {
-        // -2^127 is its own negation and stays negative.
+        // The word's minimum (-2^127 at 128 bits) is its own negation and
+        // stays negative.
         const Word128 e = Y.w();
-        if (e.IsNegative()) Y.setW(-e);
+        if (e.IsNegative()) Y.setW(wide::NegAt(e, Word));
     }
     TapeNote("ABS ");
     ShowY();
@@ -119,8 +115,9 @@ void CcalcMach::FnNeg() {
         if (e.IsZero()) {
             EntryNeg = !EntryNeg;
         } else {
-            Y.setW(-e);
-            EntryNeg = (-e).IsNegative();
+            const Word128 negated = wide::NegAt(e, Word);
+            Y.setW(negated);
+            EntryNeg = negated.IsNegative();
         }
     }
     ShowY();
@@ -128,7 +125,7 @@ void CcalcMach::FnNeg() {
 
 void CcalcMach::SetValue(const CalcValue& v) {
     RequireMode(v.mode, "CcalcMach.SetValue");
-    Y = v;
+    Y = Reduced(v, Word);
     ShowY();
     EndEntry();
 }
@@ -136,7 +133,7 @@ void CcalcMach::SetValue(const CalcValue& v) {
 void CcalcMach::SetMode(ValueMode m) {
     RequireMode(m, "CcalcMach.SetMode");
     if (m == Y.mode) return;
-    Y = ConvertTo(Y, m);
+    Y = ConvertTo(Y, m, Word);
     EndEntry();
     ShowY();
 }

@@ -41,14 +41,35 @@ CalcValue ConvertTo(const CalcValue& v, ValueMode m) {
     return out;
 }
 
-std::string ValueText(const CalcValue& v) {
+CalcValue ConvertTo(const CalcValue& v, ValueMode m, WordBits n) {
+    CalcValue out = v;
+    out.mode = m;
+    if (m == vmFloat) {
+        if (v.mode != vmFloat) out.setF(W128ToFloat(wide::ReduceTo(v.w(), n)));
+    } else {
+        out.setW(v.mode == vmFloat ? wide::SaturateTo(wide::FloatToW128(v.f()), n)
+                                   : wide::ReduceTo(v.w(), n));
+    }
+    return out;
+}
+
+CalcValue Reduced(const CalcValue& v, WordBits n) {
+    if (v.mode == vmFloat || n == WordBits::k128) return v;
+    CalcValue out = v;
+    out.setW(wide::ReduceTo(v.w(), n));
+    return out;
+}
+
+std::string ValueText(const CalcValue& v) { return ValueText(v, WordBits::k128); }
+
+std::string ValueText(const CalcValue& v, WordBits n) {
     switch (v.mode) {
-        case vmDec: return sstr(v.w(), 10);
-        case vmBin: return str(v.w(), 2);
-        case vmOct: return str(v.w(), 8);
-        case vmHex: return str(v.w(), 16);
-        case vmIPv4: return ipv4str(v.w());
-        case vmIPv6: return ipv6str(v.w(), true);
+        case vmDec: return wide::DecimalTextAt(v.w(), n);
+        case vmBin: return wide::RadixTextAt(v.w(), 2, n);
+        case vmOct: return wide::RadixTextAt(v.w(), 8, n);
+        case vmHex: return wide::RadixTextAt(v.w(), 16, n);
+        case vmIPv4: return wide::IPv4TextAt(v.w(), n);
+        case vmIPv6: return wide::IPv6TextAt(v.w(), n);
         case vmFloat: return FloatText(v.f());
         case vmERR: return "*** ERROR ***";
         default: return "*** NOT IMPLEMENTED ***";

@@ -10,6 +10,7 @@
 #include "float_text.h"
 #include "wide/extended.h"
 #include "wide/word128.h"
+#include "wide/word_size.h"
 
 enum ValueMode : int32_t {
     vmDec = 0,
@@ -90,9 +91,23 @@ extern const CalcValue kPiValue;     // vmFloat, mantissa C90FDAA22168C23C, expo
 // The value in mode m: the payload is converted numerically when exactly one
 // side is vmFloat (W128ToFloat, FloatToW128), and kept bit for bit otherwise.
 CalcValue ConvertTo(const CalcValue& v, ValueMode m);
+// The same for a machine whose integers are n bits wide: an integer result
+// is reduced to n bits, and a float made an integer saturates to the n-bit
+// signed range. At 128 bits it is ConvertTo.
+CalcValue ConvertTo(const CalcValue& v, ValueMode m, WordBits n);
+
+// v as an n-bit machine holds it: every payload but a float's reduced to n
+// bits (its low n bits, sign-extended). What a register or a tape row holds
+// becomes this when it is recalled.
+CalcValue Reduced(const CalcValue& v, WordBits n);
 
 // Display text of a value (at most 255 characters).
 std::string ValueText(const CalcValue& v);
+// The display text at a word size: decimal shows the signed n-bit value,
+// binary, octal and hexadecimal the n-bit pattern (-1 at 32 bits is
+// FFFFFFFF), IPv4 at 32 bits four octets, the addresses otherwise their
+// usual text of the pattern. A register shows so as it would be recalled.
+std::string ValueText(const CalcValue& v, WordBits n);
 
 // Mode by exact name; throws RangeError "str2mode: invalid mode \"name\"".
 ValueMode str2mode(std::string_view name);

@@ -85,6 +85,8 @@ const WrittenForm kWrittenForms[] = {
     {"sin", "SIN", "sine, in radians (float)"},
     {"cos", "COS", "cosine, in radians (float)"},
     {"lbt", "LBT", "operator: w{lbt}n is a mask of the n top bits of w bits"},
+    {"sar", "SAR", "operator: x{sar}n shifts x right by n, copies of the sign coming in"},
+    {"bswap", "BSWAP", "reverse the order of the bytes of the word"},
     {"roun", "ROUN", "operator: x{roun}n rounds x to n decimals"},
     {"pi", "\u03C0", "pi, as a float"},
     {"clra", "CLRA", "clear, and every register becomes 0"},
@@ -98,7 +100,8 @@ std::optional<ValueMode> ModeByName(std::string_view name) {
     return std::nullopt;
 }
 
-Evaluator::Evaluator(ValueMode mode, bool tape, bool forms) : mode_(mode), forms_(forms) {
+Evaluator::Evaluator(ValueMode mode, bool tape, bool forms, WordBits word)
+    : mode_(mode), word_(word), forms_(forms) {
     if (tape) {
         mach_.SetTapeReceiver([this](std::string_view line, const CalcValue&) {
             if (tape_ == nullptr) return;
@@ -107,11 +110,13 @@ Evaluator::Evaluator(ValueMode mode, bool tape, bool forms) : mode_(mode), forms
         });
     }
     mach_.SetMode(mode);
+    mach_.SetWordSize(word);
 }
 
 void Evaluator::Reset() {
     mach_.Reset();
     mach_.SetMode(mode_);
+    mach_.SetWordSize(word_);
 }
 
 namespace {
@@ -169,7 +174,7 @@ private:
     // A number typed key by key must read as what was typed.
     std::string EndRun() {
         if (run_.empty()) return {};
-        std::string why = CheckTypedNumber(run_, m_.Mode(), m_.EntryNegative());
+        std::string why = CheckTypedNumber(run_, m_.Mode(), m_.EntryNegative(), m_.WordSize());
         run_.clear();
         return why;
     }
@@ -226,10 +231,10 @@ private:
         if (!m_.EntryStarted() && m_.EntryNegative()) {
             std::string negated(1, '-');
             negated += token;
-            NumberRead r = ReadNumber(negated, m_.Mode(), true);
+            NumberRead r = ReadNumber(negated, m_.Mode(), true, m_.WordSize());
             if (r.kind != NumberRead::kNone) return r;
         }
-        return ReadNumber(token, m_.Mode(), false);
+        return ReadNumber(token, m_.Mode(), false, m_.WordSize());
     }
 
     // One key, as typed in the window: letters in either case, "x" the
@@ -254,7 +259,7 @@ private:
         if (!m_.EntryStarted()) run_.clear();
         run_ += k;
         if (!m_.DigitKey(k)) {
-            std::string why = CheckTypedNumber(run_, mode, m_.EntryNegative());
+            std::string why = CheckTypedNumber(run_, mode, m_.EntryNegative(), m_.WordSize());
             return why.empty() ? QuotedForMessage(key) + " cannot be typed here" : why;
         }
         numberLast_ = true;
@@ -307,7 +312,7 @@ bool Evaluator::Evaluate(std::string_view expr, EvalOutput& out) {
     out.text += '\n';
     if (forms_) {
         // As copied from the panel: without the group blanks, easier to cut.
-        for (const BitForm& f : BitForms(mach_.BitsValue())) {
+        for (const BitForm& f : BitForms(mach_.BitsValue(), mach_.WordSize())) {
             out.text += f.name;
             out.text += ": ";
             out.text += f.plain;

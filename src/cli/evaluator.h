@@ -41,8 +41,8 @@ extern const std::size_t kWrittenFormCount;
 class Evaluator {
 public:
     // forms: after each result, its bits in every form (BitForms), one
-    // "name: text" line each.
-    Evaluator(ValueMode mode, bool tape, bool forms = false);
+    // "name: text" line each. word: the word size every expression runs at.
+    Evaluator(ValueMode mode, bool tape, bool forms = false, WordBits word = WordBits::k128);
     Evaluator(const Evaluator&) = delete;
     Evaluator& operator=(const Evaluator&) = delete;
 
@@ -61,7 +61,8 @@ public:
     void LineTooLong(EvalOutput& out);
 
 private:
-    // Puts the machine back into the state of a new one set to the mode.
+    // Puts the machine back into the state of a new one set to the mode and
+    // the word size.
     void Reset();
     // Feeds the expression to the machine; the message of the first error,
     // or empty.
@@ -70,6 +71,7 @@ private:
 
     std::string* tape_ = nullptr;  // where tape lines go, while evaluating
     ValueMode mode_ = vmDec;       // every expression starts in it
+    WordBits word_ = WordBits::k128;
     bool forms_ = false;
     CcalcMach mach_;
 };

@@ -25,7 +25,7 @@ namespace {
 constexpr int kExitFault = 1;
 constexpr int kExitUsage = 2;
 
-constexpr std::string_view kUsage = "Usage: qzcalc [-m MODE] [--tape] [--all] [-j N] [EXPR...]\n";
+constexpr std::string_view kUsage = "Usage: qzcalc [-m MODE] [--tape] [--all] [-w N] [-j N] [EXPR...]\n";
 
 constexpr std::string_view kHelp =
     "Evaluates each EXPR as if its keys were typed into the calculator, followed\n"
@@ -35,11 +35,16 @@ constexpr std::string_view kHelp =
     "\n"
     "Options:\n"
     "  -m, --mode MODE  value mode: dec (default), hex, oct, bin, ipv4, ipv6, float\n"
+    "  -w, --word-size N\n"
+    "                   the integers' width: 8, 16, 32, 64 or 128 bits (the\n"
+    "                   default); results wrap at N bits, decimal shows the\n"
+    "                   signed N-bit value, the other modes the N-bit pattern\n"
     "  -t, --tape       print the tape lines of each calculation before its result\n"
     "  -a, --all        print after each result its bits in every form, one\n"
     "                   \"name: text\" per line, as the calculator's bits panel\n"
     "                   shows them (digits without group blanks): hex, signed,\n"
-    "                   unsigned, octal, ipv4, ipv6, set bits, highest bit; for a\n"
+    "                   unsigned, octal, ipv4, ipv4 standard, ipv6, ipv6\n"
+    "                   standard, set bits, highest bit; for a\n"
     "                   float hex, sign, exponent, integer bit, fraction, class,\n"
     "                   binary64, binary64 hex, binary32, binary32 hex\n"
     "  -j, --jobs N     machines working on standard input at once (default: one,\n"
@@ -78,9 +83,9 @@ constexpr std::string_view kHelp =
     "  10.0.0.1         IPv4 address\n"
     "  fe80::1          IPv6 address\n"
     "  1.5 1e-3         float, with a decimal point or an exponent\n"
-    "A number that does not fit 128 bits is an error, never cut. Elsewhere keys\n"
-    "count one by one: 10x5 is 10, clear, 5. Two numbers need an operator\n"
-    "between them: \"12 34\" is an error.\n"
+    "A number that does not fit the word (-2^(N-1) to 2^N - 1) is an error, never\n"
+    "cut. Elsewhere keys count one by one: 10x5 is 10, clear, 5. Two numbers need\n"
+    "an operator between them: \"12 34\" is an error.\n"
     "\n"
     "Written forms, for the buttons that have no key (letters in either case):\n";
 
@@ -123,6 +128,7 @@ constexpr std::size_t kDefaultAloneBytes = 16 << 20;
 
 struct Options {
     ValueMode mode = vmDec;
+    WordBits word = WordBits::k128;
     bool tape = false;
     bool all = false;
     unsigned jobs = DefaultJobs();
@@ -208,6 +214,13 @@ int ParseArgs(int argc, char** argv, Options& opt) {
                                   "' (use dec, hex, oct, bin, ipv4, ipv6 or float)");
             }
             opt.mode = *mode;
+        } else if (OptionValue(arg, "-w", "--word-size", argc, argv, i, value)) {
+            if (!value) return UsageError("option '" + std::string(arg) + "' needs a number of bits");
+            const std::optional<WordBits> word = wide::ParseWordBits(*value);
+            if (!word)
+                return UsageError("invalid word size '" + std::string(*value) +
+                                  "' (use 8, 16, 32, 64 or 128)");
+            opt.word = *word;
         } else if (OptionValue(arg, "-j", "--jobs", argc, argv, i, value)) {
             if (!value) return UsageError("option '" + std::string(arg) + "' needs a number");
             const std::string_view n = *value;
@@ -238,11 +251,11 @@ int main(int argc, char** argv) {
     int readError = 0;
     if (opt.exprs.empty()) {
         const StreamResult r = EvaluateStream(STDIN_FILENO, out, opt.mode, opt.tape, opt.jobs,
-                                              opt.jobsGiven ? 0 : kDefaultAloneBytes, opt.all);
+                                              opt.jobsGiven ? 0 : kDefaultAloneBytes, opt.all, opt.word);
         allGood = r.allGood;
         readError = r.readError;
     } else {
-        Evaluator eval(opt.mode, opt.tape, opt.all);
+        Evaluator eval(opt.mode, opt.tape, opt.all, opt.word);
         EvalOutput results;
         for (std::string_view expr : opt.exprs)
             if (!eval.Evaluate(expr, results)) allGood = false;

@@ -131,11 +131,12 @@ void OutputWriter::Emit(const EvalOutput& out) {
 }
 
 StreamResult EvaluateStream(int inFd, OutputWriter& out, ValueMode mode, bool tape, unsigned threads,
-                            std::size_t aloneBytes, bool forms) {
+                            std::size_t aloneBytes, bool forms, WordBits word) {
     threads = std::max(1u, threads);
     std::vector<std::unique_ptr<Evaluator>> evals;
     std::vector<EvalOutput> outputs(threads);
-    for (unsigned i = 0; i < threads; ++i) evals.push_back(std::make_unique<Evaluator>(mode, tape, forms));
+    for (unsigned i = 0; i < threads; ++i)
+        evals.push_back(std::make_unique<Evaluator>(mode, tape, forms, word));
 
     StreamResult result;
     std::string input;

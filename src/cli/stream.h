@@ -39,4 +39,4 @@ struct StreamResult {
 // before the next read may wait, so a program that talks to qzcalc through
 // pipes gets each answer before it sends the next line.
 StreamResult EvaluateStream(int inFd, OutputWriter& out, ValueMode mode, bool tape, unsigned threads,
-                            std::size_t aloneBytes = 0, bool forms = false);
+                            std::size_t aloneBytes = 0, bool forms = false, WordBits word = WordBits::k128);

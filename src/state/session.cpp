@@ -6,6 +6,7 @@
 StateSnapshot SnapshotOf(const CcalcMach& mach, const Tape& tape, const WindowState& window) {
     StateSnapshot state;
     state.mode = mach.Mode();
+    state.word = mach.WordSize();
     state.window = window;
     state.regs = mach.Registers();
     state.tape = tape;
@@ -13,6 +14,7 @@ StateSnapshot SnapshotOf(const CcalcMach& mach, const Tape& tape, const WindowSt
 }
 
 void Restore(const StateSnapshot& state, CcalcMach& mach, Tape& tape) {
+    mach.SetWordSize(state.word);
     mach.LoadMode(state.mode);
     for (int k = 0; k < kRegisterCount; ++k) mach.LoadRegister(k, state.regs[static_cast<std::size_t>(k)]);
     for (const TapeRow& row : state.tape) tape.Append(row.value, row.text);

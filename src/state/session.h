@@ -14,8 +14,9 @@
 #include "state/tape.h"
 
 // What the file holds, taken from the machine and the tape, and put back
-// into them: the entry's mode (as saved, its payload not converted), the
-// registers and the tape's rows (added after any rows there).
+// into them: the word size, the entry's mode (as saved, its payload not
+// converted), the registers and the tape's rows (added after any rows
+// there), each register and row as it was stored.
 StateSnapshot SnapshotOf(const CcalcMach& mach, const Tape& tape, const WindowState& window);
 void Restore(const StateSnapshot& state, CcalcMach& mach, Tape& tape);
 

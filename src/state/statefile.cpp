@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <thread>
 
 #include "fdio/fdio.h"
@@ -178,6 +179,12 @@ private:
         const std::size_t eq = line.find('=');
         if (eq == std::string_view::npos) return;
         const std::string_view key = Trim(line.substr(0, eq));
+        if (key == "wordsize") {
+            // A damaged size leaves the word as it was.
+            if (const std::optional<WordBits> word = wide::ParseWordBits(Trim(line.substr(eq + 1))))
+                sink_.LoadWordSize(*word);
+            return;
+        }
         if (key != "mode") {
             WindowLine(key, Trim(line.substr(eq + 1)));
             return;
@@ -582,6 +589,10 @@ std::string FormatState(const StateSnapshot& state) {
     out += "mode=";
     out += ModeName(state.mode);
     out += kEol;
+    if (state.word != WordBits::k128) {
+        out += "wordsize=" + std::to_string(BitsOf(state.word));
+        out += kEol;
+    }
     const WindowState& w = state.window;
     if (w.bitsPanel) {
         out += "bits=1";

@@ -33,6 +33,9 @@ public:
     virtual ~StateSink() = default;
     // A readable "mode=" line of the globals section.
     virtual void LoadMode(ValueMode mode) = 0;
+    // A readable "wordsize=" line of the globals section (8, 16, 32 or 64;
+    // a file of a 128-bit session has none).
+    virtual void LoadWordSize(WordBits /*word*/) {}
     // A readable register line; k is the register's position, 0..15.
     virtual void LoadRegister(int k, const CalcValue& value) = 0;
     // A register section has ended (refresh the register list).
@@ -50,6 +53,11 @@ public:
 // Everything the file holds.
 struct StateSnapshot {
     ValueMode mode = vmFloat;
+    // "wordsize=" in [globals], written only when it is not 128, so that the
+    // file of a 128-bit session is the file such a session always wrote,
+    // and readers that do not know the key skip it. Like the mode it is
+    // this calculator's when a save merges.
+    WordBits word = WordBits::k128;
     WindowState window;
     std::array<CalcValue, kRegisterCount> regs{};
     Tape tape;
@@ -61,6 +69,7 @@ class SnapshotSink : public StateSink {
 public:
     explicit SnapshotSink(StateSnapshot& target) : state_(target) {}
     void LoadMode(ValueMode mode) override { state_.mode = mode; }
+    void LoadWordSize(WordBits word) override { state_.word = word; }
     void LoadRegister(int k, const CalcValue& value) override;
     void RegistersLoaded() override {}
     void BeginTape() override {}

@@ -49,14 +49,15 @@ void RightAligned(std::string& out, std::string_view left, std::string_view righ
 
 }  // namespace
 
-std::string TapeExportText(const Tape& tape, const std::array<CalcValue, kRegisterCount>& registers) {
+std::string TapeExportText(const Tape& tape, const std::array<CalcValue, kRegisterCount>& registers,
+                           WordBits word) {
     std::string out;
     for (const TapeRow& row : tape) RightAligned(out, {}, row.text);
     out += "\n\n";
     out.append(kExportColumn, '-');
     out += '\n';
     for (int n = 0; n < kRegisterCount; ++n) {
-        const std::string value = ValueText(registers[static_cast<std::size_t>(n)]);
+        const std::string value = ValueText(registers[static_cast<std::size_t>(n)], word);
         if (value != "0") RightAligned(out, std::string{'R', "0123456789ABCDEF"[n]}, value);
     }
     return out;

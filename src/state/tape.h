@@ -82,6 +82,7 @@ private:
 
 // The tape export's text: the rows right-aligned to column 45, two empty
 // lines, a rule of 45 dashes, then each register whose value text is not
-// "0" as its name (R0 ... RF) and its value text right-aligned. Lines end in
-// "\n".
-std::string TapeExportText(const Tape& tape, const std::array<CalcValue, kRegisterCount>& registers);
+// "0" as its name (R0 ... RF) and its value text right-aligned, as the
+// register list shows it at the word size. Lines end in "\n".
+std::string TapeExportText(const Tape& tape, const std::array<CalcValue, kRegisterCount>& registers,
+                           WordBits word = WordBits::k128);

@@ -69,8 +69,14 @@ CbitGrid::CbitGrid(QWidget* parent) : QWidget(parent) {
     setFixedSize(kWidth, HeightFor(0));
 }
 
+namespace {
+
+bool IsWord(int count) { return count == 8 || count == 16 || count == 32 || count == 64 || count == 128; }
+
+}  // namespace
+
 int CbitGrid::HeightFor(int count) {
-    if (count == kIntegerBits) return 4 * kRowPitch;
+    if (IsWord(count)) return (count + kCols - 1) / kCols * kRowPitch;
     if (count == kFloatBits) return 3 * kRowPitch;
     return 0;
 }
@@ -91,7 +97,8 @@ int CbitGrid::BitOfCell(int row, int col) const {
     const int rows = Rows();
     if (row < 0 || row >= rows || col < 0 || col >= kCols) return -1;
     if (count_ == kFloatBits && row == 0) return col < 16 ? 79 - col : -1;
-    return (rows - 1 - row) * kCols + (kCols - 1 - col);
+    const int n = (rows - 1 - row) * kCols + (kCols - 1 - col);
+    return n < count_ ? n : -1;
 }
 
 QRect CbitGrid::CellRect(int n) const {
@@ -116,10 +123,11 @@ QString CbitGrid::Reading(int n) const {
 }
 
 void CbitGrid::SetBits(int count, const std::array<std::uint64_t, 2>& bits, bool toggleable) {
-    if (count != kIntegerBits && count != kFloatBits) count = 0;
+    if (!IsWord(count) && count != kFloatBits) count = 0;
     std::array<std::uint64_t, 2> masked = bits;
     if (count == kFloatBits) masked[1] &= 0xFFFFU;
-    if (count == 0) masked = {};
+    if (count <= 64) masked[1] = 0;
+    if (count < 64) masked[0] &= (std::uint64_t{1} << count) - 1;
 
     if (count != count_) {
         count_ = count;
@@ -192,11 +200,17 @@ void CbitGrid::MoveFocus(int dRow, int dCol) {
     if (focused_ < 0) return;
     const Cell c = CellOf(focused_);
     const int row = std::clamp(c.row + dRow, 0, Rows() - 1);
-    int col = std::clamp(c.col + dCol, 0, kCols - 1);
-    // A short row (the float's top one) takes the nearest cell it has.
-    while (col > 0 && BitOfCell(row, col) < 0) --col;
-    const int n = BitOfCell(row, col);
-    if (n >= 0) SetFocusedBit(n);
+    const int col = std::clamp(c.col + dCol, 0, kCols - 1);
+    // A short row (the float's top one, a word of 8 or 16 bits) takes the
+    // nearest cell it has.
+    for (int d = 0; d < kCols; ++d) {
+        for (const int near : {col - d, col + d}) {
+            if (const int n = near >= 0 && near < kCols ? BitOfCell(row, near) : -1; n >= 0) {
+                SetFocusedBit(n);
+                return;
+            }
+        }
+    }
 }
 
 void CbitGrid::keyPressEvent(QKeyEvent* event) {

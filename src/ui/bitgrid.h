@@ -1,8 +1,9 @@
 // The grid of the bits panel: every bit of the shown value as one cell, all
-// painted by one widget. It knows the two shapes of the calculator's values
-// (128 integer bits; an 80-bit float, whose sign, exponent, integer bit and
-// fraction it colours) but not the machine: it shows the bits it is given
-// and reports which bit the user wants flipped.
+// painted by one widget. It knows the shapes of the calculator's values
+// (an integer word of 8, 16, 32, 64 or 128 bits; an 80-bit float, whose
+// sign, exponent, integer bit and fraction it colours) but not the machine:
+// it shows the bits it is given and reports which bit the user wants
+// flipped.
 #pragma once
 
 #include <QImage>
@@ -17,18 +18,21 @@ class CbitGrid : public QWidget {
     Q_OBJECT
 
 public:
-    // The two shapes the grid takes. Integers: 4 rows of 32, bit 0 at the
-    // right of the bottom row, bit 127 at the top left. Floats (80 bits):
-    // the top row holds the sign and the exponent (bits 79..64) from the
-    // left; the two rows below hold the integer bit and the fraction (bits
-    // 63..0) exactly as an integer's low 64 bits are drawn.
+    // The shapes the grid takes. Integers: rows of 32, bit 0 at the right of
+    // the bottom row, bit 127 at the top left of 4 rows; a word of 8 or 16
+    // bits is one row with its cells at the right, where the low bits of
+    // every word are. Floats (80 bits): the top row holds the sign and the
+    // exponent (bits 79..64) from the left; the two rows below hold the
+    // integer bit and the fraction (bits 63..0) exactly as an integer's low
+    // 64 bits are drawn.
     static constexpr int kIntegerBits = 128;
     static constexpr int kFloatBits = 80;
 
     explicit CbitGrid(QWidget* parent = nullptr);
 
-    // count is 128, 80 or 0 (no cells). bits: bit n is (bits[n / 64] >> (n % 64)) & 1;
-    // bits at or above count are ignored. Repaints only when something changed.
+    // count is 8, 16, 32, 64 or 128 (an integer word), 80 (a float) or 0 (no
+    // cells). bits: bit n is (bits[n / 64] >> (n % 64)) & 1; bits at or
+    // above count are ignored. Repaints only when something changed.
     void SetBits(int count, const std::array<std::uint64_t, 2>& bits, bool toggleable);
 
     int BitCount() const { return count_; }

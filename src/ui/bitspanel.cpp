@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMoveEvent>
@@ -29,6 +30,7 @@
 #include "ui/calc_colours.h"
 #include "ui/drawn_icons.h"
 #include "ui/mrvforms.h"
+#include "ui/wordtools.h"
 
 namespace {
 
@@ -304,9 +306,16 @@ private:
         const QStaticText& name = rows_[static_cast<std::size_t>(index)].name;
         QPainter p(&picture_);
         p.fillRect(caption, kBackground);
-        // A caption too long for its column is cut at the box.
+        // A caption too long for its column ("IPv6 standard" in some fonts)
+        // is set up to a pixel a letter tighter, and what still does not fit
+        // is cut at the box.
         p.setClipRect(caption);
-        p.setFont(font());
+        QFont f = font();
+        const qreal excess = QFontMetricsF(f).horizontalAdvance(name.text()) - kCaptionW;
+        if (excess > 0 && !name.text().isEmpty())
+            f.setLetterSpacing(QFont::AbsoluteSpacing,
+                               -std::min<qreal>(excess / static_cast<qreal>(name.text().size()), 1));
+        p.setFont(f);
         p.setPen(kCaption);
         p.drawStaticText(QPointF(0, caption.top() + (CbitsLine::kHeight - name.size().height()) / 2), name);
     }
@@ -482,8 +491,12 @@ void CbitsPanel::SetContent(const BitsPanelContent& content) {
     if (!grid_) {
         grid_ = new CbitGrid(this);
         connect(grid_, &CbitGrid::BitToggled, this, &CbitsPanel::BitToggled);
+        tools_ = new CwordTools(this);
+        connect(tools_, &CwordTools::SizeChosen, this, &CbitsPanel::WordSizeChosen);
+        connect(tools_, &CwordTools::OperationAsked, this, &CbitsPanel::OperationAsked);
     }
     grid_->SetBits(content.bitCount, content.bits, content.toggleable);
+    tools_->SetState(content.wordBits, content.integerTools);
 
     if (reshape) {
         for (int i = 0; i < static_cast<int>(lines_.size()); ++i)
@@ -508,6 +521,8 @@ void CbitsPanel::LayOut() {
         grid_->move(kMargin, y);
         y += gridH;
     }
+    tools_->move(kMargin, y + kLineGap);
+    y += kLineGap + CwordTools::kHeight;
     y += kMargin;
     if (y == height()) return;
     setFixedSize(kWidth, y);

@@ -23,6 +23,7 @@
 
 class CbitGrid;
 class CbitsSheet;
+class CwordTools;
 class QToolButton;
 
 struct BitsPanelLine {
@@ -37,9 +38,11 @@ struct BitsPanelLine {
 
 struct BitsPanelContent {
     std::vector<BitsPanelLine> lines;     // top to bottom
-    int bitCount = 128;                   // 128 (integer grid), 80 (float grid) or 0 (no grid)
+    int bitCount = 128;                   // 8 ... 128 (an integer word), 80 (float grid) or 0 (no grid)
     std::array<std::uint64_t, 2> bits{};  // bit n is (bits[n / 64] >> (n % 64)) & 1
     bool toggleable = true;               // false: the bits are shown, clicks do nothing
+    int wordBits = 128;                   // the word size the word tools show chosen
+    bool integerTools = true;             // SAR and BSWAP apply (not in Float)
 };
 
 // One line of the panel: caption, the value in a dark box, and a copy
@@ -102,6 +105,8 @@ public:
     std::optional<QPoint> UserPlace() const;
 
     CbitGrid* Grid() const { return grid_; }
+    // The row below the grid: the word size, SAR and BSWAP.
+    CwordTools* WordTools() const { return tools_; }
     int LineCount() const { return shownLines_; }
     CbitsLine* Line(int index) const;
 
@@ -112,6 +117,10 @@ public:
 signals:
     // The user asked to flip this bit of the shown value.
     void BitToggled(int bit);
+    // The user chose a word size (8 ... 128) or an operation of the word
+    // tools ("SAR", "BSWAP").
+    void WordSizeChosen(int bits);
+    void OperationAsked(const QString& caption);
     // Escape, Ctrl+B or the close button hid the panel. The owner stays.
     void Closed();
 
@@ -140,6 +149,7 @@ private:
     QWidget* owner_;
     CbitGrid* grid_ = nullptr;
     CbitsSheet* sheet_ = nullptr;
+    CwordTools* tools_ = nullptr;
     std::vector<CbitsLine*> lines_;  // grows, never shrinks; extras hidden
     int shownLines_ = 0;
     int gridBits_ = -1;

@@ -90,6 +90,11 @@ void Ccalc::ConnectWidgets() {
     ui_->entry->OnKey = [this](QKeyEvent* e) { TypeKey(e, true); };
     connect(panel_, &CpanelGlue::KeyTyped, this, [this](QKeyEvent* e) { TypeKey(e, false); });
     connect(panel_, &CpanelGlue::ValueEdited, this, &Ccalc::UpdateDisplay);
+    connect(panel_, &CpanelGlue::MachineChanged, this, [this] {
+        regPending_ = raNone;
+        UpdateRegisters();
+        UpdateDisplay();
+    });
     connect(panel_, &CpanelGlue::CopyAsked, this, &Ccalc::CopyToClipboard);
     connect(panel_, &CpanelGlue::PasteAsked, this, &Ccalc::PasteFromClipboard);
     connect(ui_->registers, &QAbstractItemView::clicked, this,
@@ -124,11 +129,23 @@ void Ccalc::UpdateDisplay() {
     CalcWidgets& w = *ui_;
     if (m.ParenCount() == 0) {
         w.parenCt->hide();
-        // Long texts stop short of the counter rather than run under it.
-        w.entry->SetReservedLeft(w.parenCt->geometry().right() + 1);
     } else {
         w.parenCt->setText(QLatin1Char('(') + QString::number(m.ParenCount()));
         w.parenCt->show();
+    }
+    const WordBits word = m.WordSize();
+    if (word == WordBits::k128) {
+        w.wordSize->hide();
+        // Long texts stop short of the counter rather than run under it.
+        w.entry->SetReservedLeft(w.parenCt->geometry().right() + 1);
+    } else {
+        const QString bits = QString::number(BitsOf(word));
+        if (w.wordSize->text() != bits) {
+            w.wordSize->setText(bits);
+            w.wordSize->setAccessibleDescription(bits + QStringLiteral(" bits"));
+        }
+        w.wordSize->show();
+        w.entry->SetReservedLeft(w.wordSize->geometry().right() + 1);
     }
 
     const std::string text = m.DisplayText();
@@ -151,7 +168,7 @@ void Ccalc::UpdateDisplay() {
 
 void Ccalc::UpdateRegisters() {
     for (int n = 0; n < kRegisterCount; ++n)
-        ui_->registers->item(n, 1)->setText(Latin1(ValueText(mach_->Register(n))));
+        ui_->registers->item(n, 1)->setText(Latin1(ValueText(mach_->Register(n), mach_->WordSize())));
 }
 
 void Ccalc::TapeAppend(std::string_view text, const CalcValue& value) {

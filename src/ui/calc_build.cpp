@@ -2,15 +2,18 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QEvent>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStaticText>
 #include <QStyle>
 #include <QTableWidget>
 
@@ -89,6 +92,29 @@ QFont FittedFont(const QFont& font, const QString& caption, int keyWidth) {
     tight.setLetterSpacing(QFont::AbsoluteSpacing, -std::min<qreal>(perLetter, 2));
     return tight;
 }
+
+// The word size in the display. It lies over the display, which repaints
+// it with every key; its text, which changes only with the word size, is
+// laid out once instead of at each of those paints.
+class CwordMark : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (laidOut_.text() != text()) {
+            laidOut_.setText(text());
+            laidOut_.prepare(QTransform(), font());
+        }
+        QPainter p(this);
+        p.setFont(font());
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawStaticText(0, 0, laidOut_);
+    }
+
+private:
+    QStaticText laidOut_;
+};
 
 QTableWidget* MakeGrid(QWidget* parent, const char* name, int columns) {
     auto* grid = new QTableWidget(0, columns, parent);
@@ -290,6 +316,23 @@ void BuildDisplay(CalcWidgets& w, QWidget* window) {
     Fill(w.parenCt, kDisplayColour);
     SetColour(w.parenCt, QPalette::WindowText, kDisplayText);
     w.parenCt->hide();
+
+    // The word size, when it is not 128 bits: small, like an exponent,
+    // right of the counter's place, so that it moves neither the counter
+    // nor the value, and dimmer than the value.
+    QFont small = labelFont;
+    small.setPixelSize(std::max(7, QFontInfo(labelFont).pixelSize() * 2 / 3));
+    w.wordSize = new CwordMark(w.entry);
+    w.wordSize->setObjectName(QStringLiteral("wordSize"));
+    w.wordSize->setAccessibleName(QStringLiteral("Word size"));
+    w.wordSize->setFont(small);
+    // Measured in the display's font, which is loaded already: the small
+    // one is loaded only when a word size first shows.
+    w.wordSize->setGeometry(w.parenCt->geometry().right() + 3, 4,
+                            QFontMetrics(labelFont).horizontalAdvance(QStringLiteral("64")) * 2 / 3 + 3, 14);
+    Fill(w.wordSize, kDisplayColour);
+    SetColour(w.wordSize, QPalette::WindowText, kDisplayText.darker(130));
+    w.wordSize->hide();
     // Long texts stop short of the counter rather than run under it.
     w.entry->SetReservedLeft(w.parenCt->geometry().right() + 1);
 }

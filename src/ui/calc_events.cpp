@@ -116,7 +116,7 @@ void Ccalc::PasteFromClipboard() {
     const std::string typing = mach_->ShowsY() && mach_->EntryStarted() ? mach_->EntryText() : std::string();
     const PastePlan plan =
         PlanPaste(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), mach_->Mode(),
-                  kWordBits, typing);
+                  mach_->WordSize(), typing);
     // Like any other key, the paste cancels a pending store or recall.
     regPending_ = raNone;
     if (plan.kind == PastePlan::kKeys) {

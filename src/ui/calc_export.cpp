@@ -55,7 +55,7 @@ void Ccalc::ExportTape() {
     const QString name = chooseExportFile_ ? chooseExportFile_() : AskExportFile(this);
     if (name.isEmpty()) return;
 
-    const std::string text = TapeExportText(tape_, mach_->Registers());
+    const std::string text = TapeExportText(tape_, mach_->Registers(), mach_->WordSize());
 
     // Written beside the old file and put in its place only when whole: a
     // full disk must not cost the previous export.

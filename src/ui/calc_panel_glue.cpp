@@ -1,5 +1,6 @@
 // The bits panel, the display's context menu and Always on top.
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -13,6 +14,7 @@
 
 #include "calcmach/bits.h"
 #include "calcmach/code_number.h"
+#include "calcmach/keys.h"
 #include "state/statefile.h"
 #include "ui/application.h"
 #include "ui/bitspanel.h"
@@ -27,9 +29,9 @@ QString Latin1(const std::string& s) {
 }
 
 QString Caption(const std::string& name) {
-    if (name == "ipv4") return QStringLiteral("IPv4");
-    if (name == "ipv6") return QStringLiteral("IPv6");
     QString caption = Latin1(name);
+    // "ipv4", "ipv6 standard": the addresses' names as networks write them.
+    if (caption.startsWith(QLatin1String("ipv"))) return caption.replace(0, 3, QStringLiteral("IPv"));
     if (!caption.isEmpty()) caption[0] = caption[0].toUpper();
     return caption;
 }
@@ -40,8 +42,9 @@ bool SameValue(const CalcValue& a, const CalcValue& b) {
 
 // The content for v; lines whose texts have not changed since before reuse
 // its strings.
-BitsPanelContent PanelContent(const CalcValue& v, const std::vector<BitForm>& forms,
-                              const std::vector<BitForm>* beforeForms, const BitsPanelContent* before) {
+BitsPanelContent PanelContent(const CalcValue& v, WordBits word, bool integerTools,
+                              const std::vector<BitForm>& forms, const std::vector<BitForm>* beforeForms,
+                              const BitsPanelContent* before) {
     BitsPanelContent c;
     c.lines.reserve(forms.size());
     for (std::size_t i = 0; i < forms.size(); ++i) {
@@ -61,19 +64,21 @@ BitsPanelContent PanelContent(const CalcValue& v, const std::vector<BitForm>& fo
         line.dimmed = static_cast<int>(f.dim);
         c.lines.push_back(std::move(line));
     }
-    c.bitCount = BitCount(v);
+    c.bitCount = BitCount(v, word);
     // The error value has no bits to show: its payload, the top bit alone,
     // would read as the number -2^127.
     const Word128 w = v.mode == vmERR ? Word128{} : v.w();
     c.bits = {w.lo, w.hi};
     c.toggleable = BitsToggleable(v.mode);
+    c.wordBits = static_cast<int>(BitsOf(word));
+    c.integerTools = integerTools;
     return c;
 }
 
 // The lines for v. While the display shows the error value the panel says
 // so, and shows none of the forms of its payload.
-std::vector<BitForm> PanelForms(const CalcValue& v) {
-    if (v.mode != vmERR) return BitForms(v);
+std::vector<BitForm> PanelForms(const CalcValue& v, WordBits word) {
+    if (v.mode != vmERR) return BitForms(v, word);
     const std::string text = ValueText(v);
     return {BitForm{"value", text, text, 0}};
 }
@@ -107,6 +112,8 @@ private:
 // their texts.
 struct CpanelGlue::BitsShown {
     CalcValue value;
+    WordBits word = WordBits::k128;
+    bool integerTools = true;
     std::vector<BitForm> forms;
     BitsPanelContent content;
 };
@@ -125,13 +132,21 @@ CpanelGlue::~CpanelGlue() = default;
 
 void CpanelGlue::ShowBitsValue() {
     const CalcValue v = mach_.BitsValue();
-    if (bitsShown_ && SameValue(bitsShown_->value, v)) return;
-    std::vector<BitForm> forms = PanelForms(v);
-    BitsPanelContent content = bitsShown_ ? PanelContent(v, forms, &bitsShown_->forms, &bitsShown_->content)
-                                          : PanelContent(v, forms, nullptr, nullptr);
+    const WordBits word = mach_.WordSize();
+    // SAR and the byte swap act on the entry, as NOT does: not in Float.
+    const bool tools = mach_.Mode() != vmFloat;
+    if (bitsShown_ && SameValue(bitsShown_->value, v) && bitsShown_->word == word &&
+        bitsShown_->integerTools == tools)
+        return;
+    std::vector<BitForm> forms = PanelForms(v, word);
+    BitsPanelContent content =
+        bitsShown_ ? PanelContent(v, word, tools, forms, &bitsShown_->forms, &bitsShown_->content)
+                   : PanelContent(v, word, tools, forms, nullptr, nullptr);
     bitsPanel_->SetContent(content);
     if (!bitsShown_) bitsShown_.reset(new BitsShown);
     bitsShown_->value = v;
+    bitsShown_->word = word;
+    bitsShown_->integerTools = tools;
     bitsShown_->forms = std::move(forms);
     bitsShown_->content = std::move(content);
 }
@@ -139,7 +154,7 @@ void CpanelGlue::ShowBitsValue() {
 QString CpanelGlue::CopyText(CodeForm form) const {
     const CalcValue v = mach_.BitsValue();
     if (!IsIntegerMode(v.mode)) return {};
-    return Latin1(CodeLiteral(v.w(), form));
+    return Latin1(CodeLiteral(v.w(), form, mach_.WordSize()));
 }
 
 void CpanelGlue::MakeBitsPanel() {
@@ -149,6 +164,10 @@ void CpanelGlue::MakeBitsPanel() {
         if (mach_.ToggleBit(bit)) emit ValueEdited();
     });
     connect(bitsPanel_, &CbitsPanel::Closed, this, [this] { bitsOpen_ = false; });
+    connect(bitsPanel_, &CbitsPanel::WordSizeChosen, this, [this](int bits) {
+        if (const std::optional<WordBits> word = wide::WordBitsOf(bits)) SetWordSize(*word);
+    });
+    connect(bitsPanel_, &CbitsPanel::OperationAsked, this, &CpanelGlue::RunWordOperation);
     bitsPanel_->installEventFilter(new CkeyForwarder(bitsPanel_, [this](QKeyEvent* e) { emit KeyTyped(e); }));
 }
 
@@ -193,11 +212,32 @@ void CpanelGlue::SetAlwaysOnTop(bool on) {
     }
 }
 
+void CpanelGlue::SetWordSize(WordBits word) {
+    mach_.SetWordSize(word);
+    emit MachineChanged();
+}
+
+void CpanelGlue::RunWordOperation(const QString& caption) {
+    if (const MachineAction* action = ButtonAction(caption.toStdString())) action->Run(mach_);
+    emit MachineChanged();
+}
+
 bool CpanelGlue::Key(int key, Qt::KeyboardModifiers mods, bool onDisplay) {
     mods = ShortcutModifiers(mods);
     if (key == Qt::Key_B && mods == Qt::ControlModifier) {
         SetBitsPanelShown(!bitsOpen_);
         display_->setFocus();
+        return true;
+    }
+    if (mods == Qt::ControlModifier && key >= Qt::Key_1 &&
+        key < Qt::Key_1 + static_cast<int>(std::size(kWordSizes))) {
+        SetWordSize(kWordSizes[key - Qt::Key_1]);
+        return true;
+    }
+    if (mods == Qt::ControlModifier && (key == Qt::Key_R || key == Qt::Key_E)) {
+        // In Float the keys do nothing, as their buttons are disabled there.
+        if (mach_.Mode() != vmFloat)
+            RunWordOperation(key == Qt::Key_R ? QStringLiteral("SAR") : QStringLiteral("BSWAP"));
         return true;
     }
     if (onDisplay && ((key == Qt::Key_Menu && mods == Qt::NoModifier) ||
@@ -209,8 +249,8 @@ bool CpanelGlue::Key(int key, Qt::KeyboardModifiers mods, bool onDisplay) {
 }
 
 QAction* CpanelGlue::AddMenuAction(const char* name, const QString& text, std::function<void()> fn,
-                                   const QKeySequence& keys) {
-    QAction* a = displayMenu_->addAction(text);
+                                   const QKeySequence& keys, QMenu* menu) {
+    QAction* a = (menu ? menu : displayMenu_)->addAction(text);
     a->setObjectName(QString::fromLatin1(name));
     // Shortcut texts for the reader; the keys themselves are the window's,
     // so the actions' shortcuts act only inside the menu.
@@ -258,6 +298,8 @@ QMenu* CpanelGlue::DisplayMenu() {
     AddMenuAction(
         "paste", QStringLiteral("Paste"), [this] { emit PasteAsked(); }, QKeySequence(Qt::CTRL | Qt::Key_V));
     displayMenu_->addSeparator();
+    AddWordActions();
+    displayMenu_->addSeparator();
     QAction* bits = AddMenuAction(
         "bitsPanel", QStringLiteral("Bits panel"), [this] { SetBitsPanelShown(!bitsOpen_); },
         QKeySequence(Qt::CTRL | Qt::Key_B));
@@ -273,6 +315,38 @@ QMenu* CpanelGlue::DisplayMenu() {
         onTop->setChecked(onTop_);
     });
     return displayMenu_;
+}
+
+// The word size as a submenu of five sizes, and SAR and the byte swap, each
+// with its key.
+void CpanelGlue::AddWordActions() {
+    QMenu* sizes = displayMenu_->addMenu(QStringLiteral("Word size"));
+    sizes->setObjectName(QStringLiteral("wordSizeMenu"));
+    auto* group = new QActionGroup(sizes);
+    std::vector<std::pair<QAction*, WordBits>> sizeActions;
+    for (std::size_t i = 0; i < std::size(kWordSizes); ++i) {
+        const WordBits word = kWordSizes[i];
+        const QString bits = QString::number(BitsOf(word));
+        const std::string name = "word" + bits.toStdString();
+        QAction* a = AddMenuAction(
+            name.c_str(), bits + QStringLiteral(" bits"), [this, word] { SetWordSize(word); },
+            QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + static_cast<int>(i))), sizes);
+        a->setCheckable(true);
+        group->addAction(a);
+        sizeActions.emplace_back(a, word);
+    }
+    QAction* sar = AddMenuAction(
+        "sar", QStringLiteral("Shift right arithmetic (SAR)"),
+        [this] { RunWordOperation(QStringLiteral("SAR")); }, QKeySequence(Qt::CTRL | Qt::Key_R));
+    QAction* swap = AddMenuAction(
+        "byteSwap", QStringLiteral("Byte swap (BSWAP)"),
+        [this] { RunWordOperation(QStringLiteral("BSWAP")); }, QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(displayMenu_, &QMenu::aboutToShow, this, [this, sizeActions, sar, swap] {
+        for (const auto& [a, word] : sizeActions) a->setChecked(word == mach_.WordSize());
+        const bool integer = mach_.Mode() != vmFloat;
+        sar->setEnabled(integer);
+        swap->setEnabled(integer);
+    });
 }
 
 void CpanelGlue::ShowDisplayMenu(const QPoint& globalPos) { DisplayMenu()->popup(globalPos); }

@@ -1,8 +1,9 @@
 // CpanelGlue: the main window's programmer's tools, a class of their own
 // beside the window: the bits panel, the display's context menu with its
-// copies in the forms code writes, and Always on top. The window owns one,
-// hands it every key it may want and tells it after every refresh; it asks
-// the window for the rest through its signals.
+// copies in the forms code writes, the word size with SAR and the byte swap
+// (in the panel, the menu and on keys), and Always on top. The window owns
+// one, hands it every key it may want and tells it after every refresh; it
+// asks the window for the rest through its signals.
 //
 // None of this changes how the calculator itself behaves: the panel only
 // shows the value the display shows, and a flipped bit goes into the entry
@@ -40,9 +41,17 @@ public:
 
     // After every refresh of the window: the panel shows the new value.
     void Refresh();
-    // Ctrl+B anywhere in the window; the Menu key and Shift+F10 on the
-    // display (onDisplay). True when the key was used.
+    // Ctrl+B anywhere in the window; Ctrl+1 to Ctrl+5 (the word sizes 8,
+    // 16, 32, 64 and 128 bits), Ctrl+R (SAR) and Ctrl+E (BSWAP) anywhere
+    // too; the Menu key and Shift+F10 on the display (onDisplay). True when
+    // the key was used.
     bool Key(int key, Qt::KeyboardModifiers mods, bool onDisplay);
+
+    // The word size, as the panel, the menu and the keys choose it, and the
+    // operations beside it ("SAR", "BSWAP", by their captions); then the
+    // window is told (MachineChanged).
+    void SetWordSize(WordBits word);
+    void RunWordOperation(const QString& caption);
 
     // Shows or hides the bits panel (Ctrl+B, the display's menu). The
     // panel is made the first time it is shown.
@@ -66,6 +75,10 @@ public:
 signals:
     // A bit was flipped into the entry: the window shows the new value.
     void ValueEdited();
+    // The word size changed, or SAR or the byte swap ran: the window shows
+    // the new value and the registers (shown as they would be recalled), as
+    // after a keypad button.
+    void MachineChanged();
     // A key the panel leaves unused, for the window to type.
     void KeyTyped(QKeyEvent* event);
     // The menu's Copy and Paste, which are the window's own.
@@ -83,7 +96,8 @@ private:
     // An action of the display's menu: fn, then the focus back on the
     // display. keys: the window's shortcut, shown beside the text.
     QAction* AddMenuAction(const char* name, const QString& text, std::function<void()> fn,
-                           const QKeySequence& keys = QKeySequence());
+                           const QKeySequence& keys = QKeySequence(), QMenu* menu = nullptr);
+    void AddWordActions();
     void BringBitsPanelBack();
 
     QWidget& window_;

@@ -25,6 +25,7 @@ struct CalcWidgets {
     QTableWidget* tapeList = nullptr;
     CdisplayPanel* entry = nullptr;
     QLabel* parenCt = nullptr;
+    QLabel* wordSize = nullptr;  // the word size below 128 bits, in the display
     QGroupBox* modes = nullptr;
     QButtonGroup* modeGroup = nullptr;  // button ids are the modes
     // The keypad in tab order, each button with what it does.

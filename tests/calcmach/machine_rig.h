@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "calcmach/calcmach.h"
+#include "calcmach/keys.h"
 #include "open_machine.h"
 
 struct MachineRig {
@@ -27,7 +28,8 @@ struct MachineRig {
 
     // Space-separated tokens: "bs" is the backspace character; "neg" is the
     // sign change; "sto3" / "rcl3" use a register; "op20" calls OpSet;
-    // "mode:vmHex" switches mode. A token the machine takes as a key text
+    // "mode:vmHex" switches mode; "w:32" the word size; "b:NOT" presses
+    // the button of that caption. A token the machine takes as a key text
     // ("+", "<<", "(", "=", "c", "ca", ...) goes to KeyString; any other is
     // typed character by character through KeyChar.
     void Keys(std::string_view seq) {
@@ -59,6 +61,10 @@ private:
             m.OpSet(Number(t.substr(2)));
         } else if (t.substr(0, 5) == "mode:") {
             m.SetMode(str2mode(t.substr(5)));
+        } else if (t.substr(0, 2) == "w:") {
+            m.SetWordSize(*wide::ParseWordBits(t.substr(2)));
+        } else if (t.substr(0, 2) == "b:") {
+            ButtonAction(t.substr(2))->Run(m);
         } else if (!m.KeyString(t)) {
             for (char c : t) m.KeyChar(c);
         }

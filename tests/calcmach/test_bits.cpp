@@ -118,8 +118,9 @@ std::vector<Word128> SampleWords() {
 }
 
 TEST(BitForms, IntegerFormsMatchIndependentTexts) {
-    const std::vector<std::string> names = {"hex",  "signed", "unsigned", "octal",
-                                            "ipv4", "ipv6",   "set bits", "highest bit"};
+    const std::vector<std::string> names = {"hex",      "signed",        "unsigned", "octal",
+                                            "ipv4",     "ipv4 standard", "ipv6",     "ipv6 standard",
+                                            "set bits", "highest bit"};
     for (ValueMode mode : {vmDec, vmBin, vmOct, vmHex, vmIPv4, vmIPv6}) {
         for (Word128 w : SampleWords()) {
             SCOPED_TRACE(std::string(ModeName(mode)) + " " + Hex32(w));
@@ -137,6 +138,8 @@ TEST(BitForms, IntegerFormsMatchIndependentTexts) {
             EXPECT_TRUE(GroupedFrom(f["octal"].text, f["octal"].plain, 3));
             EXPECT_EQ(f["ipv4"].plain, ValueText(CalcValue::Int(vmIPv4, w)));
             EXPECT_EQ(f["ipv6"].plain, ValueText(CalcValue::Int(vmIPv6, w)));
+            EXPECT_EQ(f["ipv4 standard"].plain, wide::StandardIPv4Text(w, WordBits::k128).value_or("none"));
+            EXPECT_EQ(f["ipv6 standard"].plain, wide::StandardIPv6Text(w, WordBits::k128));
             EXPECT_EQ(f["set bits"].plain, std::to_string(CountBits(v)));
             EXPECT_EQ(f["highest bit"].plain, HighestBit(v));
             // Only the hex line dims, and only leading zeros, never the last digit.
@@ -188,6 +191,53 @@ TEST(BitForms, WhatTheUserReads) {
         auto f = ByName(BitForms(CalcValue::Int(vmDec, c.w)));
         for (const auto& [name, text] : c.texts) EXPECT_EQ(f[name].text, text) << name;
         EXPECT_EQ(f["hex"].dim, c.dim);
+    }
+}
+
+// At a word size the forms are the word's: N/4 hexadecimal digits, its
+// signed and unsigned value, the bits counted within it; and the standard
+// address texts beside the calculator's.
+TEST(BitForms, WhatTheUserReadsAtAWordSize) {
+    const struct {
+        WordBits n;
+        Word128 w;  // reduced
+        std::map<std::string, std::string> texts;
+        int grid;
+    } cases[] = {
+        {WordBits::k32,
+         W128AllOnes,
+         {{"hex", "FFFF FFFF"},
+          {"signed", "-1"},
+          {"unsigned", "4 294 967 295"},
+          {"octal", "37 777 777 777"},
+          {"ipv4", "255.255.255.255"},
+          {"ipv4 standard", "255.255.255.255"},
+          {"ipv6", "::ffff:ffff"},
+          {"ipv6 standard", "::ffff:ffff"},
+          {"set bits", "32"},
+          {"highest bit", "31"}},
+         32},
+        {WordBits::k8,
+         -Word128(128, 0),
+         {{"hex", "80"}, {"signed", "-128"}, {"unsigned", "128"}, {"set bits", "1"}, {"highest bit", "7"}},
+         8},
+        {WordBits::k16, Word128(5, 0), {{"hex", "0005"}, {"ipv4", "5"}, {"ipv4 standard", "0.0.0.5"}}, 16},
+        {WordBits::k64,
+         Word128(0x000A000000000000, 0),
+         {{"ipv4 standard", "none"}, {"ipv6", "::a:0:0:0"}, {"ipv6 standard", "::a:0:0:0"}},
+         64},
+        {WordBits::k128,
+         Word128(0x01BB000000000000, 0x000C000000000000),
+         {{"ipv6", "c:0:0:0:1bb::"}, {"ipv6 standard", "c::1bb:0:0:0"}},
+         128},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(BitsOf(c.n));
+        const CalcValue v = CalcValue::Int(vmHex, c.w);
+        auto f = ByName(BitForms(v, c.n));
+        for (const auto& [name, text] : c.texts) EXPECT_EQ(f[name].text, text) << name;
+        EXPECT_EQ(BitCount(v, c.n), c.grid);
+        EXPECT_EQ(BitCount(CalcValue::Float(Extended::One()), c.n), 80);
     }
 }
 

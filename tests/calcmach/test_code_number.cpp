@@ -132,29 +132,29 @@ TEST(PasteWidth, NumbersMustFitTheWord) {
     struct Case {
         std::string text;
         ValueMode mode;
-        int bits;
+        WordBits bits;
         bool fits;
     };
     const Case cases[] = {
-        {"255", vmDec, 8, true},
-        {"256", vmDec, 8, false},
-        {"-128", vmDec, 8, true},
-        {"-129", vmDec, 8, false},
-        {"0xFFu8", vmDec, 8, true},
-        {"0x100", vmDec, 8, false},
-        {"-0x80", vmDec, 8, true},
-        {"1.2.3.4", vmDec, 32, true},
-        {"1.2.3.4.5", vmDec, 32, false},
-        {"::ffff", vmDec, 16, true},
-        {"::1:0", vmDec, 16, false},
-        {"FFFF", vmHex, 16, true},
-        {"1+10000", vmHex, 16, false},
-        {"1.5e300", vmDec, 8, true},
-        {"0b" + std::string(64, '1'), vmDec, 64, true},
-        {"0b1" + std::string(64, '0'), vmDec, 64, false},
+        {"255", vmDec, WordBits::k8, true},
+        {"256", vmDec, WordBits::k8, false},
+        {"-128", vmDec, WordBits::k8, true},
+        {"-129", vmDec, WordBits::k8, false},
+        {"0xFFu8", vmDec, WordBits::k8, true},
+        {"0x100", vmDec, WordBits::k8, false},
+        {"-0x80", vmDec, WordBits::k8, true},
+        {"1.2.3.4", vmDec, WordBits::k32, true},
+        {"1.2.3.4.5", vmDec, WordBits::k32, false},
+        {"::ffff", vmDec, WordBits::k16, true},
+        {"::1:0", vmDec, WordBits::k16, false},
+        {"FFFF", vmHex, WordBits::k16, true},
+        {"1+10000", vmHex, WordBits::k16, false},
+        {"1.5e300", vmDec, WordBits::k8, true},
+        {"0b" + std::string(64, '1'), vmDec, WordBits::k64, true},
+        {"0b1" + std::string(64, '0'), vmDec, WordBits::k64, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.text + " at " + std::to_string(c.bits));
+        SCOPED_TRACE(c.text + " at " + std::to_string(BitsOf(c.bits)));
         EXPECT_EQ(PlanPaste(c.text, c.mode, c.bits).kind != PastePlan::kRefused, c.fits);
     }
 }
@@ -285,7 +285,7 @@ TEST(PasteTyped, DigitsGoOnWithTheNumberBeingTyped) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typing + " then " + c.text);
-        EXPECT_EQ(PlanPaste(c.text, c.mode, kWordBits, c.typing).kind == PastePlan::kKeys, c.typed);
+        EXPECT_EQ(PlanPaste(c.text, c.mode, WordBits::k128, c.typing).kind == PastePlan::kKeys, c.typed);
     }
 }
 
@@ -327,6 +327,43 @@ TEST(CodeLiteral, WritesCodeThatReadsBack) {
             EXPECT_EQ(r.value.w(), v) << text;
         }
     }
+}
+
+// At a narrower word the copies are the word's: its pattern in the
+// unsigned forms, its signed value, and each pastes back, at that word, as
+// the same value; one bit more than the word is refused, never cut.
+TEST(CodeLiteral, AtAWordSizeWritesTheWordAndReadsBack) {
+    const struct {
+        WordBits n;
+        Word128 v;  // reduced
+        const char* hex;
+        const char* sign;
+        const char* unsign;
+    } rows[] = {
+        {WordBits::k32, W128AllOnes, "0xFFFFFFFF", "-1", "4294967295"},
+        {WordBits::k8, -Word128(128, 0), "0x80", "-128", "128"},
+        {WordBits::k16, Word128(0x7FFF, 0), "0x7FFF", "32767", "32767"},
+        {WordBits::k64, W128AllOnes << 63, "0x8000000000000000", "-9223372036854775808",
+         "9223372036854775808"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.hex);
+        EXPECT_EQ(CodeLiteral(r.v, CodeForm::Hex, r.n), r.hex);
+        EXPECT_EQ(CodeLiteral(r.v, CodeForm::Signed, r.n), r.sign);
+        EXPECT_EQ(CodeLiteral(r.v, CodeForm::Unsigned, r.n), r.unsign);
+        for (const CodeForm f :
+             {CodeForm::Hex, CodeForm::Signed, CodeForm::Unsigned, CodeForm::Octal, CodeForm::Binary}) {
+            CcalcMach m;
+            m.SetWordSize(r.n);
+            const PastePlan p = PlanPaste(CodeLiteral(r.v, f, r.n), vmDec, r.n);
+            ASSERT_EQ(p.kind, PastePlan::kNumber) << CodeLiteral(r.v, f, r.n);
+            EnterReadNumber(m, p.value);
+            EXPECT_EQ(m.ShownValue().w(), r.v) << CodeLiteral(r.v, f, r.n);
+        }
+    }
+    EXPECT_EQ(PlanPaste("0x100000000", vmDec, WordBits::k32).why, "\"0x100000000\" does not fit 32 bits");
+    EXPECT_EQ(PlanPaste("-2147483649", vmDec, WordBits::k32).why, "\"-2147483649\" does not fit 32 bits");
+    EXPECT_EQ(PlanPaste("1+4294967296", vmDec, WordBits::k32).why, "\"4294967296\" does not fit 32 bits");
 }
 
 }  // namespace

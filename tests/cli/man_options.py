@@ -7,9 +7,10 @@ program itself:
   under every name, is tried;
 - every key and written form the page lists is tried: qzcalc takes it and it
   changes the result (a digit: in either case, as the digit it is);
-- every example the page gives ("EXPR gives RESULT", in a mode where it
-  says "In hex, ...") gives that result, and every entry of KEYS and WRITTEN
-  FORMS has one that uses what the entry lists;
+- every example the page gives ("EXPR gives RESULT", in a mode and at a
+  word size where it says "In hex, ...", "At 32 bits, ..." or "In hex at 32
+  bits, ...") gives that result, and every entry of KEYS and WRITTEN FORMS
+  has one that uses what the entry lists;
 - the written forms of --help and of the page are the same;
 - the commands of EXAMPLES print what the page shows.
 
@@ -95,15 +96,19 @@ def tagged_entries(body):
 
 
 def examples(lines):
-    """(mode, expression, result) of each "EXPR gives RESULT" in lines, the
-    mode from an "In MODE," before it in the same sentence."""
+    """(mode, word size, expression, result) of each "EXPR gives RESULT" in
+    lines, the mode and the word size from an "In MODE," "At N bits," "In
+    MODE at N bits," or "At N bits in MODE," before it in the same sentence
+    (the word size None: qzcalc's default)."""
     text = " ".join(lines)
     found = []
     for sentence in re.split(r"(?<=\.)\s+(?=[A-Z\\])", text):
-        m = re.match(r"In (\w+), ", sentence)
-        mode = m.group(1) if m and m.group(1) in MODES else "dec"
+        m = re.match(r"(?:In (\w+)(?: at (\d+) bits)?|At (\d+) bits(?: in (\w+))?), ", sentence)
+        mode = (m.group(1) or m.group(4)) if m else None
+        mode = mode if mode in MODES else "dec"
+        bits = (m.group(2) or m.group(3)) if m else None
         for expr, result in re.findall(r"\\fB(.+?)\\fR gives \\fB(.+?)\\fR", sentence):
-            found.append((mode, unescape(expr), unescape(result)))
+            found.append((mode, bits, unescape(expr), unescape(result)))
     return found
 
 
@@ -131,8 +136,9 @@ class Checker:
         print("FAIL:", message)
         self.failures.append(message)
 
-    def result(self, mode, expr):
-        code, out, _ = self.run("-m", mode, "--", expr)
+    def result(self, mode, expr, bits=None):
+        word = ["-w", bits] if bits else []
+        code, out, _ = self.run("-m", mode, *word, "--", expr)
         return out.strip() if code == 0 else None
 
     def try_option(self, names, arg):
@@ -141,6 +147,8 @@ class Checker:
                 args = ["--", "1+1"]
             elif arg == "MODE":
                 args = [name, "hex", "1+1"]
+            elif "--word-size" in names:
+                args = [name, "16", "1+1"]
             elif arg:
                 args = [name, "2", "1+1"]
             else:
@@ -168,10 +176,11 @@ class Checker:
                 return
         self.fail(f"key {key}: qzcalc does not take it, or it changes nothing")
 
-    def try_example(self, mode, expr, want):
-        got = self.result(mode, expr)
+    def try_example(self, mode, bits, expr, want):
+        got = self.result(mode, expr, bits)
         if got != want:
-            self.fail(f"example: qzcalc -m {mode} {expr!r} gives {got!r}, the page says {want!r}")
+            word = f" -w {bits}" if bits else ""
+            self.fail(f"example: qzcalc -m {mode}{word} {expr!r} gives {got!r}, the page says {want!r}")
 
     def try_command(self, command, want):
         words = shlex.split(command)
@@ -228,14 +237,18 @@ def main():
             found = examples(desc)
             if not found:
                 check.fail(f"{name} {tag}: no example (\\fBEXPR\\fR gives \\fBRESULT\\fR)")
-            for mode, expr, want in found:
+            for mode, bits, expr, want in found:
                 if not any(key in expr for key in keys_of(tag)):
                     check.fail(f"{name} {tag}: the example {expr} does not use it")
-                check.try_example(mode, expr, want)
+                check.try_example(mode, bits, expr, want)
                 tried += 1
-    for mode, expr, want in examples(section(man, "NUMBERS").splitlines()):
-        check.try_example(mode, expr, want)
-        tried += 1
+    for name in ("NUMBERS", "WORD SIZE"):
+        found = examples(section(man, name).splitlines())
+        if name == "WORD SIZE" and len(found) < 5:
+            check.fail("too few examples in WORD SIZE; has the layout changed?")
+        for mode, bits, expr, want in found:
+            check.try_example(mode, bits, expr, want)
+            tried += 1
 
     help_forms = set(re.findall(r"^  (\{\w+\})", out, re.M))
     man_forms = {tag for tag, _ in tagged_entries(section(man, "WRITTEN FORMS"))}

@@ -366,7 +366,9 @@ TEST(Qzcalc, AllAsAScriptReadsIt) {
               "unsigned: 42\n"
               "octal: 52\n"
               "ipv4: 42\n"
+              "ipv4 standard: 0.0.0.42\n"
               "ipv6: ::2a\n"
+              "ipv6 standard: ::2a\n"
               "set bits: 3\n"
               "highest bit: 5\n"
               // An error line, the error value or a fault: its result line,
@@ -379,7 +381,9 @@ TEST(Qzcalc, AllAsAScriptReadsIt) {
               "unsigned: 5\n"
               "octal: 5\n"
               "ipv4: 5\n"
+              "ipv4 standard: 0.0.0.5\n"
               "ipv6: ::5\n"
+              "ipv6 standard: ::5\n"
               "set bits: 2\n"
               "highest bit: 2\n");
     EXPECT_EQ(r.err, "error: *** ERROR *** at the end of the line\nerror: Word128: divide by zero\n");
@@ -476,6 +480,9 @@ TEST(Qzcalc, UsageErrorsExitWith2) {
         {{"-j", "0"}, "qzcalc: invalid number of jobs '0' (use 1 to 64)\n"},
         {{"--jobs=many"}, "qzcalc: invalid number of jobs 'many' (use 1 to 64)\n"},
         {{"-FF"}, "qzcalc: unknown option '-FF' (put -- before an expression that starts with -)\n"},
+        {{"-w", "24", "1"}, "qzcalc: invalid word size '24' (use 8, 16, 32, 64 or 128)\n"},
+        {{"--word-size=032"}, "qzcalc: invalid word size '032' (use 8, 16, 32, 64 or 128)\n"},
+        {{"1", "-w"}, "qzcalc: option '-w' needs a number of bits\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[0]);
@@ -635,6 +642,49 @@ TEST(Qzcalc, RefusesWhatThePasteRefuses) {
               "error: column 4: a number follows a number without an operator between them\n");
 }
 
+// -w N: every line at N bits, as the calculator at that word size; a number
+// written that does not fit the word is an error line, as its paste refuses.
+TEST(Qzcalc, WordSize) {
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {{"-w", "8", "100+200", "255", "-128", "0-128/(0-1)"}, "44\n-1\n-128\n-128\n", ""},
+        {{"-w8", "256"}, "*** ERROR ***\n", "error: column 1: \"256\" does not fit 8 bits\n"},
+        {{"--word-size", "16", "-m", "hex", "0-1", "1234{bswap}"}, "FFFF\n3412\n", ""},
+        {{"--word-size=32", "-m", "hex", "FFFFFFFF", "100000000"},
+         "FFFFFFFF\n*** ERROR ***\n",
+         "error: column 10: \"100000000\" does not fit 32 bits\n"},
+        {{"-w", "32", "-m", "ipv4", "255.255.255.0{not}", "10.0.0.1+1"}, "0.0.0.255\n10.0.0.2\n", ""},
+        {{"-w", "64", "0-8>|1", "0-8{sar}1"}, "9223372036854775804\n-4\n", ""},
+        {{"-w", "128", "0-8>|1"}, "170141183460469231731687303715884105724\n", ""},
+        {{"-w", "8", "-m", "float", "1e30"}, "1E30\n", ""},  // Float is not touched
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        const Outcome r = Qzcalc(c.args);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.status, c.err.empty() ? 0 : 1);
+    }
+
+    // --all gives the word's forms, read from standard input line by line.
+    const Outcome all = Qzcalc({"-w", "32", "-a"}, "0-1\n");
+    EXPECT_EQ(all.out,
+              "-1\n"
+              "hex: FFFFFFFF\n"
+              "signed: -1\n"
+              "unsigned: 4294967295\n"
+              "octal: 37777777777\n"
+              "ipv4: 255.255.255.255\n"
+              "ipv4 standard: 255.255.255.255\n"
+              "ipv6: ::ffff:ffff\n"
+              "ipv6 standard: ::ffff:ffff\n"
+              "set bits: 32\n"
+              "highest bit: 31\n");
+}
+
 // The operator keys of two characters are one operator each, as the
 // machine's key texts have them; a blank keeps two apart.
 TEST(Qzcalc, TwoCharacterOperators) {
@@ -680,6 +730,8 @@ TEST(Qzcalc, WrittenFormsActAsTheirButtons) {
         {"sin", [](CcalcMach& m) { m.FnSin(); }, vmFloat, "1", ""},
         {"cos", [](CcalcMach& m) { m.FnCos(); }, vmFloat, "1", ""},
         {"lbt", [](CcalcMach& m) { m.OpSet(opLBits); }, vmHex, "20", "8"},
+        {"sar", [](CcalcMach& m) { m.OpSet(opSar); }, vmDec, "0-256", "4"},
+        {"bswap", [](CcalcMach& m) { m.FnByteSwap(); }, vmHex, "1234", "+1"},
         {"roun", [](CcalcMach& m) { m.OpSet(opRound); }, vmFloat, "1.25", "1"},
         {"pi", [](CcalcMach& m) { m.SetValue(kPiValue); }, vmDec, "", "*2"},
         {"clra", [](CcalcMach& m) { m.ClearAll(); }, vmDec, "5+", "3"},

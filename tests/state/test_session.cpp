@@ -161,4 +161,57 @@ TEST(StateSession, AClearedTapeMergesWithAnotherRunsSave) {
     EXPECT_EQ(got.tape[1].text, "= 8");
 }
 
+// A run at 32 bits: the word size comes back after a restart, the registers
+// hold what was stored (a 128-bit value stays whole, and is read at 32 bits
+// when recalled), and the lines of SAR and the byte swap read back as
+// written.
+TEST(StateSession, AWordSizeRunComesBackWithItsRegistersAndTape) {
+    TempFolder folder;
+    ASSERT_TRUE(folder.Made());
+    CcalcMach before;
+    Tape tape;
+    before.SetTapeReceiver([&tape](std::string_view line, const CalcValue& v) { tape.Append(v, line); });
+    StateSession first(folder.File());
+    std::string warning;
+    first.Load(before, tape, warning);
+    before.SetMode(vmHex);
+    CalcValue out;
+    before.EvalText("123456789ABCDEF0", out);  // 128 bits: R1 keeps all of it
+    before.sto(1);
+    before.SetWordSize(WordBits::k32);
+    before.EvalText("0-1", out);  // FFFFFFFF at 32 bits
+    before.sto(2);
+    before.EvalText("80000000", out);
+    before.OpSet(opSar);
+    before.EvalText("4", out);
+    before.FnByteSwap();
+    EXPECT_EQ(before.DisplayText(), "F8");
+    ASSERT_EQ(first.Save(before, tape, WindowState()), "");
+    const std::string file = ReadFile(folder.File());
+    EXPECT_NE(file.find("[globals]\r\nmode=vmHex\r\nwordsize=32\r\n\r\n"), std::string::npos);
+
+    CcalcMach after;
+    Tape again;
+    StateSession second(folder.File());
+    second.Load(after, again, warning);
+    EXPECT_EQ(after.WordSize(), WordBits::k32);
+    EXPECT_EQ(after.Register(1), IntValue(vmHex, 0x123456789ABCDEF0));
+    EXPECT_EQ(ValueText(after.Register(1), after.WordSize()), "9ABCDEF0");  // the register list
+    EXPECT_EQ(TapeExportText(again, after.Registers(), after.WordSize()).substr(again.size() * 46 + 48),
+              "R1" + std::string(35, ' ') + "9ABCDEF0\nR2" + std::string(35, ' ') + "FFFFFFFF\n");
+    after.rcl(1);
+    EXPECT_EQ(after.DisplayText(), "9ABCDEF0");
+    ASSERT_EQ(again.Rows(), tape.Rows());
+    const std::vector<std::string> lines = {"SAR 4h", "= F8000000h", "BSWAP F8000000h"};
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(again[again.size() - lines.size() + i].text, lines[i]);
+
+    // FFFFFFFF stored at 32 bits is -1 there, and so, all 128 bits set, at 128.
+    after.SetWordSize(WordBits::k128);
+    after.rcl(2);
+    EXPECT_EQ(after.DisplayText(), std::string(32, 'F'));
+    after.SetMode(vmDec);
+    EXPECT_EQ(after.DisplayText(), "-1");
+}
+
 }  // namespace

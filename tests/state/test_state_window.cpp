@@ -1,5 +1,6 @@
-// The window's extras in [globals]: the bits panel, its place and Always on
-// top. Files with and without them load in readers with and without them.
+// The extras in [globals]: the window's (the bits panel, its place and
+// Always on top) and the word size. Files with and without them load in
+// readers with and without them.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -128,4 +129,93 @@ TEST(WindowGlobals, FilesWithAndWithoutTheExtrasLoadInEitherReader) {
     EXPECT_EQ(FormatState(newReadsNew), FormatState(with));
     EXPECT_EQ(newReadsOld.window, WindowState{});
     EXPECT_EQ(FormatState(newReadsOld), FormatState(without));
+}
+
+// The word size is one more key of [globals], right after the mode and only
+// when it is not 128: a 128-bit session's file is the file it always was.
+TEST(WordSizeGlobal, WrittenAfterTheModeOnlyBelow128) {
+    const struct {
+        WordBits word;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {WordBits::k128, {}},
+        {WordBits::k64, {"wordsize=64"}},
+        {WordBits::k32, {"wordsize=32", "bits=1"}},
+        {WordBits::k8, {"wordsize=8"}},
+    };
+    for (const auto& c : cases) {
+        StateSnapshot s = SomeState();
+        const std::string plain = FormatState(s);
+        s.word = c.word;
+        if (c.word == WordBits::k32) s.window = Window(true, false, 0, 0, false);
+        std::vector<std::string> head = {"[globals]", "mode=vmHex"};
+        head.insert(head.end(), c.lines.begin(), c.lines.end());
+        EXPECT_EQ(FormatState(s), Crlf(head) + plain.substr(plain.find("\r\n\r\n[registers]") + 2));
+    }
+}
+
+TEST(WordSizeGlobal, ReadValuesAndIgnoreDamagedOnes) {
+    const struct {
+        const char* globals;
+        WordBits want;  // loaded on top of a 64-bit start
+    } cases[] = {
+        {"mode=vmDec\n", WordBits::k64},  // an old file: nothing changes
+        {"wordsize=16\n", WordBits::k16},
+        {" wordsize = 32 \n", WordBits::k32},
+        {"wordsize=128\n", WordBits::k128},
+        {"wordsize=8\nwordsize=x\n", WordBits::k8},  // the last readable one wins
+        {"wordsize=12\nwordsize=032\nwordsize=\nwordsize=-8\nwordsize=256\n", WordBits::k64},
+        {"WordSize=8\nword=8\n", WordBits::k64},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.globals);
+        StateSnapshot start;
+        start.word = WordBits::k64;
+        const StateSnapshot got =
+            LoadSnapshot(std::string("[globals]\n") + c.globals + "[registers]\nvmDec:5\n", start);
+        EXPECT_EQ(got.word, c.want);
+        EXPECT_EQ(got.regs[0], IntValue(vmDec, 5));
+    }
+}
+
+// Both ways, as for the window's extras: a reader that knows nothing of the
+// word size reads a new file as the same file at 128 bits (the loader skips
+// a key it does not know, "wordsize" as any other), and an old file loads
+// at 128 bits.
+TEST(WordSizeGlobal, FilesWithAndWithoutItLoadInEitherReader) {
+    StateSnapshot with = SomeState();
+    with.word = WordBits::k32;
+    with.window = Window(false, false, 0, 0, true);
+    StateSnapshot without = SomeState();
+    without.window = with.window;
+
+    StateSnapshot oldReadsNew;
+    OldReaderSink a(oldReadsNew);
+    LoadStateText(FormatState(with), a);
+    oldReadsNew.window = with.window;  // the old reader's own business
+    EXPECT_EQ(FormatState(oldReadsNew), FormatState(without));
+    std::string unknown = FormatState(without);
+    unknown.insert(unknown.find("\r\n\r\n"), "\r\nsomeday=1");
+    StateSnapshot unknownKey;
+    OldReaderSink b(unknownKey);
+    LoadStateText(unknown, b);
+    unknownKey.window = with.window;
+    EXPECT_EQ(FormatState(unknownKey), FormatState(without));
+
+    EXPECT_EQ(LoadSnapshot(FormatState(with)).word, WordBits::k32);
+    EXPECT_EQ(FormatState(LoadSnapshot(FormatState(with))), FormatState(with));
+    EXPECT_EQ(LoadSnapshot(FormatState(without)).word, WordBits::k128);
+}
+
+// The word size is this calculator's, as the mode is: a merge with a file
+// another calculator saved keeps ours, whichever it is.
+TEST(WordSizeGlobal, AMergeKeepsThisCalculatorsWordSize) {
+    for (const WordBits ours : {WordBits::k128, WordBits::k16}) {
+        StateSnapshot mine = SomeState(), file = SomeState();
+        mine.word = ours;
+        file.word = ours == WordBits::k128 ? WordBits::k8 : WordBits::k128;
+        StateBase base;
+        base.regs = mine.regs;
+        EXPECT_EQ(MergeState(mine, base, file).word, ours);
+    }
 }

@@ -146,19 +146,19 @@ private slots:
         QTest::addColumn<bool>("toggleable");
         QTest::newRow("typed") << "ModeDec 255"
                                << "unsigned"
-                               << "255" << 8 << 128 << 8 << true;
+                               << "255" << 10 << 128 << 8 << true;
         QTest::newRow("keypad") << "ModeHex ff bNot"
                                 << "hex"
-                                << "FFFF FFFF FFFF FFFF FFFF FFFF FFFF FF00" << 8 << 128 << 120 << true;
+                                << "FFFF FFFF FFFF FFFF FFFF FFFF FFFF FF00" << 10 << 128 << 120 << true;
         QTest::newRow("mode change to float") << "ModeDec 3 ModeFlt"
                                               << "class"
                                               << "normal" << 10 << 80 << 3 << true;
         QTest::newRow("mode change to hex") << "ModeFlt 2.5 ModeHex"
                                             << "unsigned"
-                                            << "2" << 8 << 128 << 1 << true;
+                                            << "2" << 10 << 128 << 1 << true;
         QTest::newRow("recall by keys") << "ModeDec 77 s3 x r3"
                                         << "unsigned"
-                                        << "77" << 8 << 128 << 4 << true;
+                                        << "77" << 10 << 128 << 4 << true;
         QTest::newRow("error value") << "ModeDec )"
                                      << "value"
                                      << "*** ERROR ***" << 1 << 128 << 0 << false;
@@ -170,10 +170,10 @@ private slots:
                                                             << "*** ERROR ***" << 1 << 128 << 0 << false;
         QTest::newRow("after the error, a number") << "ModeDec ) 6"
                                                    << "signed"
-                                                   << "6" << 8 << 128 << 2 << true;
+                                                   << "6" << 10 << 128 << 2 << true;
         QTest::newRow("IPv4") << "modeIPv4 10.0.0.1"
                               << "ipv4"
-                              << "10.0.0.1" << 8 << 128 << 3 << true;
+                              << "10.0.0.1" << 10 << 128 << 3 << true;
     }
     void thePanelFollowsTheDisplay() {
         QFETCH(QString, script);
@@ -362,7 +362,8 @@ private slots:
             if (!a->isSeparator()) texts << a->text();
         QCOMPARE(texts, (QStringList{"Copy", "Copy as 0x hexadecimal", "Copy as signed decimal",
                                      "Copy as unsigned decimal", "Copy as 0o octal", "Copy as 0b binary",
-                                     "Paste", "Bits panel", "Always on top"}));
+                                     "Paste", "Word size", "Shift right arithmetic (SAR)",
+                                     "Byte swap (BSWAP)", "Bits panel", "Always on top"}));
         menu->hide();
     }
 

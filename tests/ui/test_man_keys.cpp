@@ -6,6 +6,7 @@
 #include <QFileDevice>
 #include <QMap>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTableWidget>
@@ -181,6 +182,38 @@ const QMap<QString, std::function<void(Ccalc&)>>& Tries() {
              QVERIFY(w.Panel().BitsPanel() && w.Panel().BitsPanel()->isVisible());
              Press(Entry(w), Qt::Key_B, Qt::ControlModifier);
              QVERIFY(!w.Panel().BitsPanel()->isVisible());
+         }},
+        {QStringLiteral("Ctrl+1\u2013Ctrl+5"),
+         [](Ccalc& w) {
+             const std::pair<Qt::Key, const char*> sizes[] = {{Qt::Key_1, "FF"},
+                                                              {Qt::Key_2, "FFFF"},
+                                                              {Qt::Key_3, "FFFFFFFF"},
+                                                              {Qt::Key_4, "FFFFFFFFFFFFFFFF"}};
+             for (const auto& [key, allOnes] : sizes) {
+                 Press(Entry(w), key, Qt::ControlModifier);
+                 QCOMPARE(Shows(w, "ModeHex", "0"), QString("0"));
+                 w.findChild<QPushButton*>("bNot")->click();
+                 QCOMPARE(DisplayText(w), QString(allOnes));
+             }
+             Press(Entry(w), Qt::Key_5, Qt::ControlModifier);
+             Shows(w, "ModeHex", "0");
+             w.findChild<QPushButton*>("bNot")->click();
+             QCOMPARE(DisplayText(w), QString(32, 'F'));
+         }},
+        {QStringLiteral("Ctrl+R"),
+         [](Ccalc& w) {
+             Press(Entry(w), Qt::Key_3, Qt::ControlModifier);
+             Shows(w, "ModeHex", "80000000");
+             Press(Entry(w), Qt::Key_R, Qt::ControlModifier);
+             Type(w, "4=");
+             QCOMPARE(DisplayText(w), QString("F8000000"));
+         }},
+        {QStringLiteral("Ctrl+E"),
+         [](Ccalc& w) {
+             Press(Entry(w), Qt::Key_3, Qt::ControlModifier);
+             Shows(w, "ModeHex", "12345678");
+             Press(Entry(w), Qt::Key_E, Qt::ControlModifier);
+             QCOMPARE(DisplayText(w), QString("78563412"));
          }},
         {QStringLiteral("Menu, Shift+F10"),
          [](Ccalc& w) {
