@@ -1,12 +1,13 @@
 // Drives one calculator machine with a stream of calls decoded from the
 // input: keys, key strings, opcodes, registers, modes, unary functions,
-// backspace, whole texts and values with arbitrary payloads. Errors the
-// machine raises on purpose (CalcError) are expected; anything else, a
-// sanitizer report or a broken invariant is a finding.
+// backspace, whole texts, values with arbitrary payloads and changes of the
+// word size. Errors the machine raises on purpose (CalcError) are expected;
+// anything else, a sanitizer report or a broken invariant is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,26 @@ namespace {
 using fuzzing::Check;
 using fuzzing::Input;
 
+// An integer the machine holds that has bits beyond its word would show, or
+// reach a later result, as a number the word cannot hold.
+bool FitsWord(const CalcValue& v, WordBits n) { return !IsIntegerMode(v.mode) || wide::IsReduced(v.w(), n); }
+
+// Every integer value the machine holds for the calculation, not the
+// registers (they keep what was stored and are reduced when recalled).
+void CheckWord(const OpenMachine& m) {
+    const WordBits n = m.WordSize();
+    Check(FitsWord(m.ShownValue(), n), "shown value beyond the word size");
+    Check(FitsWord(m.Y, n), "entry beyond the word size");
+    Check(FitsWord(m.X, n), "pending operand beyond the word size");
+    for (int i = 0; i < m.ParenDepth; ++i)
+        Check(FitsWord(m.ParenStack[static_cast<std::size_t>(i)].x, n),
+              "value saved by a parenthesis beyond the word size");
+    Check(FitsWord(m.BitsValue(), n), "bits panel's value beyond the word size");
+    // The patterns are shown in N bits: N/4 hexadecimal digits at most.
+    if (m.ShownValue().mode == vmHex)
+        Check(m.DisplayText().size() <= wide::BitsOf(n) / 4, "hexadecimal display wider than the word");
+}
+
 void CheckInvariants(const OpenMachine& m) {
     Check(m.DisplayText().size() <= kMaxText, "display text longer than 255 bytes");
     Check(m.EntryText().size() <= kMaxText, "entry text longer than 255 bytes");
@@ -27,10 +48,11 @@ void CheckInvariants(const OpenMachine& m) {
     Check(IsSettableOp(m.PendingOp), "pending opcode out of range");
     Check(m.Shown == &m.X || m.Shown == &m.Y || m.Shown == &kErrorValue,
           "shown value is none of X, Y, error");
+    CheckWord(m);
 }
 
 void Step(OpenMachine& m, Input& in) {
-    switch (in.Byte() % 24) {
+    switch (in.Byte() % 26) {
         case 0:
         case 1:
         case 2:
@@ -88,10 +110,19 @@ void Step(OpenMachine& m, Input& in) {
             for (int i = 0; i < n; ++i) m.KeyChar(c);
             break;
         }
+        case 23:
+        case 24: {
+            // A change of word size among the keys, with a number being
+            // typed, an operation pending or parentheses open.
+            m.SetWordSize(wide::kWordSizes[in.Byte() % std::size(wide::kWordSizes)]);
+            break;
+        }
         default: {
             // A value with an arbitrary mode number, as a loaded entry could
             // carry: everything must cope without indexing out of range.
-            m.Y.mode = static_cast<ValueMode>(in.SmallOrAny());
+            // Loaded as the state file loads it, so its payload is reduced
+            // to the word as a loaded entry's is.
+            m.LoadMode(static_cast<ValueMode>(in.SmallOrAny()));
             break;
         }
     }
