@@ -54,7 +54,7 @@ CalcValue ConvertTo(const CalcValue& v, ValueMode m, WordBits n) {
 }
 
 CalcValue Reduced(const CalcValue& v, WordBits n) {
-    if (v.mode == vmFloat || n == WordBits::k128) return v;
+    if (v.mode == vmFloat || v.mode == vmERR || n == WordBits::k128) return v;
     CalcValue out = v;
     out.setW(wide::ReduceTo(v.w(), n));
     return out;

@@ -18,7 +18,9 @@ constexpr WordBits k8 = WordBits::k8, k16 = WordBits::k16, k32 = WordBits::k32, 
 // values saved by open parentheses.
 void ExpectAllReduced(const OpenMachine& m) {
     const WordBits n = m.WordSize();
-    const auto reduced = [n](const CalcValue& v) { return v.mode == vmFloat || wide::IsReduced(v.w(), n); };
+    const auto reduced = [n](const CalcValue& v) {
+        return v.mode == vmFloat || v.mode == vmERR || wide::IsReduced(v.w(), n);
+    };
     EXPECT_TRUE(reduced(m.X)) << "X " << hexstr(m.X.w());
     EXPECT_TRUE(reduced(m.Y)) << "Y " << hexstr(m.Y.w());
     for (int i = 0; i < m.ParenDepth; ++i) EXPECT_TRUE(reduced(m.ParenStack[static_cast<std::size_t>(i)].x));
@@ -170,6 +172,10 @@ TEST(WordMachine, ChangingTheWordSize) {
     EXPECT_TRUE(rig.m.ToggleBit(15));
     EXPECT_EQ(rig.Display(), "0");
     EXPECT_FALSE(rig.m.ToggleBit(16));  // no such bit in the word
+    // The error value is no integer of the word: it stays the one value the
+    // tape and the state file know.
+    rig.m.SetValue(kErrorValue);
+    EXPECT_EQ(rig.m.ShownValue(), kErrorValue);
 }
 
 TEST(WordMachine, OpcodesOfSarAndTheByteSwap) {

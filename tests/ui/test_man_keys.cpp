@@ -183,7 +183,7 @@ const QMap<QString, std::function<void(Ccalc&)>>& Tries() {
              Press(Entry(w), Qt::Key_B, Qt::ControlModifier);
              QVERIFY(!w.Panel().BitsPanel()->isVisible());
          }},
-        {QStringLiteral("Ctrl+1\u2013Ctrl+5"),
+        {QStringLiteral("Ctrl+1, Ctrl+2, Ctrl+3, Ctrl+4, Ctrl+5"),
          [](Ccalc& w) {
              const std::pair<Qt::Key, const char*> sizes[] = {{Qt::Key_1, "FF"},
                                                               {Qt::Key_2, "FFFF"},
