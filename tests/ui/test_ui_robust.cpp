@@ -223,9 +223,10 @@ Kept Expected(Ccalc& w) {
         k.registers << Latin1(ValueText(HasRegisterText(v) ? v : kZeroValue));
     }
     for (const TapeRow& row : w.TapeRows()) {
-        // A row holding the error value comes back with it; other values
-        // without a register text form do not.
-        if (!HasRegisterText(row.value) && !(row.value == kErrorValue)) continue;
+        // A row holding the error value (whatever bits an operation left
+        // under it) comes back with it; other values without a register
+        // text form do not.
+        if (!HasRegisterText(row.value) && row.value.mode != vmERR) continue;
         k.tape << Latin1(TrimmedEnd(row.text));
         k.tapeValues << Latin1(ValueText(row.value));
     }
