@@ -55,7 +55,22 @@ void CheckForms(const CalcValue& v) {
         Check((forms[6].text == "invalid") == IsRejectedEncoding(c),
               "rejected encodings and only they are invalid");
     } else if (BitsToggleable(v.mode)) {
-        Check(forms.size() == 8, "an integer has eight forms");
+        Check(forms.size() == 10, "an integer has ten forms");
+        // The standard address texts are what other programs read: pasted
+        // back, each is the same 128 bits (the four octets only where the
+        // value fits them).
+        Check(forms[5].name == "ipv4 standard" && forms[7].name == "ipv6 standard", "standard address lines");
+        const PastePlan v6 = PlanPaste(forms[7].plain, vmIPv6);
+        Check(v6.kind == PastePlan::kNumber && v6.value.w() == w,
+              "the standard IPv6 text does not read back");
+        if (forms[5].plain != "none") {
+            const PastePlan v4 = PlanPaste(forms[5].plain, vmIPv4);
+            Check(w.hi == 0 && (w.lo >> 32) == 0, "four octets of a value beyond 32 bits");
+            Check(v4.kind == PastePlan::kNumber && v4.value.w() == w,
+                  "the standard IPv4 text does not read back");
+        } else {
+            Check(w.hi != 0 || (w.lo >> 32) != 0, "no four octets for a value within 32 bits");
+        }
         Check(forms[0].plain == hexstr(w), "hex form");
         Check(wide::stou128(forms[2].plain, 10) == w, "unsigned form does not read back");
         Check(wide::stou128(forms[3].plain, 8) == w, "octal form does not read back");
