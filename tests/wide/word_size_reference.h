@@ -10,9 +10,11 @@
 #pragma once
 
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -333,6 +335,33 @@ inline Report CheckRules(WordBits n, uint64_t randomCases, uint64_t seed, std::s
             out.failures.push_back({"float to integer", FloatOperand(x), Show(want), Show(got)});
     }
     return out;
+}
+
+// The main of a long check: for each word size, check(n, cases, seed + n)
+// with cases and seed from the command line ([cases-per-rule] [seed]), a
+// line per size and per failure; exit status 1 on any failure.
+template <typename Check>
+int RunLongCheck(int argc, char** argv, uint64_t defaultSeed, const char* what, Check check) {
+    const uint64_t cases = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
+    const uint64_t seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : defaultSeed;
+    uint64_t failed = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (const WordBits n : kWordSizes) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const Report r = check(n, cases, seed + BitsOf(n));
+        const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        std::printf("%3u bits%s: %llu cases, %llu failed, %.1f s\n", BitsOf(n), what,
+                    static_cast<unsigned long long>(r.cases), static_cast<unsigned long long>(r.failed),
+                    secs);
+        for (const Failure& f : r.failures)
+            std::printf("  %s (%s): expected %s, got %s\n", f.rule.c_str(), f.operands.c_str(),
+                        f.expected.c_str(), f.actual.c_str());
+        failed += r.failed;
+    }
+    const double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("%s in %.1f s (%llu cases per width and rule, seed %llu)\n", failed ? "FAILED" : "passed",
+                total, static_cast<unsigned long long>(cases), static_cast<unsigned long long>(seed));
+    return failed ? 1 : 0;
 }
 
 }  // namespace wordref
