@@ -13,6 +13,7 @@
 #include "ui/application.h"
 #include "ui/calc_colours.h"
 #include "ui/mrvforms.h"
+#include "wide/word_size.h"
 
 namespace {
 
@@ -69,14 +70,8 @@ CbitGrid::CbitGrid(QWidget* parent) : QWidget(parent) {
     setFixedSize(kWidth, HeightFor(0));
 }
 
-namespace {
-
-bool IsWord(int count) { return count == 8 || count == 16 || count == 32 || count == 64 || count == 128; }
-
-}  // namespace
-
 int CbitGrid::HeightFor(int count) {
-    if (IsWord(count)) return (count + kCols - 1) / kCols * kRowPitch;
+    if (wide::WordBitsOf(count).has_value()) return (count + kCols - 1) / kCols * kRowPitch;
     if (count == kFloatBits) return 3 * kRowPitch;
     return 0;
 }
@@ -123,7 +118,7 @@ QString CbitGrid::Reading(int n) const {
 }
 
 void CbitGrid::SetBits(int count, const std::array<std::uint64_t, 2>& bits, bool toggleable) {
-    if (!IsWord(count) && count != kFloatBits) count = 0;
+    if (!wide::WordBitsOf(count).has_value() && count != kFloatBits) count = 0;
     std::array<std::uint64_t, 2> masked = bits;
     if (count == kFloatBits) masked[1] &= 0xFFFFU;
     if (count <= 64) masked[1] = 0;

@@ -6,6 +6,7 @@
 #include "ui/application.h"
 #include "ui/bitgrid.h"
 #include "ui/calc_colours.h"
+#include "wide/word_size.h"
 
 namespace {
 
@@ -18,7 +19,6 @@ constexpr int kGap = 2;
 constexpr int kSarW = 40;
 constexpr int kByteSwapW = 56;
 constexpr int kButtonH = 20;
-constexpr int kSizes[] = {8, 16, 32, 64, 128};
 
 QToolButton* MakeButton(QWidget* parent, const char* name, const QString& text, const QString& accessible,
                         int x, int width) {
@@ -43,7 +43,8 @@ CwordTools::CwordTools(QWidget* parent) : QWidget(parent) {
     SetColour(caption, QPalette::WindowText, kModesColour);
 
     int x = kSizesX;
-    for (const int bits : kSizes) {
+    for (const WordBits word : kWordSizes) {
+        const int bits = static_cast<int>(BitsOf(word));
         const QString text = QString::number(bits);
         QToolButton* b = MakeButton(this, "", text, text + QStringLiteral(" bits"), x, kSizeW);
         b->setObjectName(QStringLiteral("word") + text);
@@ -69,7 +70,7 @@ CwordTools::CwordTools(QWidget* parent) : QWidget(parent) {
 
 QToolButton* CwordTools::SizeButton(int bits) const {
     for (std::size_t i = 0; i < sizes_.size(); ++i)
-        if (kSizes[i] == bits) return sizes_[i];
+        if (static_cast<int>(BitsOf(kWordSizes[i])) == bits) return sizes_[i];
     return nullptr;
 }
 
